@@ -1,0 +1,13 @@
+# halvorn_test(NAME SOURCES ... LIBS ... [WINDOWS_ONLY])
+# One GoogleTest program, run by ctest (under wine in the cross build).
+function(halvorn_test NAME)
+  cmake_parse_arguments(T "WINDOWS_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  add_executable(${NAME} ${T_SOURCES})
+  target_link_libraries(${NAME} PRIVATE ${T_LIBS} gtest gtest_main)
+  target_include_directories(${NAME} PRIVATE ${HALVORN_ROOT}/tests)
+  add_test(NAME ${NAME} COMMAND ${NAME})
+  set_tests_properties(${NAME} PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,0 +1,337 @@
+#include "core/halvorn.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "editor/halvorn_edit.h"
+#include "presets/install_dir.h"
+#include "presets/install_settings.h"
+
+static void copyText(char* out, const char* text) {
+    if (out) std::strcpy(out, text);
+}
+
+Halvorn::Halvorn(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, halvorn::kNumPrograms, halvorn::kNumParams),
+      paramFreqEcout(0),
+      patchClipboardFilled(0),
+      programChangePending(0),
+      presetLoadSuppressed(0),
+      presetStatusA(0),
+      presetStatusB(0),
+      midiMapModified(0),
+      masterChannelCount(2),
+      programs(nullptr),
+      programCount(halvorn::kNumPrograms),
+      engineSampleRate(44100.f),
+      tempo(120.0),
+      midiActivity(0),
+      bankCount(0),
+      subBankCount(0),
+      presetCount(0),
+      bankIndex(0),
+      subBankIndex(0),
+      presetIndex(0),
+      busy(0),
+      editorOriginX(0),
+      editorOriginY(0),
+      interrupted(0),
+      installSettings(nullptr),
+      constructionFailed(false),
+      listeningToTree(false),
+      usingTree(false) {
+    std::memset(&command, 0, sizeof(command));
+    std::memset(textBuffer, 0, sizeof(textBuffer));
+
+    // The settings outlive this instance: the shared tree keeps those of its creator.
+    installSettings = new (std::nothrow) InstallSettings("VEXA");
+    if (!installSettings) {
+        constructionFailed = true;
+        return;
+    }
+    installSettings->setInstallInfo("Software\\Vantrope\\Halvorn", "Your Halvorn is not correcty installed");
+    installSettings->setDialogInfo(".ays", "Halvorn Preset File (*.ays)|*.ays||");
+
+    if (!gPresetTree) gPresetTree = new (std::nothrow) PresetTree(installSettings);
+    if (!gPresetTree) {
+        constructionFailed = true;
+        return;
+    }
+    gPresetTreeUsers++;
+    usingTree = true;
+    gPresetTree->addListener(this);
+    listeningToTree = true;
+    if (gPresetTree->countRunningInstances() == 1) gPresetTree->scanSaveDir();
+
+    if (!createHalvornEdit(this)) {
+        constructionFailed = true;
+        return;
+    }
+
+    // Zero-filled: no uninitialised byte may reach the engine or a host's chunk.
+    programs = new (std::nothrow) ProgramRecord[programCount]();
+    if (!programs) {
+        constructionFailed = true;
+        return;
+    }
+    engineSampleRate = 44100.f;
+    masterChannelCount = 2;
+
+    if (audioMaster) {
+        setNumInputs(0);
+        setNumOutputs(halvorn::kNumOutputs);
+        setUniqueID(halvorn::kUniqueId);
+        canProcessReplacing(true);
+        hasVu(false);
+        hasClip(false);
+        programsAreChunks(true);
+        isSynth(true);
+    }
+
+    startEngine();
+
+    if (readControlMidi() != 0) {
+        constructionFailed = true;
+        return;
+    }
+
+    bankIndex = subBankIndex = presetIndex = 0;
+    bankCount = subBankCount = presetCount = 0;
+    curProgram = 0;
+    programChangePending = 0;
+    presetLoadSuppressed = presetStatusA = presetStatusB = 0;
+    bankCount = gPresetTree->getNbBanksWithAll();
+    subBankCount = gPresetTree->getNbSubBanks(0);
+    presetCount = gPresetTree->getNbPresets(0, 0);
+
+    if (loadCurrentPreset() != 0) {
+        constructionFailed = true;
+        return;
+    }
+    paramFreqEcout++;
+    saveCurrentPreset();
+
+    bankIndex = bankCount - 1;
+    subBankIndex = 8;
+    presetIndex = 19;
+    subBankCount = gPresetTree->getNbSubBanks(bankIndex);
+    presetCount = gPresetTree->getNbPresets(bankIndex, subBankIndex);
+    if (loadCurrentPreset() != 0) {
+        constructionFailed = true;
+        return;
+    }
+}
+
+Halvorn::~Halvorn() {
+    if (midiMapModified) writeControlMidi();
+    if (listeningToTree && gPresetTree) gPresetTree->removeListener(this);
+    delete[] programs;
+    programs = nullptr;
+    engine.freeBuffers();
+    if (usingTree && --gPresetTreeUsers <= 0) {
+        gPresetTreeUsers = 0;
+        if (gPresetTree) {
+            gPresetTree->clear();
+            delete gPresetTree;
+            gPresetTree = nullptr;
+        }
+    }
+}
+
+void Halvorn::startEngine() {
+    command.sampleRate = 44100.f;
+    command.count = masterChannelCount;
+    engine.init(&command);
+    engine.command(&command, kCmdSampleRate);
+    tempo = 120.0;
+    midiActivity = 0;
+    interrupted = 0;
+}
+
+void Halvorn::resume() { wantEvents(1); }
+
+void Halvorn::setSampleRate(float rate) {
+    AudioEffect::setSampleRate(rate);
+    engineSampleRate = rate;
+    command.sampleRate = rate;
+    busy = 1;
+    engine.command(&command, kCmdSampleRate);
+    busy = 0;
+}
+
+void Halvorn::setBlockSize(VstInt32 size) { AudioEffect::setBlockSize(size); }
+
+// Placeholder until the engine renders: the host's buffers receive silence.
+void Halvorn::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    if (!outputs || sampleFrames <= 0) return;
+    for (int channel = 0; channel < halvorn::kNumOutputs; channel++)
+        if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * (size_t)sampleFrames);
+}
+
+void Halvorn::process(float** inputs, float** outputs, VstInt32 sampleFrames) {}
+
+// Placeholders until the parameter model is built: values are neither stored nor applied.
+void Halvorn::setParameter(VstInt32 index, float value) {}
+float Halvorn::getParameter(VstInt32 index) { return 0.f; }
+
+void Halvorn::setParameterAutomated(VstInt32 index, float value) {
+    if (index < 0) return;
+    setParameter(index, value);
+    if (index < halvorn::kNumParams) callHost(audioMasterAutomate, index, 0, nullptr, value);
+}
+
+bool Halvorn::beginEdit(VstInt32 index) { return callHost(audioMasterBeginEdit, index) != 0; }
+bool Halvorn::endEdit(VstInt32 index) { return callHost(audioMasterEndEdit, index) != 0; }
+
+bool Halvorn::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
+    if (!properties) return false;
+#if HALVORN_OUTPUTS == 2
+    if (index >= masterChannelCount) return false;
+    std::snprintf(properties->label, sizeof(properties->label), "Halvorn");
+    properties->flags = kVstPinIsActive | kVstPinIsStereo;
+    return true;
+#else
+    if (index > 9) return false;
+    if (index >= 2) {
+        std::snprintf(properties->label, sizeof(properties->label), "Vexa V%1d", (int)index - 1);
+        properties->flags = kVstPinIsActive;
+    } else {
+        std::snprintf(properties->label, sizeof(properties->label), "Halvorn Master");
+        properties->flags = kVstPinIsActive | kVstPinIsStereo;
+    }
+    return true;
+#endif
+}
+
+// Placeholder until MIDI input is built: events are accepted and dropped.
+VstInt32 Halvorn::processEvents(VstEvents* events) { return 1; }
+
+bool Halvorn::getHostVendorString(char* text) {
+    return callHost(audioMasterGetVendorString, 0, 0, text) != 0;
+}
+
+bool Halvorn::getEffectName(char* name) {
+    copyText(name, "Halvorn");
+    return true;
+}
+
+bool Halvorn::getVendorString(char* text) {
+    copyText(text, "Vantrope");
+    return true;
+}
+
+bool Halvorn::getProductString(char* text) {
+    copyText(text, "Vexa X.O.");
+    return true;
+}
+
+VstInt32 Halvorn::canDo(char* text) {
+    if (!text) return -1;
+    if (!std::strcmp(text, "receiveVstEvents") || !std::strcmp(text, "receiveVstMidiEvent") ||
+        !std::strcmp(text, "midiProgramNames"))
+        return 1;
+    return -1;
+}
+
+bool Halvorn::sizeWindow(VstInt32 width, VstInt32 height) {
+    return callHost(audioMasterSizeWindow, width, height) != 0;
+}
+
+// Asks the host for its vendor or product string into a 128-byte buffer that starts empty.
+bool Halvorn::hostStringEquals(bool vendor, const char* expected, bool prefixOnly) {
+    char text[128];
+    std::memset(text, 0, sizeof(text));
+    if (vendor)
+        getHostVendorString(text);
+    else
+        getHostProductString(text);
+    text[sizeof(text) - 1] = 0;
+    if (prefixOnly) return std::strncmp(text, expected, std::strlen(expected)) == 0;
+    return std::strcmp(text, expected) == 0;
+}
+
+bool Halvorn::isHostFxpansion() { return hostStringEquals(true, "FXpansion Audio", false); }
+bool Halvorn::isHostProTools() { return hostStringEquals(true, "ProTools", false); }
+bool Halvorn::isHostDigitalPerformer() { return hostStringEquals(true, "DigitalPerformer", false); }
+// Only a product string that really begins with the name: an empty one (a host that
+// does not answer) is not taken for that host.
+bool Halvorn::isHostLogic() { return hostStringEquals(false, "Logic", true); }
+bool Halvorn::isHostAudioUnitWrapper() { return hostStringEquals(true, "VantropeAudioUnit", false); }
+bool Halvorn::isHostImageLine() { return hostStringEquals(true, "Image-Line", false); }
+
+bool Halvorn::setEditorOrigin(int x, int y) {
+    editorOriginX = x;
+    editorOriginY = y;
+    return true;
+}
+
+void Halvorn::getEditorOrigin(int* x, int* y) {
+    if (x) *x = editorOriginX;
+    if (y) *y = editorOriginY;
+}
+
+int Halvorn::getPartActivity(int part) { return engine.isInitialised() ? engine.getPartActivity(part) : 0; }
+
+void Halvorn::noteEvent(int note, int velocity, int channel) {
+    command.note = note;
+    command.velocity = velocity;
+    command.channel = channel;
+    command.kind = velocity != 0 ? kNoteOnEvent : kNoteOffEvent;
+    engine.command(&command, kCmdNoteEvent);
+    if (IHalvornEdit* notify = dynamic_cast<IHalvornEdit*>(editor)) {
+        if (velocity != 0)
+            notify->showKeyDown(note);
+        else
+            notify->showKeyUp(note);
+    }
+}
+
+// Placeholders until the parameter model and MIDI learn are built.
+const char* Halvorn::getParameterValueText(int index) {
+    textBuffer[0] = 0;
+    return textBuffer;
+}
+
+const char* Halvorn::getParameterLongName(int index) {
+    textBuffer[0] = 0;
+    return textBuffer;
+}
+
+void Halvorn::setMidiCC(int index, int controller) {}
+int Halvorn::getMidiCC(int index) { return -1; }
+int Halvorn::startMidiLearn(int index) { return 1; }
+int Halvorn::stopMidiLearn() { return 0; }
+int Halvorn::clearAllMidiCC() { return -1; }
+void Halvorn::clearMidiCC(int controller) {}
+bool Halvorn::isMidiAssignable(int index) { return false; }
+
+// Placeholder until the MIDI control file is built: it is opened (construction needs
+// it) but its map and tuning lines are not read yet.
+int Halvorn::readControlMidi() {
+    FILE* file = openInstallFile(*installSettings, installSettings->getControlMidiPath(), "r");
+    if (!file) return 1;
+    std::fclose(file);
+    return 0;
+}
+
+int Halvorn::writeControlMidi() { return 0; }
+
+// Placeholder until the preset store is built: the current position is resolved with
+// the wrap of an index beyond its count, and the parameter file is opened but not read.
+int Halvorn::loadCurrentPreset() {
+    int bank = bankIndex >= 0 && bankIndex < bankCount ? bankIndex : 0;
+    if (bank >= gPresetTree->getNbBanks()) bank = 0;  // the merged bank holds the others' presets
+    int subBank = subBankIndex >= 0 && subBankIndex < gPresetTree->getNbSubBanks(bank) ? subBankIndex : 0;
+    int preset = presetIndex >= 0 && presetIndex < gPresetTree->getNbPresets(bank, subBank) ? presetIndex : 0;
+    char path[98];
+    std::snprintf(path, sizeof(path), "%s\\P%d\\B%d\\I%d\\Parametres", installSettings->getSaveDir().c_str(), bank,
+                  subBank, preset);
+    FILE* file = openInstallFile(*installSettings, path, "r");
+    if (!file) return 1;
+    std::fclose(file);
+    return 0;
+}
+
+// Placeholder: writes nothing, so an installation's files stay as they are.
+int Halvorn::saveCurrentPreset() { return 0; }

@@ -1,0 +1,135 @@
+// The instrument: one object per plug-in instance, created through the entry points.
+#pragma once
+
+#include "core/audioeffectx.h"
+#include "core/program_record.h"
+#include "core/vst_inst_interface.h"
+#include "engine/engine_command.h"
+#include "engine/synth_engine.h"
+#include "presets/preset_tree.h"
+
+#ifndef HALVORN_OUTPUTS
+#define HALVORN_OUTPUTS 10
+#endif
+
+class InstallSettings;
+
+namespace halvorn {
+const int kNumPrograms = 1;
+const int kNumParams = 549;
+#if HALVORN_OUTPUTS == 2
+const int kNumOutputs = 2;
+const VstInt32 kUniqueId = 0x0051524A;
+#else
+const int kNumOutputs = 10;
+const VstInt32 kUniqueId = 0x0051524B;
+#endif
+}  // namespace halvorn
+
+class Halvorn : public AudioEffectX, public PresetTreeListener, public VstInstInterface {
+public:
+    explicit Halvorn(audioMasterCallback audioMaster);
+    ~Halvorn() override;
+
+    // Raised by a construction that failed; the entry point then deletes the object.
+    bool creationFailed() const { return constructionFailed; }
+
+    // AudioEffect / AudioEffectX
+    void resume() override;
+    void setSampleRate(float rate) override;
+    void setBlockSize(VstInt32 size) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void setParameterAutomated(VstInt32 index, float value) override;
+    float getVu() override { return 0.5f; }
+    bool beginEdit(VstInt32 index) override;
+    bool endEdit(VstInt32 index) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    bool getHostVendorString(char* text) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 1600; }
+    VstInt32 canDo(char* text) override;
+    VstInt32 getMidiProgramName(VstInt32 channel, MidiProgramName* name) override { return -1; }
+    bool sizeWindow(VstInt32 width, VstInt32 height) override;
+
+    // Host detection, for the editor's knob mode, size and start-up.
+    virtual bool isHostFxpansion();
+    virtual bool isHostProTools();
+    virtual bool isHostDigitalPerformer();
+    virtual bool isHostLogic();
+    virtual bool isHostAudioUnitWrapper();
+    virtual bool isHostImageLine();
+    virtual bool setEditorOrigin(int x, int y);
+
+    // PresetTreeListener
+    void bankListChanged() override {}
+    void subBankListChanged() override {}
+    void presetListChanged() override {}
+
+    // VstInstInterface (the rest is shared with the effect classes above)
+    void reservedA(int a, int b) override {}
+    int reservedB(int a) override { return 0; }
+    void noteEvent(int note, int velocity, int channel) override;
+    const char* getParameterValueText(int index) override;
+    const char* getParameterLongName(int index) override;
+    void setMidiCC(int index, int controller) override;
+    int getMidiCC(int index) override;
+    int startMidiLearn(int index) override;
+    int stopMidiLearn() override;
+    int clearAllMidiCC() override;
+    void clearMidiCC(int controller) override;
+    bool isMidiAssignable(int index) override;
+    InstallSettings* getInstallSettings() override { return installSettings; }
+
+    void getEditorOrigin(int* x, int* y);
+    int getPartActivity(int part);
+
+    // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
+    int readControlMidi();
+    int writeControlMidi();
+
+    // Preset operations on the shared tree: 0, or 1 when the parameter file cannot be opened.
+    int loadCurrentPreset();
+    int saveCurrentPreset();
+
+    SynthEngine& getEngine() { return engine; }
+    const ProgramRecord& getProgramRecord() const { return *programs; }
+
+private:
+    void startEngine();
+    bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
+
+    int paramFreqEcout;
+    int patchClipboardFilled;
+    int programChangePending;
+    int presetLoadSuppressed;
+    int presetStatusA;
+    int presetStatusB;
+    int midiMapModified;
+    int masterChannelCount;
+    ProgramRecord* programs;
+    int programCount;
+    float engineSampleRate;
+    double tempo;
+    volatile int midiActivity;
+    EngineCommand command;
+    SynthEngine engine;
+
+    int bankCount, subBankCount, presetCount;
+    int bankIndex, subBankIndex, presetIndex;
+
+    char textBuffer[256];
+    volatile int busy;
+    int editorOriginX, editorOriginY;
+    volatile int interrupted;
+    InstallSettings* installSettings;
+
+    bool constructionFailed;
+    bool listeningToTree;
+    bool usingTree;
+};
