@@ -10,7 +10,13 @@ enum SignalPortKind {
     kPortGate = 2,     // a gate record
 };
 
-struct GateRecord;
+// A voice's gate, as the engine writes it for every slot (its gate port points to it).
+struct GateRecord {
+    int32_t gate;       // 1 while the key is held
+    int32_t retrigger;  // 1 when the gate rose again while up, or after falling, within this block
+    int32_t legato;     // 1 when the voice was started without a fresh slot
+    int32_t released;   // 1 when the gate fell in this block
+};
 
 struct SignalPort {
     // Leading flag word: non-zero marks a control-rate signal (one value per block, in the

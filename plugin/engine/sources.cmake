@@ -2,4 +2,11 @@
 list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/synth_engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/oscillator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_tables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/port_buffers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/input_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/envelope.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mixer_bank.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vca.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mod_amount_bank.cpp
 )

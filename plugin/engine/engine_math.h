@@ -1,0 +1,30 @@
+// Small numeric helpers shared by the engine and its modules.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace engine {
+
+const int kVoiceSlots = 32;
+const int kSlotSounding = 16;  // voice state while a slot's amplifier envelopes sound
+const int kSlotOff = 18;
+
+inline int clampInt(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+inline int clampSlot(int slot) { return clampInt(slot, 0, kVoiceSlots - 1); }
+
+// NaN becomes 0 (then clamped): a bad modulation value must not reach a module's state.
+inline float clampFinite(float value, float low, float high) {
+    if (value != value) value = 0.f;
+    return value < low ? low : (value > high ? high : value);
+}
+
+// One-pole step 1 - exp(-1 / n) for a time constant of n samples; a time constant of
+// zero or less jumps (1) instead of dividing by zero.
+inline float onePoleCoefficient(float timeSamples) {
+    if (!(timeSamples > 0.f)) return 1.f;
+    return 1.f - std::exp(-1.f / timeSamples);
+}
+
+}  // namespace engine

@@ -1,0 +1,343 @@
+#include "engine/envelope.h"
+
+#include <cmath>
+#include <cstring>
+
+using engine::clampFinite;
+using engine::clampSlot;
+using engine::kVoiceSlots;
+
+namespace {
+// Sums of the modulation lists are bounded to six full-scale sources, so that
+// 10^(1.2 x sum) and t + 500 x sum stay finite whatever a source holds.
+const float kMaxModulationSum = 6.f;
+const float kTimeLimit = 1.0e6f;   // ms
+const float kLevelLimit = 1.0e3f;  // plain factor
+const float kHistoryFlush = 1.0e-20f;
+const float kValueFlush = 1.0e-38f;
+}  // namespace
+
+Envelope::Envelope()
+    : sampleRate(44100.f),
+      samplesPerMs(44.1f),
+      inverseRate(1.f / 44100.f),
+      blockRate(44100.f / 44.f),
+      blockLength(0),
+      historyLength(0),
+      mode(kEnvModeFilter),
+      endThreshold(0.001f),
+      overshoot(1.05f),
+      undershoot(0.2f),
+      fastReleaseCoefficient(1.f),
+      pedalReleaseTime(0.f),
+      sustain(0),
+      useCount(0),
+      active(0),
+      resetPending(0) {
+    for (int s = 0; s < kVoiceSlots; ++s) {
+        gateInput[s] = nullptr;
+        for (int k = 0; k < 5; ++k) modulation[k][s].clear();
+    }
+    resetAllSlots();
+}
+
+Envelope::~Envelope() { free(); }
+
+int Envelope::init(EnvelopeRecord* record, int kind, float rate) {
+    free();
+    if (!record || kind != kInitKind || !(rate > 0.f) || !std::isfinite(rate)) return 1;
+    if (record->blockLength <= 0 || record->historyLength < 0 || record->historyLength > record->blockLength)
+        return 1;
+    if (record->mode != kEnvModeFilter && record->mode != kEnvModeAmplifier) return 1;
+    blockLength = record->blockLength;
+    historyLength = record->historyLength;
+    mode = record->mode;
+    endThreshold = std::pow(10.f, -3.f);
+    overshoot = 1.05f;
+    undershoot = 0.2f;
+    setSampleRate(rate);
+    fastReleaseCoefficient = engine::onePoleCoefficient(10.f * samplesPerMs);
+    if (outputs.allocate(kVoiceSlots, blockLength, historyLength, 1)) return 1;
+    pedalReleaseTime = 0.f;
+    sustain = 0;
+    useCount = 0;
+    active = 0;
+    resetPending = 0;
+    for (int s = 0; s < kVoiceSlots; ++s) {
+        gateInput[s] = nullptr;
+        for (int k = 0; k < 5; ++k) modulation[k][s].clear();
+    }
+    resetAllSlots();
+    return 0;
+}
+
+void Envelope::resetAllSlots() {
+    for (int s = 0; s < kVoiceSlots; ++s) {
+        state[s] = kEnvIdleState;
+        lastGate[s] = 0;
+        value[s] = 0.f;
+        attackTime[s] = decayTime[s] = releaseTime[s] = 1.f;
+        initialLevel[s] = 0.f;
+        attackLevel[s] = 0.f;
+        sustainLevel[s] = 1.f;
+        attackCoefficient[s] = decayCoefficient[s] = releaseCoefficient[s] = releasePedalCoefficient[s] = 1.f;
+        current[s] = BlockValues{0.f, 0.f, 1.f, 1.f, 1.f};
+    }
+}
+
+void Envelope::setSampleRate(float rate) {
+    if (!(rate > 0.f) || !std::isfinite(rate)) return;
+    sampleRate = rate;
+    samplesPerMs = rate * 0.001f;
+    inverseRate = 1.f / rate;
+    if (blockLength > 0) blockRate = rate / static_cast<float>(blockLength);
+}
+
+void Envelope::free() {
+    outputs.release();
+    useCount = 0;
+    active = 0;
+    resetPending = 0;
+}
+
+float Envelope::timeCoefficient(float timeMs) const { return engine::onePoleCoefficient(timeMs * samplesPerMs); }
+
+void Envelope::computeCoefficients(int s) {
+    const float oneMs = timeCoefficient(1.f);
+    const float a = attackTime[s];
+    if (a >= 1.f)
+        attackCoefficient[s] = timeCoefficient(a);
+    else
+        attackCoefficient[s] = mode == kEnvModeAmplifier ? oneMs : 1.f;
+    const float d = decayTime[s];
+    decayCoefficient[s] = d >= 1.f ? timeCoefficient(d) : oneMs;
+    // The unmodulated release runs with half its time as time constant, at least 4 ms.
+    const float r = releaseTime[s] >= 4.f ? releaseTime[s] : 4.f;
+    releaseCoefficient[s] = timeCoefficient(0.5f * r);
+    releasePedalCoefficient[s] = timeCoefficient(0.5f * (r + pedalReleaseTime));
+}
+
+int Envelope::message(EnvelopeRecord* record, int code) {
+    if (!record) return 0;
+    switch (code) {
+    case kEnvIdle:
+        state[clampSlot(record->slot)] = kEnvIdleState;
+        break;
+    case kEnvSettings: {
+        const int s = clampSlot(record->slot);
+        attackTime[s] = clampFinite(record->attackTime, -kTimeLimit, kTimeLimit);
+        decayTime[s] = clampFinite(record->decayTime, -kTimeLimit, kTimeLimit);
+        releaseTime[s] = clampFinite(record->releaseTime, -kTimeLimit, kTimeLimit);
+        initialLevel[s] = clampFinite(record->initialLevel, -kLevelLimit, kLevelLimit);
+        attackLevel[s] = clampFinite(record->attackLevel, -kLevelLimit, kLevelLimit);
+        sustainLevel[s] = clampFinite(record->sustainLevel, -kLevelLimit, kLevelLimit);
+        computeCoefficients(s);
+        break;
+    }
+    case kEnvPedalRelease:
+        pedalReleaseTime = clampFinite(record->releaseTime, -kTimeLimit, kTimeLimit);
+        // From the release time as received: no 4 ms floor here.
+        for (int s = 0; s < kVoiceSlots; ++s)
+            releasePedalCoefficient[s] = timeCoefficient(0.5f * (releaseTime[s] + pedalReleaseTime));
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void Envelope::gateOn(int slot) { state[clampSlot(slot)] = kEnvGateOn; }
+
+void Envelope::release(int slot) { state[clampSlot(slot)] = kEnvRelease; }
+
+void Envelope::fastRelease(int slot) {
+    const int s = clampSlot(slot);
+    if (state[s] == kEnvRelease) state[s] = kEnvFastRelease;
+}
+
+int Envelope::getState(int slot) const { return active ? state[clampSlot(slot)] : kEnvIdleState; }
+
+void Envelope::connectGate(int slot, SignalPort* port) { gateInput[clampSlot(slot)] = port; }
+
+void Envelope::releaseGate(int slot) { gateInput[clampSlot(slot)] = nullptr; }
+
+int Envelope::connectModulation(int kind, SignalPort* port, int slot, int tag) {
+    if (kind < kEnvModInitialLevel || kind > kEnvModReleaseTime) return 1;
+    return modulation[kind - kEnvModInitialLevel][clampSlot(slot)].add(port, tag);
+}
+
+void Envelope::releaseModulation(int kind, int slot, int tag) {
+    if (kind < kEnvModInitialLevel || kind > kEnvModReleaseTime) return;
+    modulation[kind - kEnvModInitialLevel][clampSlot(slot)].remove(tag);
+}
+
+int Envelope::connectInput(int kind, SignalPort* port, int slot, int tag) {
+    if (kind == kEnvInGate) {
+        connectGate(slot, port);
+        return 0;
+    }
+    return connectModulation(kind, port, slot, tag);
+}
+
+void Envelope::releaseInput(int kind, int slot, int tag) {
+    if (kind == kEnvInGate)
+        releaseGate(slot);
+    else
+        releaseModulation(kind, slot, tag);
+}
+
+SignalPort* Envelope::takeOutput(int kind, int slot) {
+    if (!outputs.isAllocated()) return nullptr;
+    ++useCount;
+    // Only a module that was idle starts from a clean slate; a further reader must not
+    // cut the voices that already sound.
+    if (!active) resetPending = 1;
+    active = 1;
+    return outputs.port(clampSlot(slot));
+}
+
+void Envelope::releaseOutput(int kind, int slot) {
+    if (useCount > 0) --useCount;
+    if (useCount == 0) active = 0;
+}
+
+void Envelope::readGate(int s) {
+    const SignalPort* port = gateInput[s];
+    if (!port || port->kind != kPortGate || !port->gate) return;
+    const int gate = port->gate->gate;
+    if (gate != lastGate[s] || port->gate->retrigger == 1) state[s] = gate ? kEnvGateOn : kEnvRelease;
+    lastGate[s] = gate;
+}
+
+Envelope::BlockValues Envelope::modulatedValues(int s) const {
+    BlockValues b{initialLevel[s], attackLevel[s], attackCoefficient[s], decayCoefficient[s],
+                  sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
+    float sums[5];
+    for (int k = 0; k < 5; ++k) {
+        const InputList& list = modulation[k][s];
+        sums[k] = list.count > 0 ? clampFinite(list.sumFirst(), -kMaxModulationSum, kMaxModulationSum) : 0.f;
+    }
+    if (sums[0] != 0.f) b.initialLevel *= std::pow(10.f, 1.2f * sums[0]);
+    if (sums[1] != 0.f) b.attackLevel *= std::pow(10.f, 1.2f * sums[1]);
+    const float minimumTime = 0.01f;  // ms
+    if (sums[2] != 0.f) {
+        const float t = attackTime[s] + 500.f * sums[2];
+        b.attack = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+    }
+    if (sums[3] != 0.f) {
+        const float t = decayTime[s] + 500.f * sums[3];
+        b.decay = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+    }
+    if (sums[4] != 0.f) {
+        // A modulated release takes the full time as time constant.
+        const float t = releaseTime[s] + 500.f * sums[4] + (sustain ? pedalReleaseTime : 0.f);
+        b.release = t >= 1.f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 1.f : timeCoefficient(1.f));
+    }
+    return b;
+}
+
+void Envelope::renderSlot(int s, const BlockValues& b) {
+    float* out = outputs.block(s);
+    const int L = blockLength;
+    const float I0 = b.initialLevel;
+    const float A0 = b.attackLevel;
+    const float S = sustainLevel[s];
+    const float T = endThreshold;
+    float v = value[s];
+    int st = state[s];
+
+    if (st == kEnvIdleState) {
+        // An idle slot costs one comparison.
+        if (v != I0) {
+            v = I0;
+            for (int i = -historyLength; i < L; ++i) out[i] = I0;
+            value[s] = v;
+        }
+        return;
+    }
+
+    outputs.moveHistory(s);
+    if (historyLength > 0 && std::fabs(out[-1]) < kHistoryFlush) out[-1] = 0.f;
+
+    if (st == kEnvGateOn) {
+        if (v == I0) {
+            // From the initial level itself the attack waits one block.
+            for (int i = 0; i < L; ++i) out[i] = I0;
+            state[s] = kEnvAttack;
+            return;
+        }
+        st = kEnvAttack;
+    }
+
+    if (st == kEnvAttack) {
+        float target = overshoot * A0;
+        float c = b.attack;
+        bool decaying = false;
+        for (int i = 0; i < L; ++i) {
+            v += (target - v) * c;
+            if (v > A0 - T) {
+                if (!decaying) {
+                    st = kEnvDecay;
+                    target = S - undershoot * A0;
+                    c = b.decay;
+                    decaying = true;
+                }
+                v = A0;
+            } else if (decaying && v < S + T) {
+                // Mended: the rest of the block after the attack also stops at the
+                // sustain level instead of running on past it toward the decay's aim.
+                st = kEnvSustain;
+                v = S;
+                c = 0.f;
+            }
+            out[i] = v;
+        }
+    } else if (st == kEnvDecay || st == kEnvSustain) {
+        if (std::fabs(v) < kValueFlush) v = 0.f;
+        const float target = S - undershoot * A0;
+        float c = b.decay;
+        for (int i = 0; i < L; ++i) {
+            v += (target - v) * c;
+            if (v < S + T) {
+                st = kEnvSustain;
+                v = S;
+                c = 0.f;
+            }
+            out[i] = v;
+        }
+    } else {
+        // Release, release end and fast release: toward the initial level.
+        if (std::fabs(v) < kValueFlush) v = 0.f;
+        const float target = I0 - undershoot * A0;
+        float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
+        for (int i = 0; i < L; ++i) {
+            v += (target - v) * c;
+            if (v < I0 + T) {
+                st = kEnvReleaseEnd;
+                v = I0;
+                c = 0.f;
+            }
+            out[i] = v;
+        }
+    }
+    value[s] = v;
+    state[s] = st;
+}
+
+void Envelope::process() {
+    if (!outputs.isAllocated()) return;
+    if (resetPending) {
+        outputs.clearAll();
+        for (int s = 0; s < kVoiceSlots; ++s) {
+            value[s] = 0.f;
+            state[s] = kEnvIdleState;
+        }
+        resetPending = 0;
+    }
+    if (!active) return;
+    for (int s = 0; s < kVoiceSlots; ++s) {
+        readGate(s);
+        current[s] = modulatedValues(s);
+        renderSlot(s, current[s]);
+    }
+}

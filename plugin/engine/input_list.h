@@ -1,0 +1,22 @@
+// A summing input: up to six connected ports, each with the tag of its source.
+#pragma once
+
+#include "engine/signal_port.h"
+
+struct InputList {
+    static const int kCapacity = 6;
+
+    SignalPort* ports[kCapacity];
+    int32_t tags[kCapacity];
+    int32_t count;
+
+    void clear();
+    // 0 when added, 1 when all six entries are taken. A null port (a source that has no
+    // signal) attaches nothing.
+    int add(SignalPort* port, int tag);
+    // Removes every entry with the tag and closes the gap, so that the live entries are
+    // always the first count ones: a release from the middle must not hide the last entry.
+    void remove(int tag);
+    // The sum of the first sample of the current block of every entry.
+    float sumFirst() const;
+};
