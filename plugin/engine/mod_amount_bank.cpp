@@ -101,8 +101,8 @@ float ModAmountBank::getAmount(int channel, int slot) const { return amount[inde
 
 void ModAmountBank::renderSlot(int c, int s) {
     const int i = index(c, s);
-    float a = amount[i];
-    a += (amountTarget[i] - a) * amountCoefficient;
+    // Written so that a step of 1 lands exactly on the target.
+    const float a = amountTarget[i] * amountCoefficient + amount[i] * (1.f - amountCoefficient);
     amount[i] = a;
     SignalPort* outPort = outputs.port(i);
     float* out = outPort->samples;

@@ -1,0 +1,436 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/mixer_bank.h"
+#include "engine/mod_amount_bank.h"
+#include "engine/vca.h"
+#include "signal_fixture.h"
+
+namespace {
+
+// ---------------------------------------------------------------- MixerBank
+
+class MixerBankTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        record = MixerRecord();
+        record.voiceCount = 32;
+        record.blockLength = kTestBlock;
+        record.historyLength = kTestHistory;
+        ASSERT_EQ(mixer.init(&record, MixerBank::kInitKind, kTestRate), 0);
+        setState(0, engine::kSlotSounding);
+    }
+    void setState(int slot, int state) {
+        record.slot = slot;
+        record.state = state;
+        mixer.message(&record, kMixerVoiceState);
+    }
+    void setLevel(int channel, int slot, float level) {
+        record.channel = channel;
+        record.slot = slot;
+        record.level = level;
+        mixer.message(&record, kMixerLevel);
+    }
+    void setSumMode(int channel, int flag) {
+        record.channel = channel;
+        record.sumMode = flag;
+        mixer.message(&record, kMixerSumMode);
+    }
+    // Runs until the level glide has settled.
+    void settle() {
+        for (int b = 0; b < 400; ++b) mixer.process();
+    }
+
+    MixerBank mixer;
+    MixerRecord record;
+};
+
+TEST_F(MixerBankTest, ScalesItsInputByTheLevel) {
+    TestSignal in(0.5f, 0);
+    mixer.connectInput(0, in.get(), 0, 0);
+    float* out = mixer.takeOutput(0, 0)->samples;
+    mixer.process();
+    for (int i = 0; i < kTestBlock; ++i) ASSERT_EQ(out[i], 0.5f);
+    setLevel(0, 0, 0.25f);
+    settle();
+    EXPECT_NEAR(out[kTestBlock - 1], 0.125f, 1e-6f);
+}
+
+TEST_F(MixerBankTest, LevelGlidesOverThirtyMilliseconds) {
+    TestSignal in(1.f, 0);
+    mixer.connectInput(0, in.get(), 0, 0);
+    float* out = mixer.takeOutput(0, 0)->samples;
+    setLevel(0, 0, 0.f);
+    mixer.process();
+    const float c = testCoefficient(30.f);
+    EXPECT_NEAR(out[0], 1.f - c, 1e-6f);
+    EXPECT_NEAR(out[kTestBlock - 1], std::pow(1.f - c, static_cast<float>(kTestBlock)), 1e-4f);
+}
+
+struct LevelCase {
+    float target;
+    float sources[4];
+    int count;
+    float expected;
+};
+
+TEST_F(MixerBankTest, LevelModulationIsClampedToZeroToOne) {
+    const LevelCase cases[] = {
+        {1.f, {1.f, 1.f, 1.f, 1.f}, 4, 1.f},
+        {0.f, {-0.5f, -0.5f, 0.f, 0.f}, 2, 0.f},
+        {0.5f, {1.f, 0.f, 0.f, 0.f}, 1, 0.75f},
+        {0.5f, {NAN, 0.f, 0.f, 0.f}, 1, 0.f},
+    };
+    for (const LevelCase& k : cases) {
+        SCOPED_TRACE(k.target);
+        SetUp();
+        TestSignal in(1.f, 0);
+        TestSignal s0(k.sources[0]), s1(k.sources[1]), s2(k.sources[2]), s3(k.sources[3]);
+        TestSignal* sources[] = {&s0, &s1, &s2, &s3};
+        mixer.connectInput(0, in.get(), 0, 0);
+        for (int i = 0; i < k.count; ++i) ASSERT_EQ(mixer.connectLevel(0, sources[i]->get(), 0, i), 0);
+        float* out = mixer.takeOutput(0, 0)->samples;
+        setLevel(0, 0, k.target);
+        settle();
+        EXPECT_NEAR(out[kTestBlock - 1], k.expected, 1e-4f);
+    }
+}
+
+TEST_F(MixerBankTest, ReleasingALevelSourceFromTheMiddleKeepsTheOthers) {
+    TestSignal in(1.f, 0), a(-0.4f), b(-0.8f), c(-0.4f);
+    mixer.connectInput(2, in.get(), 0, 0);
+    mixer.connectLevel(2, a.get(), 0, 23);
+    mixer.connectLevel(2, b.get(), 0, 24);
+    mixer.connectLevel(2, c.get(), 0, 25);
+    float* out = mixer.takeOutput(2, 0)->samples;
+    settle();
+    EXPECT_NEAR(out[0], 0.6f, 1e-4f);  // 1 + 0.25 x -1.6
+    mixer.releaseLevel(2, 0, 24);
+    settle();
+    EXPECT_NEAR(out[0], 0.8f, 1e-4f);  // 1 + 0.25 x -0.8
+}
+
+TEST_F(MixerBankTest, SumModeChannelAddsIntoThePrecedingChannel) {
+    TestSignal a(0.5f, 0), b(0.25f, 0);
+    setSumMode(1, 1);
+    setLevel(1, 0, 0.5f);
+    mixer.connectInput(0, a.get(), 0, 0);
+    mixer.connectInput(1, b.get(), 0, 0);
+    float* out = mixer.takeOutput(0, 0)->samples;  // channel 1 runs because channel 0 is read
+    settle();
+    EXPECT_NEAR(out[kTestBlock - 1], 0.5f + 0.125f, 1e-5f);
+    // Without sum mode channel 1 adds nothing.
+    setSumMode(1, 0);
+    settle();
+    EXPECT_NEAR(out[kTestBlock - 1], 0.5f, 1e-6f);
+}
+
+TEST_F(MixerBankTest, SumModeMessageIgnoresChannelZeroAndClampsHighChannels) {
+    TestSignal a(0.5f, 0), b(0.25f, 0);
+    setSumMode(0, 1);
+    setSumMode(-3, 1);
+    mixer.connectInput(14, a.get(), 0, 0);
+    mixer.connectInput(15, b.get(), 0, 0);
+    setSumMode(99, 1);  // channel 15
+    float* out14 = mixer.takeOutput(14, 0)->samples;
+    mixer.process();
+    EXPECT_EQ(out14[0], 0.75f);
+    // Channel 0 never sums: with channel 15 of slot 0 taken as well, channel 0 keeps its own.
+    float* out0 = mixer.takeOutput(0, 0)->samples;
+    mixer.connectInput(0, b.get(), 0, 0);
+    mixer.process();
+    EXPECT_EQ(out0[0], 0.25f);
+}
+
+TEST_F(MixerBankTest, CopiesTheLeadingFlagWordAndMovesHistory) {
+    TestSignal control(0.5f, 1);
+    mixer.connectInput(3, control.get(), 0, 0);
+    SignalPort* port = mixer.takeOutput(3, 0);
+    mixer.process();
+    EXPECT_EQ(port->controlRate, 1);
+    TestSignal audio(0.f, 0);
+    for (int i = 0; i < kTestBlock; ++i) audio.port.samples[i] = static_cast<float>(i);
+    mixer.connectInput(3, audio.get(), 0, 0);
+    mixer.process();
+    EXPECT_EQ(port->controlRate, 0);
+    mixer.process();
+    for (int i = 0; i < kTestHistory; ++i) EXPECT_EQ(port->samples[i - kTestHistory], kTestBlock - kTestHistory + i);
+}
+
+TEST_F(MixerBankTest, SilentSlotsAndReleasedChannelsAreCleared) {
+    TestSignal in(1.f, 0);
+    mixer.connectInput(0, in.get(), 0, 0);
+    mixer.connectInput(0, in.get(), 5, 0);
+    float* out0 = mixer.takeOutput(0, 0)->samples;
+    float* out5 = mixer.takeOutput(0, 5)->samples;
+    mixer.process();
+    EXPECT_EQ(out0[0], 1.f);
+    EXPECT_EQ(out5[0], 0.f);  // slot 5 is not sounding
+    setState(0, engine::kSlotOff);
+    for (int i = -kTestHistory; i < kTestBlock; ++i) ASSERT_EQ(out0[i], 0.f);
+    setState(0, engine::kSlotSounding);
+    mixer.process();
+    EXPECT_EQ(out0[0], 1.f);
+    mixer.releaseOutput(0);
+    mixer.releaseOutput(0);
+    mixer.process();
+    for (int i = -kTestHistory; i < kTestBlock; ++i) ASSERT_EQ(out0[i], 0.f);
+}
+
+// ---------------------------------------------------------------- Vca
+
+class VcaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        record = VcaRecord();
+        record.voiceCount = 32;
+        record.blockLength = kTestBlock;
+        record.historyLength = kTestHistory;
+        ASSERT_EQ(vca.init(&record, Vca::kInitKind, kTestRate), 0);
+        audio.set(1.f);
+        vca.connectInput(kVcaInAudio, audio.get(), 0, 0);
+        output = vca.takeOutput(0)->samples;
+        setState(0, engine::kSlotSounding);
+    }
+    void setState(int slot, int state) {
+        record.slot = slot;
+        record.state = state;
+        vca.message(&record, kVcaVoiceState);
+    }
+    void settle() {
+        for (int b = 0; b < 200; ++b) vca.process();
+    }
+
+    Vca vca;
+    VcaRecord record;
+    TestSignal audio{1.f, 0};
+    float* output = nullptr;
+};
+
+TEST_F(VcaTest, FirstSoundingBlockFadesInOverFiveMilliseconds) {
+    vca.process();
+    const float c = testCoefficient(5.f);
+    for (int n = 0; n < kTestBlock; ++n)
+        ASSERT_NEAR(output[n], 1.f - std::pow(1.f - c, static_cast<float>(n + 1)), 1e-5f) << n;
+}
+
+struct ExponentCase {
+    const char* name;
+    int kind;
+    float value;
+    float expectedGain;
+};
+
+TEST_F(VcaTest, ExponentialGainIsTenToThreeTimesTheExponent) {
+    const ExponentCase cases[] = {
+        {"direct +1", kVcaInDirect, 1.f, 1000.f},
+        {"direct -1", kVcaInDirect, -1.f, 0.001f},
+        {"list 1/3", kVcaInLevelModulation, 1.f / 3.f, 10.f},
+        {"vibrato x 0.5", kVcaInVibrato, 2.f / 3.f, 10.f},
+        {"touch x 0.5", kVcaInTouch, -2.f / 3.f, 0.1f},
+        {"initial x 2", kVcaInInitial, 1.f / 6.f, 10.f},
+        {"unbounded", kVcaInDirect, 1e30f, 1e12f},
+        {"not a number", kVcaInDirect, NAN, 1.f},
+    };
+    for (const ExponentCase& k : cases) {
+        SCOPED_TRACE(k.name);
+        SetUp();
+        record.slot = 0;
+        record.vibratoDepth = 2.f;  // x 0.25
+        record.touchDepth = 0.5f;
+        record.initialDepth = 2.f;
+        vca.message(&record, kVcaVibratoDepth);
+        vca.message(&record, kVcaTouchDepths);
+        TestSignal source(k.value);
+        vca.connectInput(k.kind, source.get(), 0, 5);
+        settle();
+        EXPECT_NEAR(output[kTestBlock - 1] / k.expectedGain, 1.f, 1e-3f);
+    }
+}
+
+TEST_F(VcaTest, EnvelopeIsAppliedPerSampleAndANegativeGainMutes) {
+    TestSignal envelope(0.f, 1);
+    for (int n = 0; n < kTestBlock; ++n) envelope.port.samples[n] = n % 2 ? 0.5f : -0.5f;
+    vca.connectInput(kVcaInEnvelope, envelope.get(), 0, 13);
+    audio.set(-0.8f);
+    settle();
+    EXPECT_EQ(output[0], 0.f);
+    EXPECT_NEAR(output[1], -0.4f, 1e-5f);
+}
+
+TEST_F(VcaTest, LevelFollowsItsTargetPerBlock) {
+    settle();
+    record.slot = 0;
+    record.level = 0.5f;
+    vca.message(&record, kVcaLevel);
+    vca.process();
+    const float c = 1.f - std::exp(-static_cast<float>(kTestBlock) / (0.005f * kTestRate));
+    EXPECT_NEAR(vca.getLevel(0), 1.f - 0.5f * c, 1e-6f);
+    EXPECT_NEAR(output[0], vca.getLevel(0), 1e-5f);
+    record.level = 0.f;
+    vca.message(&record, kVcaLevel);
+    settle();
+    settle();
+    EXPECT_EQ(vca.getLevel(0), 0.f);  // flushed, not left denormal
+}
+
+TEST_F(VcaTest, ReleasingAModulationSourceFromTheMiddleKeepsTheOthers) {
+    TestSignal a(0.1f), b(0.5f), c(0.2f);
+    vca.connectInput(kVcaInLevelModulation, a.get(), 0, 32);
+    vca.connectInput(kVcaInLevelModulation, b.get(), 0, 33);
+    vca.connectInput(kVcaInLevelModulation, c.get(), 0, 34);
+    vca.releaseInput(kVcaInLevelModulation, 0, 33);
+    settle();
+    EXPECT_NEAR(output[0] / std::pow(10.f, 0.9f), 1.f, 1e-4f);
+}
+
+TEST_F(VcaTest, RunsOnlyWithAnAudioInputAndATakenOutput) {
+    vca.process();
+    EXPECT_TRUE(vca.isActive());
+    EXPECT_GT(output[kTestBlock - 1], 0.f);
+    vca.releaseInput(kVcaInAudio, 0, 0);
+    EXPECT_FALSE(vca.isActive());
+    vca.process();  // the outputs are cleared once
+    for (int i = -kTestHistory; i < kTestBlock; ++i) ASSERT_EQ(output[i], 0.f);
+    vca.connectInput(kVcaInAudio, nullptr, 0, 0);  // a source without a signal
+    EXPECT_FALSE(vca.isActive());
+    vca.connectInput(kVcaInAudio, audio.get(), 3, 0);
+    EXPECT_TRUE(vca.isActive());
+    vca.releaseOutput(0);
+    EXPECT_FALSE(vca.isActive());
+}
+
+TEST_F(VcaTest, StoppingASlotClearsItsOutput) {
+    settle();
+    setState(0, engine::kSlotOff);
+    for (int i = -kTestHistory; i < kTestBlock; ++i) ASSERT_EQ(output[i], 0.f);
+    vca.process();
+    EXPECT_EQ(output[0], 0.f);
+}
+
+// ---------------------------------------------------------------- ModAmountBank
+
+class ModAmountBankTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        record = ModAmountRecord();
+        record.blockLength = kTestBlock;
+        record.historyLength = kTestHistory;
+        record.voiceCount = 32;
+        ASSERT_EQ(bank.init(&record, ModAmountBank::kInitKind, kTestRate), 0);
+    }
+    void setAmount(int channel, int slot, float amount) {
+        record.channel = channel;
+        record.slot = slot;
+        record.amount = amount;
+        bank.message(&record, kModAmountTarget);
+    }
+    void setState(int slot, int state) {
+        record.slot = slot;
+        record.state = state;
+        bank.message(&record, kModAmountVoiceState);
+    }
+
+    ModAmountBank bank;
+    ModAmountRecord record;
+};
+
+TEST_F(ModAmountBankTest, ControlRateInputGivesOneValuePerBlock) {
+    TestSignal in(0.f, 1);
+    in.port.samples[0] = 0.8f;
+    bank.connectInput(4, in.get(), 0);
+    SignalPort* out = bank.takeOutput(4, 0);
+    setAmount(4, 0, 0.5f);
+    bank.process();
+    EXPECT_EQ(out->controlRate, 1);
+    EXPECT_EQ(out->samples[0], 0.4f);
+    EXPECT_EQ(out->samples[-1], 0.4f);
+}
+
+TEST_F(ModAmountBankTest, AudioRateInputIsScaledSampleBySampleWithHistory) {
+    TestSignal in(0.f, 0);
+    for (int n = 0; n < kTestBlock; ++n) in.port.samples[n] = static_cast<float>(n);
+    setState(7, engine::kSlotSounding);
+    bank.connectInput(9, in.get(), 7);
+    SignalPort* out = bank.takeOutput(9, 7);
+    setAmount(9, 7, 2.f);
+    bank.process();
+    bank.process();
+    EXPECT_EQ(out->controlRate, 0);
+    for (int n = 0; n < kTestBlock; ++n) ASSERT_EQ(out->samples[n], 2.f * n);
+    for (int i = 0; i < kTestHistory; ++i) EXPECT_EQ(out->samples[i - kTestHistory], 2.f * (kTestBlock - kTestHistory + i));
+}
+
+TEST_F(ModAmountBankTest, AmountChangeTakesFullEffectAtTheNextBlock) {
+    TestSignal in(1.f, 1);
+    bank.connectInput(0, in.get(), 0);
+    SignalPort* out = bank.takeOutput(0, 0);
+    bank.process();
+    EXPECT_EQ(out->samples[0], 1.f);
+    setAmount(0, 0, -0.3f);
+    bank.process();
+    EXPECT_EQ(out->samples[0], -0.3f);
+}
+
+TEST_F(ModAmountBankTest, OnlySlotZeroAndSoundingSlotsRun) {
+    TestSignal in(1.f, 1);
+    bank.connectInput(2, in.get(), 0);
+    bank.connectInput(2, in.get(), 5);
+    SignalPort* out0 = bank.takeOutput(2, 0);
+    SignalPort* out5 = bank.takeOutput(2, 5);
+    bank.process();
+    EXPECT_EQ(out0->samples[0], 1.f);
+    EXPECT_EQ(out5->samples[0], 0.f);
+    setState(5, engine::kSlotSounding);
+    bank.process();
+    EXPECT_EQ(out5->samples[0], 1.f);
+    // Without an input the value is 0.
+    bank.releaseInput(2, 5);
+    bank.process();
+    EXPECT_EQ(out5->samples[0], 0.f);
+    EXPECT_EQ(out5->samples[-1], 0.f);
+}
+
+TEST_F(ModAmountBankTest, ReleasedChannelIsClearedAndNumbersAreClamped) {
+    TestSignal in(1.f, 1);
+    bank.connectInput(25, in.get(), -4);  // channel 19, slot 0
+    SignalPort* out = bank.takeOutput(19, 0);
+    setAmount(99, -1, 0.25f);
+    bank.process();
+    EXPECT_EQ(out->samples[0], 0.25f);
+    bank.releaseOutput(19);
+    bank.process();
+    for (int i = -kTestHistory; i < kTestBlock; ++i) ASSERT_EQ(out->samples[i], 0.f);
+}
+
+TEST(GainModules, InitRefusesBadConfigurationsAndFreeIsSafeTwice) {
+    MixerRecord mixerRecord = MixerRecord();
+    VcaRecord vcaRecord = VcaRecord();
+    ModAmountRecord amountRecord = ModAmountRecord();
+    MixerBank mixer;
+    Vca vca;
+    ModAmountBank bank;
+    EXPECT_EQ(mixer.init(&mixerRecord, MixerBank::kInitKind, kTestRate), 1);  // no block length
+    EXPECT_EQ(vca.init(&vcaRecord, Vca::kInitKind, kTestRate), 1);
+    EXPECT_EQ(bank.init(&amountRecord, ModAmountBank::kInitKind, kTestRate), 1);
+    mixerRecord.blockLength = vcaRecord.blockLength = amountRecord.blockLength = kTestBlock;
+    EXPECT_EQ(mixer.init(&mixerRecord, 115, kTestRate), 1);
+    EXPECT_EQ(vca.init(&vcaRecord, Vca::kInitKind, NAN), 1);
+    EXPECT_EQ(mixer.init(&mixerRecord, MixerBank::kInitKind, kTestRate), 0);
+    EXPECT_EQ(vca.init(&vcaRecord, Vca::kInitKind, kTestRate), 0);
+    EXPECT_EQ(bank.init(&amountRecord, ModAmountBank::kInitKind, kTestRate), 0);
+    for (int i = 0; i < 2; ++i) {
+        mixer.free();
+        vca.free();
+        bank.free();
+    }
+    EXPECT_EQ(mixer.takeOutput(0, 0), nullptr);
+    EXPECT_EQ(vca.takeOutput(0), nullptr);
+    EXPECT_EQ(bank.takeOutput(0, 0), nullptr);
+    mixer.process();
+    vca.process();
+    bank.process();
+}
+
+}  // namespace
