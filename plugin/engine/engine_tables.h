@@ -4,15 +4,15 @@
 
 class EngineTables {
 public:
-    static const int kSemitoneSize = 241;  // index 120 = 1.0
-    static const int kSemitoneCentre = 120;
-    static const int kSineSize = 8192;  // plus one guard entry that repeats entry 0
-    static const int kTangentSize = 8192;
-    static const int kPowerSize = 8192;
-    static const int kTranspositionSize = 108;  // n = -36..71
-    static const int kTranspositionLowest = -36;
-    static const int kVelocitySize = 128;
-    static const int kNoteCount = 128;
+    static constexpr int kSemitoneSize = 241;  // index 120 = 1.0
+    static constexpr int kSemitoneCentre = 120;
+    static constexpr int kSineSize = 8192;  // plus one guard entry that repeats entry 0
+    static constexpr int kTangentSize = 8192;
+    static constexpr int kPowerSize = 8192;
+    static constexpr int kTranspositionSize = 108;  // n = -36..71
+    static constexpr int kTranspositionLowest = -36;
+    static constexpr int kVelocitySize = 128;
+    static constexpr int kNoteCount = 128;
 
     EngineTables();
     ~EngineTables();

@@ -63,7 +63,7 @@ enum EnvelopeState {
 
 class Envelope {
 public:
-    static const int kInitKind = 52;
+    static constexpr int kInitKind = 52;
 
     Envelope();
     ~Envelope();

@@ -4,7 +4,7 @@
 #include "engine/signal_port.h"
 
 struct InputList {
-    static const int kCapacity = 6;
+    static constexpr int kCapacity = 6;
 
     SignalPort* ports[kCapacity];
     int32_t tags[kCapacity];

@@ -34,8 +34,8 @@ enum MixerMessage {
 
 class MixerBank {
 public:
-    static const int kInitKind = 116;
-    static const int kChannels = 16;
+    static constexpr int kInitKind = 116;
+    static constexpr int kChannels = 16;
 
     MixerBank();
     ~MixerBank();

@@ -29,9 +29,9 @@ enum ModAmountMessage {
 
 class ModAmountBank {
 public:
-    static const int kInitKind = 5;
-    static const int kChannels = 20;
-    static const int kStateChannels = 16;  // voice-state messages reach channels 0-15
+    static constexpr int kInitKind = 5;
+    static constexpr int kChannels = 20;
+    static constexpr int kStateChannels = 16;  // voice-state messages reach channels 0-15
 
     ModAmountBank();
     ~ModAmountBank();

@@ -67,15 +67,15 @@ struct VoiceSlot {
 
 class SynthEngine {
 public:
-    static const int kSlots = engine::kVoiceSlots;
-    static const int kParts = 8;
-    static const int kEnvelopes = 4;
+    static constexpr int kSlots = engine::kVoiceSlots;
+    static constexpr int kParts = 8;
+    static constexpr int kEnvelopes = 4;
 #if HALVORN_OUTPUTS == 10
-    static const int kPartQueues = 8;
+    static constexpr int kPartQueues = 8;
 #else
-    static const int kPartQueues = 0;
+    static constexpr int kPartQueues = 0;
 #endif
-    static const int kQueueChannels = 2 + kPartQueues;
+    static constexpr int kQueueChannels = 2 + kPartQueues;
 
     SynthEngine();
     ~SynthEngine();

@@ -45,7 +45,7 @@ enum VcaPortKind {
 
 class Vca {
 public:
-    static const int kInitKind = 100;
+    static constexpr int kInitKind = 100;
 
     Vca();
     ~Vca();
