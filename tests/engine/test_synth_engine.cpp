@@ -8,6 +8,8 @@
 
 namespace {
 
+const double kPi = 3.14159265358979323846;
+
 EngineCommand startRecord(float rate = 44100.f) {
     EngineCommand record;
     std::memset(&record, 0, sizeof record);
@@ -57,9 +59,9 @@ TEST_F(SynthEngineTest, SineTangentAndPowerTablesCoverTheirRanges) {
     EXPECT_EQ(sine[EngineTables::kSineSize], sine[0]);
     EXPECT_FLOAT_EQ(sine[2048], 1.f);
     EXPECT_FLOAT_EQ(sine[6144], -1.f);
-    EXPECT_NEAR(sine[1000], std::sin(2.0 * M_PI * 1000 / 8192), 1e-7);
+    EXPECT_NEAR(sine[1000], std::sin(2.0 * kPi * 1000 / 8192), 1e-7);
     EXPECT_EQ(EngineTables::kSineRangeStart, 0.f);
-    EXPECT_FLOAT_EQ(EngineTables::kSineRangeEnd, static_cast<float>(2.0 * M_PI));
+    EXPECT_FLOAT_EQ(EngineTables::kSineRangeEnd, static_cast<float>(2.0 * kPi));
 
     const float* tangent = t.tangents();
     EXPECT_EQ(tangent[0], 0.f);
@@ -67,8 +69,8 @@ TEST_F(SynthEngineTest, SineTangentAndPowerTablesCoverTheirRanges) {
     // The last entry stands one step before pi/2: large but finite.
     const float last = tangent[EngineTables::kTangentSize - 1];
     EXPECT_TRUE(std::isfinite(last));
-    EXPECT_FLOAT_EQ(last, static_cast<float>(std::tan((M_PI / 2.0) * 8191.0 / 8192.0)));
-    EXPECT_FLOAT_EQ(EngineTables::kTangentRangeEnd, static_cast<float>(M_PI / 2.0));
+    EXPECT_FLOAT_EQ(last, static_cast<float>(std::tan((kPi / 2.0) * 8191.0 / 8192.0)));
+    EXPECT_FLOAT_EQ(EngineTables::kTangentRangeEnd, static_cast<float>(kPi / 2.0));
 
     const float* power = t.powersOf256();
     EXPECT_FLOAT_EQ(power[0], 1.f / (256.f * 256.f * 256.f));
