@@ -20,6 +20,13 @@ inline float clampFinite(float value, float low, float high) {
     return value < low ? low : (value > high ? high : value);
 }
 
+inline bool isUsableRate(float rate) { return rate > 0.f && std::isfinite(rate); }
+
+// A module's block length L and history length M as the engine hands them over.
+inline bool areUsableLengths(int blockLength, int historyLength) {
+    return blockLength > 0 && historyLength >= 0 && historyLength <= blockLength;
+}
+
 // One-pole step 1 - exp(-1 / n) for a time constant of n samples; a time constant of
 // zero or less jumps (1) instead of dividing by zero.
 inline float onePoleCoefficient(float timeSamples) {

@@ -34,10 +34,7 @@ Envelope::Envelope()
       useCount(0),
       active(0),
       resetPending(0) {
-    for (int s = 0; s < kVoiceSlots; ++s) {
-        gateInput[s] = nullptr;
-        for (int k = 0; k < 5; ++k) modulation[k][s].clear();
-    }
+    clearInputs();
     resetAllSlots();
 }
 
@@ -45,9 +42,8 @@ Envelope::~Envelope() { free(); }
 
 int Envelope::init(EnvelopeRecord* record, int kind, float rate) {
     free();
-    if (!record || kind != kInitKind || !(rate > 0.f) || !std::isfinite(rate)) return 1;
-    if (record->blockLength <= 0 || record->historyLength < 0 || record->historyLength > record->blockLength)
-        return 1;
+    if (!record || kind != kInitKind || !engine::isUsableRate(rate)) return 1;
+    if (!engine::areUsableLengths(record->blockLength, record->historyLength)) return 1;
     if (record->mode != kEnvModeFilter && record->mode != kEnvModeAmplifier) return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
@@ -63,12 +59,16 @@ int Envelope::init(EnvelopeRecord* record, int kind, float rate) {
     useCount = 0;
     active = 0;
     resetPending = 0;
+    clearInputs();
+    resetAllSlots();
+    return 0;
+}
+
+void Envelope::clearInputs() {
     for (int s = 0; s < kVoiceSlots; ++s) {
         gateInput[s] = nullptr;
         for (int k = 0; k < 5; ++k) modulation[k][s].clear();
     }
-    resetAllSlots();
-    return 0;
 }
 
 void Envelope::resetAllSlots() {
@@ -86,7 +86,7 @@ void Envelope::resetAllSlots() {
 }
 
 void Envelope::setSampleRate(float rate) {
-    if (!(rate > 0.f) || !std::isfinite(rate)) return;
+    if (!engine::isUsableRate(rate)) return;
     sampleRate = rate;
     samplesPerMs = rate * 0.001f;
     inverseRate = 1.f / rate;
@@ -236,6 +236,21 @@ Envelope::BlockValues Envelope::modulatedValues(int s) const {
     return b;
 }
 
+// One block of a falling segment: aims below `level` so that it arrives in finite time;
+// within the end threshold of it the value stops on it and the state becomes `endState`.
+float Envelope::fallToward(float* out, float v, float target, float c, float level, int& st, int endState) const {
+    for (int i = 0; i < blockLength; ++i) {
+        v += (target - v) * c;
+        if (v < level + endThreshold) {
+            st = endState;
+            v = level;
+            c = 0.f;
+        }
+        out[i] = v;
+    }
+    return v;
+}
+
 void Envelope::renderSlot(int s, const BlockValues& b) {
     float* out = outputs.block(s);
     const int L = blockLength;
@@ -294,31 +309,12 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
         }
     } else if (st == kEnvDecay || st == kEnvSustain) {
         if (std::fabs(v) < kValueFlush) v = 0.f;
-        const float target = S - undershoot * A0;
-        float c = b.decay;
-        for (int i = 0; i < L; ++i) {
-            v += (target - v) * c;
-            if (v < S + T) {
-                st = kEnvSustain;
-                v = S;
-                c = 0.f;
-            }
-            out[i] = v;
-        }
+        v = fallToward(out, v, S - undershoot * A0, b.decay, S, st, kEnvSustain);
     } else {
         // Release, release end and fast release: toward the initial level.
         if (std::fabs(v) < kValueFlush) v = 0.f;
-        const float target = I0 - undershoot * A0;
-        float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
-        for (int i = 0; i < L; ++i) {
-            v += (target - v) * c;
-            if (v < I0 + T) {
-                st = kEnvReleaseEnd;
-                v = I0;
-                c = 0.f;
-            }
-            out[i] = v;
-        }
+        const float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
+        v = fallToward(out, v, I0 - undershoot * A0, c, I0, st, kEnvReleaseEnd);
     }
     value[s] = v;
     state[s] = st;

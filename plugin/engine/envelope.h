@@ -104,6 +104,8 @@ private:
     };
 
     void resetAllSlots();
+    void clearInputs();
+    float fallToward(float* out, float v, float target, float c, float level, int& st, int endState) const;
     void computeCoefficients(int slot);
     float timeCoefficient(float timeMs) const;  // 1 - exp(-1 / (t x samplesPerMs))
     void readGate(int slot);

@@ -13,7 +13,9 @@ namespace {
 int clampChannel(int channel) { return clampInt(channel, 0, MixerBank::kChannels - 1); }
 }  // namespace
 
-MixerBank::MixerBank() : blockLength(0), historyLength(0), levelCoefficient(1.f) {
+MixerBank::MixerBank() : blockLength(0), historyLength(0), levelCoefficient(1.f) { clearState(); }
+
+void MixerBank::clearState() {
     for (int s = 0; s < kVoiceSlots; ++s) {
         voiceState[s] = kSlotOff;
         sumTarget[s] = nullptr;
@@ -30,28 +32,18 @@ MixerBank::~MixerBank() { free(); }
 
 int MixerBank::init(MixerRecord* record, int kind, float rate) {
     free();
-    if (!record || kind != kInitKind || !(rate > 0.f) || !std::isfinite(rate)) return 1;
-    if (record->blockLength <= 0 || record->historyLength < 0 || record->historyLength > record->blockLength)
-        return 1;
+    if (!record || kind != kInitKind || !engine::isUsableRate(rate)) return 1;
+    if (!engine::areUsableLengths(record->blockLength, record->historyLength)) return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     if (outputs.allocate(kChannels * kVoiceSlots, blockLength, historyLength, 0)) return 1;
     setSampleRate(rate);
-    for (int s = 0; s < kVoiceSlots; ++s) {
-        voiceState[s] = kSlotOff;
-        sumTarget[s] = nullptr;
-    }
-    for (int c = 0; c < kChannels; ++c) useCount[c] = resetPending[c] = sumMode[c] = 0;
-    for (int i = 0; i < kChannels * kVoiceSlots; ++i) {
-        input[i] = nullptr;
-        levelModulation[i].clear();
-        levelTarget[i] = level[i] = 1.f;
-    }
+    clearState();
     return 0;
 }
 
 void MixerBank::setSampleRate(float rate) {
-    if (!(rate > 0.f) || !std::isfinite(rate)) return;
+    if (!engine::isUsableRate(rate)) return;
     levelCoefficient = engine::onePoleCoefficient(0.03f * rate);
 }
 

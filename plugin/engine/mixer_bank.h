@@ -59,6 +59,7 @@ public:
 
 private:
     int index(int channel, int slot) const { return channel * engine::kVoiceSlots + slot; }
+    void clearState();
     void clearChannel(int channel);
     void renderChannel(int channel, int slot);
 

@@ -16,6 +16,10 @@ const float kAmountLimit = 1.0e3f;
 
 ModAmountBank::ModAmountBank()
     : blockLength(0), historyLength(0), sampleRate(44100.f), inverseRate(1.f / 44100.f), amountCoefficient(1.f) {
+    clearState();
+}
+
+void ModAmountBank::clearState() {
     for (int c = 0; c < kChannels; ++c) useCount[c] = active[c] = resetPending[c] = 0;
     for (int i = 0; i < kChannels * kVoiceSlots; ++i) {
         input[i] = nullptr;
@@ -28,9 +32,8 @@ ModAmountBank::~ModAmountBank() { free(); }
 
 int ModAmountBank::init(ModAmountRecord* record, int kind, float rate) {
     free();
-    if (!record || kind != kInitKind || !(rate > 0.f) || !std::isfinite(rate)) return 1;
-    if (record->blockLength <= 0 || record->historyLength < 0 || record->historyLength > record->blockLength)
-        return 1;
+    if (!record || kind != kInitKind || !engine::isUsableRate(rate)) return 1;
+    if (!engine::areUsableLengths(record->blockLength, record->historyLength)) return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     if (outputs.allocate(kChannels * kVoiceSlots, blockLength, historyLength, 0)) return 1;
@@ -38,17 +41,12 @@ int ModAmountBank::init(ModAmountRecord* record, int kind, float rate) {
     // A 3 microsecond time constant per block of L samples: exp underflows, the step is 1.
     amountCoefficient =
         static_cast<float>(1.0 - std::exp(-static_cast<double>(blockLength) / (rate * 0.03 * 0.0001)));
-    for (int c = 0; c < kChannels; ++c) useCount[c] = active[c] = resetPending[c] = 0;
-    for (int i = 0; i < kChannels * kVoiceSlots; ++i) {
-        input[i] = nullptr;
-        amountTarget[i] = amount[i] = 1.f;
-        voiceState[i] = kSlotOff;
-    }
+    clearState();
     return 0;
 }
 
 void ModAmountBank::setSampleRate(float rate) {
-    if (!(rate > 0.f) || !std::isfinite(rate)) return;
+    if (!engine::isUsableRate(rate)) return;
     sampleRate = rate;
     inverseRate = 1.f / rate;
 }

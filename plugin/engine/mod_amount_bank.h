@@ -51,6 +51,7 @@ public:
 
 private:
     int index(int channel, int slot) const { return channel * engine::kVoiceSlots + slot; }
+    void clearState();
     void renderSlot(int channel, int slot);
 
     int blockLength;    // L

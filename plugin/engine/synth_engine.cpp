@@ -381,31 +381,15 @@ float* SynthEngine::outputQueue(int channel) {
 
 SignalPort* SynthEngine::valuePort(int source, int slot) {
     if (!initialised) return nullptr;
-    const int s = clampSlot(slot);
-    switch (source) {
-    case kSourceKeyTracking:
-        return slotValues.port(kSlotKeyTracking * kSlots + s);
-    case kSourceBrillianceScaling:
-        return slotValues.port(kSlotBrillianceScaling * kSlots + s);
-    case kSourceLevelScaling:
-        return slotValues.port(kSlotLevelScaling * kSlots + s);
-    case kSourceGate:
-        return slotValues.port(kSlotGate * kSlots + s);
-    case kSourceVelocity:
-        return slotValues.port(kSlotVelocity * kSlots + s);
-    case kSourcePressure:
-        return slotValues.port(kSlotPressure * kSlots + s);
-    case kSourcePitchBend:
-        return slotValues.port(kSlotPitchBend * kSlots + s);
-    case kSourceModWheel:
-        return globalValues.port(kGlobalModWheel);
-    case kSourceExpression:
-        return globalValues.port(kGlobalExpression);
-    case kSourceHighestPressure:
-        return globalValues.port(kGlobalHighestPressure);
-    default:
-        return nullptr;
-    }
+    // Sources 19-28 in order: a per-slot value, or a global one (-1 - its index).
+    static const int kValueOf[] = {kSlotKeyTracking, kSlotBrillianceScaling, kSlotLevelScaling,
+                                   kSlotGate,        -1 - kGlobalModWheel,   kSlotVelocity,
+                                   kSlotPressure,    kSlotPitchBend,         -1 - kGlobalExpression,
+                                   -1 - kGlobalHighestPressure};
+    if (source < kSourceKeyTracking || source > kSourceHighestPressure) return nullptr;
+    const int value = kValueOf[source - kSourceKeyTracking];
+    if (value < 0) return globalValues.port(-1 - value);
+    return slotValues.port(value * kSlots + clampSlot(slot));
 }
 
 SignalPort* SynthEngine::lineOutput(int line, int slot) {

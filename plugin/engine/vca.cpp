@@ -29,6 +29,12 @@ Vca::Vca()
       active(0),
       resetPending(0),
       gainBuffer(nullptr) {
+    clearState();
+}
+
+void Vca::clearState() {
+    vibratoDepth = 0.f;
+    audioInputs = takenOutputs = active = resetPending = 0;
     for (int s = 0; s < kVoiceSlots; ++s) {
         voiceState[s] = kSlotOff;
         levelTarget[s] = level[s] = 1.f;
@@ -43,9 +49,8 @@ Vca::~Vca() { free(); }
 
 int Vca::init(VcaRecord* record, int kind, float rate) {
     free();
-    if (!record || kind != kInitKind || !(rate > 0.f) || !std::isfinite(rate)) return 1;
-    if (record->blockLength <= 0 || record->historyLength < 0 || record->historyLength > record->blockLength)
-        return 1;
+    if (!record || kind != kInitKind || !engine::isUsableRate(rate)) return 1;
+    if (!engine::areUsableLengths(record->blockLength, record->historyLength)) return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     if (outputs.allocate(kVoiceSlots, blockLength, historyLength, 0)) return 1;
@@ -55,21 +60,12 @@ int Vca::init(VcaRecord* record, int kind, float rate) {
         return 1;
     }
     setSampleRate(rate);
-    vibratoDepth = 0.f;
-    audioInputs = takenOutputs = active = resetPending = 0;
-    for (int s = 0; s < kVoiceSlots; ++s) {
-        voiceState[s] = kSlotOff;
-        levelTarget[s] = level[s] = 1.f;
-        gain[s] = 0.f;
-        touchDepth[s] = initialDepth[s] = 0.f;
-        audio[s] = envelope[s] = vibrato[s] = direct[s] = touch[s] = initial[s] = nullptr;
-        levelModulation[s].clear();
-    }
+    clearState();
     return 0;
 }
 
 void Vca::setSampleRate(float rate) {
-    if (!(rate > 0.f) || !std::isfinite(rate)) return;
+    if (!engine::isUsableRate(rate)) return;
     gainCoefficient = engine::onePoleCoefficient(0.005f * rate);
     levelCoefficient = engine::onePoleCoefficient(0.005f * rate / static_cast<float>(blockLength > 0 ? blockLength : 1));
 }

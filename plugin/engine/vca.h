@@ -66,6 +66,7 @@ public:
     float getLevel(int slot) const { return level[engine::clampSlot(slot)]; }
 
 private:
+    void clearState();
     void updateActivity();
     void renderSlot(int slot);
     SignalPort** singleInput(int kind, int slot);
