@@ -7,6 +7,13 @@ namespace {
 // NaN would slip past every comparison below and reach the engine.
 inline float sane(float x) { return x != x ? 0.f : x; }
 
+// The closed forms extend their outer segments, but only so far that every result stays a
+// finite float (and a transposition an int).
+inline float bounded(float x) {
+    x = sane(x);
+    return x > 1e6f ? 1e6f : x < -1e6f ? -1e6f : x;
+}
+
 template <int N>
 float readTable(const float (&table)[N + 1], float x) {
     x = sane(x);
@@ -111,7 +118,7 @@ float modAmountCurve(float x) {
 }
 
 float delayTimeCurve(float x) {
-    x = sane(x);
+    x = bounded(x);
     if (x < 0.1f) return (float)(998.f * (double)x + 0.2f);
     if (x < 0.5f) return (float)(1000.f * (double)x);
     if (x < 0.8f) return (float)(5000.f * (double)x - 2000.f);
@@ -119,7 +126,7 @@ float delayTimeCurve(float x) {
 }
 
 float chorusSpeedCurve(float x) {
-    x = sane(x);
+    x = bounded(x);
     if (x < 0.1f) return (float)(0.1875f * (double)x + 0.00625f);
     if (x < 0.2f) return (float)(0.75f * (double)x - 0.050000004f);
     if (x < 0.3f) return (float)(8.999999f * (double)x - 1.6999998f);
@@ -127,7 +134,7 @@ float chorusSpeedCurve(float x) {
 }
 
 float detuneCurve(float x) {
-    float a = (float)(63.0 * sane(x));
+    float a = (float)(63.0 * bounded(x));
     // The segments do not meet exactly: the small steps at their borders are the curve's.
     if (a < 2.f) return (float)(0.002958f * (double)a + 0.97f);
     if (a < 21.f) return (float)(0.001127f * (double)a + 0.974f);
@@ -137,22 +144,22 @@ float detuneCurve(float x) {
 }
 
 float partVolumeCurve(float x) {
-    float a = (float)(63.0 * sane(x));
+    float a = (float)(63.0 * bounded(x));
     // Linear up to a = 45, then 0.845 dB per step of a, with 68 as full scale.
     double t;
     if (a > 45.f)
         t = 68.0 * std::pow(10.0, (0.845f * (double)a - 53.259f) * 0.05f);
     else
         t = 0.22f * (double)a;
+    // Far above 1 the decibel rise leaves the float range.
+    const double kLargest = 3.0e38;
+    if (t > kLargest) t = kLargest;
+    if (t < -kLargest) t = -kLargest;
     return (float)t * 0.014705882f;
 }
 
 int transposeSteps(float x) {
-    float steps = 72.f * sane(x) - 36.f;
-    // Far outside 0-1 the count would not fit an int.
-    if (steps > 1e9f) return 1000000000;
-    if (steps < -1e9f) return -1000000000;
-    return (int)steps;
+    return (int)(72.f * bounded(x) - 36.f);
 }
 
 float lfoDivisionSteps(float x) {

@@ -3,7 +3,8 @@
 // Pure functions of one float; no state, no allocation, safe on any thread.
 //
 // Any float is accepted: NaN reads as 0; table curves clamp to their end points; the
-// closed forms and the staircases extend their outer segments and steps.
+// closed forms and the staircases extend their outer segments and steps (the closed forms
+// up to |x| = 1e6, so that every result is a finite float).
 #pragma once
 
 // Table curves: points spread evenly over 0-1, read with linear interpolation.
