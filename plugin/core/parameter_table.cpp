@@ -168,8 +168,8 @@ constexpr ParameterDescriptor kPatchInternalParameters[] = {
     hostGlobal(GLOBAL(partDetune[n]), "DETUNE_VOIE" D, "Tunv" D, "Voice" D " Detune", Curve::detune, kValue,    \
                rule(TextForm::fixed4, Curve::detune)),
 
-// Host globals 496-548. Where the text and the application read a value differently, the
-// text is as the editor has always shown it.
+// Host globals 496-548. Several texts read the value otherwise than the application does
+// (another curve, or none): each row keeps both.
 constexpr ParameterDescriptor kHostGlobalParameters[] = {
     hostGlobal(GLOBAL(vibratoRate), "VIB_RATE", "subfrq", "Sub Speed", Curve::vibratoRate, kInverted,
                rule(TextForm::hertz, Curve::vibratoRate, kInverted)),
@@ -320,9 +320,9 @@ static_assert(sizeof(kInternalGlobalParameters) / sizeof(ParameterDescriptor) ==
 // Spot checks that the families landed on the indices the record layout gives them.
 static_assert(kHostGlobalParameters[522 - 496].slot == 4704 && kHostGlobalParameters[545 - 496].slot == 4796, "");
 static_assert(kHostGlobalParameters[548 - 496].slot == 4840, "");
-static_assert(kInternalGlobalParameters[2039 - 2000].slot == 4700 && kInternalGlobalParameters[2059 - 2000].slot == 4828, "");
-static_assert(kInternalGlobalParameters[2076 - 2000].slot == 4904 && kInternalGlobalParameters[2080 - 2000].slot == 4920, "");
-static_assert(kInternalGlobalParameters[2092 - 2000].slot == 5060 && kInternalGlobalParameters[2108 - 2000].slot == 5388, "");
+static_assert(kInternalGlobalParameters[39].slot == 4700 && kInternalGlobalParameters[59].slot == 4828, "2039, 2059");
+static_assert(kInternalGlobalParameters[76].slot == 4904 && kInternalGlobalParameters[80].slot == 4920, "2076, 2080");
+static_assert(kInternalGlobalParameters[92].slot == 5060 && kInternalGlobalParameters[108].slot == 5388, "2092, 2108");
 static_assert(kPatchHostParameters[61].slot == 336 + 12 * 9 && kPatchInternalParameters[43].slot == 332 + 12 * 9, "");
 
 #undef LINE

@@ -78,7 +78,8 @@ struct TextRule {
 };
 
 struct ParameterDescriptor {
-    int16_t slot;           // byte offset of the value: in the patch block for patch kinds, in the record for globals; -1 none
+    int16_t slot;           // byte offset of the value, -1 for none: in the patch block for
+                            // the patch kinds, in the record for the globals
     const char* key;        // preset-file key word; null for none
     KeyUse keyUse;
     const char* shortName;  // host name: the suffix after "s1".."s8" for patch host parameters,

@@ -14,8 +14,13 @@ class TextOut {
 public:
     TextOut(char* out, size_t size) : out(out), size(size) { out[0] = 0; }
 
-    void text(const char* words) { copyBoundedText(out + used, size - used, words, size); used += std::strlen(out + used); }
-    void number(const char* conversion, double value) { used += (size_t)formatNumber(out + used, size - used, conversion, value); }
+    void text(const char* words) {
+        copyBoundedText(out + used, size - used, words, size);
+        used += std::strlen(out + used);
+    }
+    void number(const char* conversion, double value) {
+        used += (size_t)formatNumber(out + used, size - used, conversion, value);
+    }
     void integer(const char* format, int value) {
         std::snprintf(out + used, size - used, format, value);
         used += std::strlen(out + used);
@@ -37,17 +42,21 @@ int truncated(float x) {
 
 bool switchOn(const ProgramRecord& record, int index) { return readParameter(record, index) >= 0.5f; }
 
-void tempoText(TextOut& out, float step) {
-    int division = (int)step;  // the staircases never give 0
-    if (division < 0)
-        out.integer("Tempo/%d", -division);
-    else
-        out.integer("Tempo*%d", division);
-}
-
 void withUnit(TextOut& out, const char* conversion, double value, const char* unit) {
     out.number(conversion, value);
     out.text(unit);
+}
+
+// A tempo-synchronised speed: the division of the beat while synchronised, else the time
+// or rate with its unit.
+void speedText(TextOut& out, bool synchronised, float step, float free, const char* unit) {
+    int division = (int)step;  // the staircases never give 0
+    if (!synchronised)
+        withUnit(out, "%.2f", free, unit);
+    else if (division < 0)
+        out.integer("Tempo/%d", -division);
+    else
+        out.integer("Tempo*%d", division);
 }
 
 // dB(x): the stored value decides the floor, the curve value the level.
@@ -83,23 +92,15 @@ void formatValueText(const ProgramRecord& record, int index, char* out, size_t s
             // The LFO sync of the same line: internal local 9 (line 1) or 19 (line 2).
             int local = index - kPatchParameterCount * patch;
             int sync = kPatchInternalBase + kPatchInternalCount * patch + (local < 24 ? 9 : 19);
-            if (switchOn(record, sync))
-                tempoText(text, lfoDivisionSteps(v));
-            else
-                withUnit(text, "%.2f", lfoRateCurve(v), " Hz");
+            speedText(text, switchOn(record, sync), lfoDivisionSteps(v), lfoRateCurve(v), " Hz");
             break;
         }
         case TextForm::delaySpeed:
-            if (switchOn(record, kSyncDelayIndex))
-                tempoText(text, lfoDivisionSteps(v));
-            else
-                withUnit(text, "%.2f", delayTimeCurve(v), " ms");
+            speedText(text, switchOn(record, kSyncDelayIndex), lfoDivisionSteps(v), delayTimeCurve(v), " ms");
             break;
         case TextForm::arpSpeed:
-            if (switchOn(record, kArpSyncIndex))
-                tempoText(text, delayDivisionSteps(1.f - v));
-            else
-                withUnit(text, "%.2f", delayTimeCurve(1.f - v), " ms ");
+            speedText(text, switchOn(record, kArpSyncIndex), delayDivisionSteps(1.f - v), delayTimeCurve(1.f - v),
+                      " ms ");
             break;
         case TextForm::pan:
             withUnit(text, "%.2f", 1.f - v, " L ");

@@ -143,7 +143,8 @@ TEST(ParameterKeys, EveryKeyIsItsOwnAndTheUsesAreMarked) {
                 continue;
             }
             EXPECT_TRUE(keys.insert(d->key).second) << d->key;
-            for (const char* c = d->key; *c; c++) EXPECT_TRUE((*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '_') << d->key;
+            for (const char* c = d->key; *c; c++)
+                EXPECT_TRUE((*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '_') << d->key;
         }
     }
     EXPECT_EQ(keys.size(), 62u + 44u + 51u + 109u);

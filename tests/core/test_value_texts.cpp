@@ -188,7 +188,8 @@ TEST(ValueTexts, InternalParameters) {
 
 TEST(ValueTexts, IndicesOutsideTheRangesGiveTheEmptyText) {
     ProgramRecord record = {};
-    for (int index : {-1, -100000, 549, 999, 1352, 1999, 2109, 1 << 30}) EXPECT_EQ(valueText(record, index), "") << index;
+    for (int index : {-1, -100000, 549, 999, 1352, 1999, 2109, 1 << 30})
+        EXPECT_EQ(valueText(record, index), "") << index;
 }
 
 // Every index, every hostile value in every slot: the text stays inside a 64-byte buffer.
