@@ -100,6 +100,7 @@ public:
     InstallSettings* getInstallSettings() override { return installSettings; }
 
     void getEditorOrigin(int* x, int* y);
+    int getPartActivity(int part);
 
     // The editor's patch clipboard: patches 0-7; other numbers do nothing.
     void copyPatch(int patch);
@@ -114,7 +115,6 @@ public:
     void restorePresetPath();
     void setPresetNames(const char* bank, const char* subBank, const char* preset);
     void getPresetNames(char* bank, char* subBank, char* preset);
-    int getPartActivity(int part);
 
     // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
     int readControlMidi();
