@@ -43,6 +43,13 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       usingTree(false) {
     std::memset(&command, 0, sizeof(command));
     std::memset(textBuffer, 0, sizeof(textBuffer));
+    std::memset(&patchClipboard, 0, sizeof(patchClipboard));
+    std::memset(currentBankName, 0, sizeof(currentBankName));
+    std::memset(currentSubBankName, 0, sizeof(currentSubBankName));
+    std::memset(currentPresetName, 0, sizeof(currentPresetName));
+    std::memset(loadedBankName, 0, sizeof(loadedBankName));
+    std::memset(loadedSubBankName, 0, sizeof(loadedSubBankName));
+    std::memset(loadedPresetName, 0, sizeof(loadedPresetName));
 
     // The settings outlive this instance: the shared tree keeps those of its creator.
     installSettings = new (std::nothrow) InstallSettings("VEXA");
@@ -171,10 +178,6 @@ void Halvorn::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
 
 void Halvorn::process(float** inputs, float** outputs, VstInt32 sampleFrames) {}
 
-// Placeholders until the parameter model is built: values are neither stored nor applied.
-void Halvorn::setParameter(VstInt32 index, float value) {}
-float Halvorn::getParameter(VstInt32 index) { return 0.f; }
-
 void Halvorn::setParameterAutomated(VstInt32 index, float value) {
     if (index < 0) return;
     setParameter(index, value);
@@ -287,17 +290,7 @@ void Halvorn::noteEvent(int note, int velocity, int channel) {
     }
 }
 
-// Placeholders until the parameter model and MIDI learn are built.
-const char* Halvorn::getParameterValueText(int index) {
-    textBuffer[0] = 0;
-    return textBuffer;
-}
-
-const char* Halvorn::getParameterLongName(int index) {
-    textBuffer[0] = 0;
-    return textBuffer;
-}
-
+// Placeholders until MIDI learn is built.
 void Halvorn::setMidiCC(int index, int controller) {}
 int Halvorn::getMidiCC(int index) { return -1; }
 int Halvorn::startMidiLearn(int index) { return 1; }

@@ -55,6 +55,19 @@ public:
     VstInt32 getVendorVersion() override { return 1600; }
     VstInt32 canDo(char* text) override;
     VstInt32 getMidiProgramName(VstInt32 channel, MidiProgramName* name) override { return -1; }
+
+    // Programs and the chunk (the program record is the chunk).
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool copyProgram(VstInt32 destination) override;
+    VstInt32 getChunk(void** data, bool isPreset = false) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
+
+    // Host names of the parameters.
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
     bool sizeWindow(VstInt32 width, VstInt32 height) override;
 
     // Host detection, for the editor's knob mode, size and start-up.
@@ -89,6 +102,20 @@ public:
     void getEditorOrigin(int* x, int* y);
     int getPartActivity(int part);
 
+    // The editor's patch clipboard: patches 0-7; other numbers do nothing.
+    void copyPatch(int patch);
+    void pastePatch(int patch);
+    int hasCopiedPatch() { return patchClipboardFilled; }
+
+    // Sends every patch parameter again, from the record.
+    void reapplyParameters();
+
+    // Current preset names to the record's preset path, and back.
+    void storePresetPath();
+    void restorePresetPath();
+    void setPresetNames(const char* bank, const char* subBank, const char* preset);
+    void getPresetNames(char* bank, char* subBank, char* preset);
+
     // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
     int readControlMidi();
     int writeControlMidi();
@@ -103,6 +130,7 @@ public:
 private:
     void startEngine();
     bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
+    ProgramRecord* currentRecord();
 
     int paramFreqEcout;
     int patchClipboardFilled;
@@ -122,11 +150,15 @@ private:
 
     int bankCount, subBankCount, presetCount;
     int bankIndex, subBankIndex, presetIndex;
+    // Current names (the editor's) and the names of the preset last loaded or saved.
+    char currentBankName[kPresetNameSize], currentSubBankName[kPresetNameSize], currentPresetName[kPresetNameSize];
+    char loadedBankName[kPresetNameSize], loadedSubBankName[kPresetNameSize], loadedPresetName[kPresetNameSize];
 
     char textBuffer[256];
     volatile int busy;
     int editorOriginX, editorOriginY;
     volatile int interrupted;
+    PatchBlock patchClipboard;
     InstallSettings* installSettings;
 
     bool constructionFailed;
