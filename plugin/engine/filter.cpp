@@ -11,6 +11,7 @@ const int kTableSize = 8192;
 const float kMinimumQ = 0.707f;
 const float kMaximumQ = 50.0f;
 const float kJumpHz = 500.0f;  // a larger change of the cutoff is ramped across the block
+const int kRampStretch = 64;   // samples designed ahead during a ramp
 // History values below this are flushed: a decaying tail would otherwise run into denormals.
 const double kFlushLevel = 1e-30;
 // Coefficient glides closer than this to their targets snap to them.
@@ -295,26 +296,24 @@ double Filter::power256(double x) const { return tableAt(powerTable, powerSize, 
 
 Filter::Coefficients Filter::design(double cutoff, double q, int type) const {
     // Analog prototype 1 / (s^2/w^2 + s/(wQ) + 1), numerator s^2/w^2 for the high-pass, at the
-    // prewarped w; bilinear transform with s = (1/d)(1 - z^-1)/(1 + z^-1), d = 1 / (2 rate).
-    const double fa = tangent(kPi * cutoff * inverseRate) * sampleRate / kPi;
-    const double w = 2.0 * kPi * fa;
-    const double q2 = 1.0 / (w * w);
-    const double q1 = 1.0 / (w * q);
-    const double d = 0.5 * inverseRate;
-    const double d2 = d * d;
-    const double norm = 1.0 / (d2 + q1 * d + q2);
+    // prewarped w = 2 rate tan(pi fc / rate); bilinear transform with s = (1/d)(1 - z^-1)/(1 + z^-1),
+    // d = 1 / (2 rate). Scaled by w^2 every term is a power of w d = K = tan(pi fc / rate).
+    const double k = tangent(kPi * cutoff * inverseRate);
+    const double k2 = k * k;
+    const double kq = k / q;
+    const double norm = 1.0 / (k2 + kq + 1.0);
     Coefficients c;
     if (type == kFilterHighPass) {
-        c.b0 = q2 * norm;
-        c.b1 = -2.0 * q2 * norm;
-        c.b2 = q2 * norm;
+        c.b0 = norm;
+        c.b1 = -2.0 * norm;
+        c.b2 = norm;
     } else {
-        c.b0 = d2 * norm;
-        c.b1 = 2.0 * d2 * norm;
-        c.b2 = d2 * norm;
+        c.b0 = k2 * norm;
+        c.b1 = 2.0 * k2 * norm;
+        c.b2 = k2 * norm;
     }
-    c.a1 = 2.0 * (d2 - q2) * norm;
-    c.a2 = (d2 - q1 * d + q2) * norm;
+    c.a1 = 2.0 * (k2 - 1.0) * norm;
+    c.a2 = (k2 - kq + 1.0) * norm;
     return c;
 }
 
@@ -375,16 +374,24 @@ void Filter::filterSlot(Slot& s) {
         s.gliding = 0;
         resetSlot(s);
     } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
-        // Redesign per sample along a straight line from the last cutoff to the new one.
+        // Redesign per sample along a straight line from the last cutoff to the new one. The
+        // designs of a stretch are made first, apart from the recursion, so they overlap.
         const double start = s.lastCutoff;
         const double step = (fc - start) / L;
         Coefficients c = s.current;
-        for (int i = 0; i < L; ++i) {
-            const double cutoffHere = i == L - 1 ? fc : start + step * (i + 1);
-            c = design(cutoffHere, q, s.type);
-            double y = runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
-            if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
-            out[i] = static_cast<float>(y);
+        Coefficients stretch[kRampStretch];
+        for (int first = 0; first < L; first += kRampStretch) {
+            const int count = L - first < kRampStretch ? L - first : kRampStretch;
+            for (int j = 0; j < count; ++j) {
+                const int i = first + j;
+                stretch[j] = design(i == L - 1 ? fc : start + step * (i + 1), q, s.type);
+            }
+            for (int j = 0; j < count; ++j) {
+                c = stretch[j];
+                double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+                if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
+                out[first + j] = static_cast<float>(y);
+            }
         }
         s.current = s.target = c;
         s.gliding = 0;
