@@ -1,6 +1,7 @@
 #include "engine/lfo_oscillator.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -27,13 +28,65 @@ double lfoRateFactor(double m) {
     return std::exp2(6.0 * m);
 }
 
-float* buildLfoSineTable() {
+const float* lfoSineTable(const float* given, int32_t size, float** own) {
+    if (given != nullptr && size >= kLfoSineSize) return given;
     float* table = new (std::nothrow) float[kLfoSineSize];
+    *own = table;
     if (table == nullptr) return nullptr;
     const double step = 2.0 * 3.14159265358979323846 / kSinePoints;
     for (int i = 0; i < kLfoSineSize - 1; ++i) table[i] = static_cast<float>(std::sin(step * i));
     table[kLfoSineSize - 1] = table[0];
     return table;
+}
+
+void LfoOutputs::attach(float* samples, float* silence, int32_t blockLength, int32_t historyLength) {
+    std::memset(this, 0, sizeof(*this));
+    buffer = samples;
+    length = blockLength + historyLength;
+    value.controlRate = 1;
+    value.kind = kPortSamples;
+    value.blockLength = blockLength;
+    value.historyLength = historyLength;
+    value.samples = samples + historyLength;
+    gate.controlRate = 1;
+    gate.kind = kPortGate;
+    gate.blockLength = blockLength;
+    gate.historyLength = historyLength;
+    gate.samples = silence + historyLength;
+    gate.gate = &gateRecord;
+}
+
+void LfoOutputs::detach() {
+    buffer = nullptr;
+    value.samples = nullptr;
+    gate.samples = nullptr;
+    valueUses = gateUses = 0;
+}
+
+SignalPort* LfoOutputs::take(int kind) {
+    if (kind == kLfoOutGate) {
+        ++gateUses;
+        return &gate;
+    }
+    ++valueUses;
+    return &value;
+}
+
+void LfoOutputs::release(int kind) {
+    int32_t& uses = kind == kLfoOutGate ? gateUses : valueUses;
+    if (uses > 0) --uses;
+}
+
+void LfoOutputs::write(float v, int32_t flag) {
+    value.samples[-1] = value.samples[0];
+    value.samples[0] = v;
+    if (gateUses > 0) gateRecord.gate = flag == 0 ? 1 : 0;
+}
+
+void LfoOutputs::clear() {
+    std::memset(buffer, 0, sizeof(float) * length);
+    gateRecord.gate = 0;
+    gateRecord.retrigger = 0;
 }
 
 void LfoOscillator::reset(int32_t letter, float hz, double maxRate) {

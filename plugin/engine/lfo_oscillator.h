@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "engine/gate_record.h"
+#include "engine/signal_port.h"
+
 // Output kinds of both LFO modules: 72 is the gate output, any other kind the value.
 enum LfoOutputKind { kLfoOutValue = 0, kLfoOutGate = 72 };
 
@@ -41,7 +44,37 @@ double lfoRateFactor(double m);
 
 // Sine table of the LFOs: 8192 points of one cycle plus the wrap point.
 const int kLfoSineSize = 8193;
-float* buildLfoSineTable();  // new[]; null when out of memory
+// The given table when it has every point, else one built into *own (new[]); null when out
+// of memory.
+const float* lfoSineTable(const float* given, int32_t size, float** own);
+
+// Block and history lengths an LFO accepts: the previous value lives in the history sample
+// just before the block.
+inline bool lfoLengthsValid(int32_t blockLength, int32_t historyLength) {
+    return blockLength >= 1 && blockLength <= 4096 && historyLength >= 1 && historyLength <= 4096;
+}
+
+// The two outputs of an LFO with their use counts: the value, one per block in the first
+// sample with the previous one in the sample before it, and the half-cycle gate.
+struct LfoOutputs {
+    float* buffer;  // M + L samples
+    int32_t length;
+    SignalPort value;
+    GateRecord gateRecord;
+    SignalPort gate;
+    int32_t valueUses;
+    int32_t gateUses;
+
+    // silence: M + L zeros shared by the gate ports, for readers that read samples.
+    void attach(float* samples, float* silence, int32_t blockLength, int32_t historyLength);
+    void detach();
+    SignalPort* take(int kind);
+    void release(int kind);
+    bool inUse() const { return valueUses > 0 || gateUses > 0; }
+    // The block's value; the gate is written while someone reads it (flag 1: second half-cycle).
+    void write(float v, int32_t flag);
+    void clear();
+};
 
 struct LfoOscillator {
     int32_t wave;

@@ -6,12 +6,6 @@
 
 #include "engine/port_inputs.h"
 
-namespace {
-
-const int kMaxLength = 4096;
-
-}  // namespace
-
 VibratoLfo::VibratoLfo()
     : sampleRate(44100.0f),
       blockSeconds(0.0),
@@ -25,14 +19,10 @@ VibratoLfo::VibratoLfo()
       generator{0.1, 0.9999999},
       rateModAmount(0.0f),
       rateInput(nullptr),
-      valueUses(0),
-      gateUses(0),
       active(0),
       resetPending(0) {
     std::memset(&osc, 0, sizeof(osc));
-    std::memset(&value, 0, sizeof(value));
-    std::memset(&gateRecord, 0, sizeof(gateRecord));
-    std::memset(&gate, 0, sizeof(gate));
+    std::memset(&outputs, 0, sizeof(outputs));
 }
 
 VibratoLfo::~VibratoLfo() { free(); }
@@ -40,20 +30,13 @@ VibratoLfo::~VibratoLfo() { free(); }
 int VibratoLfo::init(VibratoLfoRecord* record, int kind, float rate) {
     free();
     if (record == nullptr || !(rate > 0.0f) || !std::isfinite(rate)) return 1;
-    if (record->blockLength < 1 || record->blockLength > kMaxLength || record->historyLength < 1 ||
-        record->historyLength > kMaxLength)
-        return 1;
+    if (!lfoLengthsValid(record->blockLength, record->historyLength)) return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     const size_t length = static_cast<size_t>(blockLength + historyLength);
 
-    if (record->sineTable != nullptr && record->sineSize >= kLfoSineSize) {
-        sine = record->sineTable;
-    } else {
-        ownSine = buildLfoSineTable();
-        if (ownSine == nullptr) return 1;
-        sine = ownSine;
-    }
+    sine = lfoSineTable(record->sineTable, record->sineSize, &ownSine);
+    if (sine == nullptr) return 1;
     buffer = new (std::nothrow) float[length];
     silence = new (std::nothrow) float[length];
     if (buffer == nullptr || silence == nullptr) {
@@ -70,20 +53,8 @@ int VibratoLfo::init(VibratoLfoRecord* record, int kind, float rate) {
     osc.reset(kLfoSine, 0.1f, maxRate);
     rateModAmount = 0.0f;
     rateInput = nullptr;
-    valueUses = gateUses = active = resetPending = 0;
-    gateRecord.gate = gateRecord.retrigger = gateRecord.legato = gateRecord.released = 0;
-
-    value.controlRate = 1;
-    value.kind = kPortSamples;
-    value.blockLength = blockLength;
-    value.historyLength = historyLength;
-    value.samples = buffer + historyLength;
-    gate.controlRate = 1;
-    gate.kind = kPortGate;
-    gate.blockLength = blockLength;
-    gate.historyLength = historyLength;
-    gate.samples = silence + historyLength;
-    gate.gate = &gateRecord;
+    active = resetPending = 0;
+    outputs.attach(buffer, silence, blockLength, historyLength);
     return 0;
 }
 
@@ -108,10 +79,9 @@ void VibratoLfo::free() {
     delete[] ownSine;
     ownSine = nullptr;
     sine = nullptr;
-    value.samples = nullptr;
-    gate.samples = nullptr;
+    outputs.detach();
     rateInput = nullptr;
-    valueUses = gateUses = active = resetPending = 0;
+    active = resetPending = 0;
 }
 
 int VibratoLfo::message(VibratoLfoRecord* record, int code) {
@@ -126,24 +96,18 @@ int VibratoLfo::message(VibratoLfoRecord* record, int code) {
     return 0;
 }
 
-void VibratoLfo::clearRetrigger() { gateRecord.retrigger = 0; }
+void VibratoLfo::clearRetrigger() { outputs.gateRecord.retrigger = 0; }
 
 SignalPort* VibratoLfo::takeOutput(int kind) {
     if (buffer == nullptr) return nullptr;
     active = 1;
     resetPending = 1;
-    if (kind == kLfoOutGate) {
-        ++gateUses;
-        return &gate;
-    }
-    ++valueUses;
-    return &value;
+    return outputs.take(kind);
 }
 
 void VibratoLfo::releaseOutput(int kind) {
-    int32_t& uses = kind == kLfoOutGate ? gateUses : valueUses;
-    if (uses > 0) --uses;
-    if (gateUses == 0 && valueUses == 0) active = 0;
+    outputs.release(kind);
+    if (!outputs.inUse()) active = 0;
 }
 
 int VibratoLfo::connectInput(int kind, SignalPort* port) {
@@ -167,8 +131,7 @@ void VibratoLfo::process() {
     if (buffer == nullptr) return;
     if (!active) {
         if (resetPending) {
-            std::memset(buffer, 0, sizeof(float) * (blockLength + historyLength));
-            gateRecord.gate = gateRecord.retrigger = 0;
+            outputs.clear();
             resetPending = 0;
         }
         return;
@@ -183,9 +146,6 @@ void VibratoLfo::process() {
         setShape(osc.baseRate);
         osc.rateChanged = 0;
     }
-    const float v = osc.step(blockSeconds, sine, gateUses > 0, blockRandom, generator, 0.0f);
-    float* out = value.samples;
-    out[-1] = out[0];
-    out[0] = v;
-    if (gateUses > 0) gateRecord.gate = osc.flag == 0 ? 1 : 0;
+    const float v = osc.step(blockSeconds, sine, outputs.gateUses > 0, blockRandom, generator, 0.0f);
+    outputs.write(v, osc.flag);
 }

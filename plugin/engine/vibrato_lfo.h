@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/gate_record.h"
 #include "engine/lfo_oscillator.h"
 #include "engine/signal_port.h"
 
@@ -60,16 +59,12 @@ private:
     const float* sine;
     float* ownSine;
     float* buffer;   // M history samples, then the block
-    float* silence;  // the gate port's sample pointer
+    float* silence;  // the gate port's sample pointer: zeros
     LogisticGenerator generator;
     LfoOscillator osc;
     float rateModAmount;
     SignalPort* rateInput;
-    int32_t valueUses;
-    int32_t gateUses;
     int32_t active;
     int32_t resetPending;
-    SignalPort value;
-    GateRecord gateRecord;
-    SignalPort gate;
+    LfoOutputs outputs;
 };

@@ -4,12 +4,6 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-const int kMaxLength = 4096;
-
-}  // namespace
-
 VoiceLfo::VoiceLfo()
     : sampleRate(44100.0f),
       inverseRate(1.0 / 44100.0),
@@ -31,22 +25,16 @@ VoiceLfo::~VoiceLfo() { free(); }
 int VoiceLfo::init(VoiceLfoRecord* record, int kind, float rate) {
     free();
     if (record == nullptr || !(rate > 0.0f) || !std::isfinite(rate)) return 1;
-    // The value's previous block lives in the history sample just before the block.
-    if (record->blockLength < 1 || record->blockLength > kMaxLength || record->historyLength < 1 ||
-        record->historyLength > kMaxLength || record->voiceCount < 1 || record->voiceCount > kSlots)
+    if (!lfoLengthsValid(record->blockLength, record->historyLength) || record->voiceCount < 1 ||
+        record->voiceCount > kSlots)
         return 1;
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     voiceCount = record->voiceCount;
     const size_t length = static_cast<size_t>(blockLength + historyLength);
 
-    if (record->sineTable != nullptr && record->sineSize >= kLfoSineSize) {
-        sine = record->sineTable;
-    } else {
-        ownSine = buildLfoSineTable();
-        if (ownSine == nullptr) return 1;
-        sine = ownSine;
-    }
+    sine = lfoSineTable(record->sineTable, record->sineSize, &ownSine);
+    if (sine == nullptr) return 1;
     buffers = new (std::nothrow) float[length * kSlots];
     silence = new (std::nothrow) float[length];
     if (buffers == nullptr || silence == nullptr) {
@@ -70,18 +58,7 @@ int VoiceLfo::init(VoiceLfoRecord* record, int kind, float rate) {
         s.leader = -1;
         s.rateMod.clear();
         s.amplitude.clear();
-        s.buffer = buffers + length * i;
-        s.value.controlRate = 1;
-        s.value.kind = kPortSamples;
-        s.value.blockLength = blockLength;
-        s.value.historyLength = historyLength;
-        s.value.samples = s.buffer + historyLength;
-        s.gate.controlRate = 1;
-        s.gate.kind = kPortGate;
-        s.gate.blockLength = blockLength;
-        s.gate.historyLength = historyLength;
-        s.gate.samples = silence + historyLength;
-        s.gate.gate = &s.gateRecord;
+        s.outputs.attach(buffers + length * i, silence, blockLength, historyLength);
     }
     return 0;
 }
@@ -110,10 +87,8 @@ void VoiceLfo::free() {
     ownSine = nullptr;
     sine = nullptr;
     for (Slot& s : slots) {
-        s.buffer = nullptr;
-        s.value.samples = nullptr;
-        s.gate.samples = nullptr;
-        s.active = s.valueUses = s.gateUses = s.resetPending = 0;
+        s.outputs.detach();
+        s.active = s.resetPending = 0;
     }
 }
 
@@ -134,7 +109,7 @@ void VoiceLfo::setModeLink(int slot, int leader) { slots[clampSlot(slot)].leader
 void VoiceLfo::clearModeLink(int slot) { slots[clampSlot(slot)].leader = -1; }
 
 void VoiceLfo::clearRetrigger() {
-    for (Slot& s : slots) s.gateRecord.retrigger = 0;
+    for (Slot& s : slots) s.outputs.gateRecord.retrigger = 0;
 }
 
 void VoiceLfo::restartRandom(Slot& s) { s.osc.restart(generator.next()); }
@@ -145,19 +120,13 @@ SignalPort* VoiceLfo::takeOutput(int kind, int slot) {
     if (!s.active) restartRandom(s);
     s.active = 1;
     s.resetPending = 1;
-    if (kind == kLfoOutGate) {
-        ++s.gateUses;
-        return &s.gate;
-    }
-    ++s.valueUses;
-    return &s.value;
+    return s.outputs.take(kind);
 }
 
 void VoiceLfo::releaseOutput(int kind, int slot) {
     Slot& s = slots[clampSlot(slot)];
-    int32_t& uses = kind == kLfoOutGate ? s.gateUses : s.valueUses;
-    if (uses > 0) --uses;
-    if (s.gateUses == 0 && s.valueUses == 0) s.active = 0;
+    s.outputs.release(kind);
+    if (!s.outputs.inUse()) s.active = 0;
 }
 
 int VoiceLfo::connectInput(int kind, SignalPort* port, int slot, int tag) {
@@ -205,12 +174,6 @@ double VoiceLfo::targetRate(const Slot& s) const {
     return hz;
 }
 
-void VoiceLfo::clearOutputs(Slot& s) {
-    std::memset(s.buffer, 0, sizeof(float) * (blockLength + historyLength));
-    s.gateRecord.gate = 0;
-    s.gateRecord.retrigger = 0;
-}
-
 void VoiceLfo::process() {
     if (buffers == nullptr) return;
     const double blockRandom = generator.next();
@@ -218,7 +181,7 @@ void VoiceLfo::process() {
         Slot& s = slots[i];
         if (!s.active) {
             if (s.resetPending) {
-                clearOutputs(s);
+                s.outputs.clear();
                 s.resetPending = 0;
             }
             continue;
@@ -233,14 +196,12 @@ void VoiceLfo::process() {
             s.osc.setShape(targetRate(s), maxRate);
             s.osc.rateChanged = 0;
         }
-        float v = s.osc.step(blockSeconds, sine, s.gateUses > 0, blockRandom, generator, portValue(s.hold));
+        float v = s.osc.step(blockSeconds, sine, s.outputs.gateUses > 0, blockRandom, generator, portValue(s.hold));
         if (s.amplitude.count > 0) v *= s.amplitude.sum();
-        float* out = s.value.samples;
-        out[-1] = out[0];
-        out[0] = v;
-        if (s.gateUses > 0) s.gateRecord.gate = s.osc.flag == 0 ? 1 : 0;
+        s.outputs.write(v, s.osc.flag);
         if (s.leader >= 0 && s.leader != i) {
-            const float* lead = slots[s.leader].value.samples;
+            float* out = s.outputs.value.samples;
+            const float* lead = slots[s.leader].outputs.value.samples;
             out[-1] = lead[-1];
             out[0] = lead[0];
         }

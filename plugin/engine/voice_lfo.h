@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/gate_record.h"
 #include "engine/lfo_oscillator.h"
 #include "engine/port_inputs.h"
 #include "engine/signal_port.h"
@@ -74,23 +73,17 @@ private:
         int32_t division;
         int32_t leader;  // slot whose output this one copies, -1 none
         int32_t active;
-        int32_t valueUses;
-        int32_t gateUses;
         int32_t resetPending;
         int32_t lastTrigger;
         SummingInput rateMod;
         SummingInput amplitude;
         SignalPort* hold;
         SignalPort* trigger;
-        float* buffer;  // M history samples, then the block
-        SignalPort value;
-        GateRecord gateRecord;
-        SignalPort gate;
+        LfoOutputs outputs;
     };
 
     static int clampSlot(int slot) { return slot < 0 ? 0 : (slot >= kSlots ? kSlots - 1 : slot); }
     void computeRateFields();
-    void clearOutputs(Slot& s);
     void restartRandom(Slot& s);
     double targetRate(const Slot& s) const;
 
