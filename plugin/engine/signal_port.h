@@ -4,18 +4,12 @@
 
 #include <cstdint>
 
+#include "engine/gate_record.h"
+
 enum SignalPortKind {
     kPortSamples = 0,  // float samples
     kPortSync = 1,     // integer tick counts of an oscillator (its sync output)
     kPortGate = 2,     // a gate record
-};
-
-// A voice's gate, as the engine writes it for every slot (its gate port points to it).
-struct GateRecord {
-    int32_t gate;       // 1 while the key is held
-    int32_t retrigger;  // 1 when the gate rose again while up, or after falling, within this block
-    int32_t legato;     // 1 when the voice was started without a fresh slot
-    int32_t released;   // 1 when the gate fell in this block
 };
 
 struct SignalPort {

@@ -9,4 +9,8 @@ list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/mixer_bank.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vca.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mod_amount_bank.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lfo_oscillator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/voice_lfo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vibrato_lfo.cpp
 )

@@ -1,0 +1,463 @@
+#include "engine/filter.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+const int kTableSize = 8192;
+const float kMinimumQ = 0.707f;
+const float kMaximumQ = 50.0f;
+const float kJumpHz = 500.0f;  // a larger change of the cutoff is ramped across the block
+const int kRampStretch = 64;   // samples designed ahead during a ramp
+// History values below this are flushed: a decaying tail would otherwise run into denormals.
+const double kFlushLevel = 1e-30;
+// Coefficient glides closer than this to their targets snap to them.
+const double kGlideSnap = 1e-12;
+// Cutoff targets above this are bad input; the ceiling of 0.48 x rate applies after modulation.
+const float kCutoffLimit = 1e6f;
+
+// NaN-safe clamp: NaN takes the lower bound.
+inline double clampValue(double v, double low, double high) {
+    if (!(v > low)) return low;
+    return v < high ? v : high;
+}
+
+inline float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
+
+// The table entry at a fractional index: the end entries outside the table, otherwise
+// linear interpolation between the two neighbours.
+inline double tableAt(const float* table, int size, double position) {
+    if (!(position > 0.0)) return table[0];
+    if (!(position < size - 1)) return table[size - 1];
+    const int i = static_cast<int>(position);
+    const double f = position - i;
+    return table[i] + (table[i + 1] - table[i]) * f;
+}
+
+inline bool usableTable(const float* table, int size, float start, float end) {
+    return table != nullptr && size >= 2 && std::isfinite(start) && std::isfinite(end) && end > start;
+}
+
+}  // namespace
+
+Filter::Filter()
+    : sampleRate(44100.0f),
+      inverseRate(1.0 / 44100.0),
+      blockLength(0),
+      historyLength(0),
+      voiceCount(0),
+      cutoffCeiling(0.0f),
+      cutoffGlide(0.0f),
+      coefficientGlide(0.0),
+      spareGlide(0.0f),
+      tangentTable(nullptr),
+      tangentSize(0),
+      tangentStart(0.0f),
+      tangentScale(0.0),
+      powerTable(nullptr),
+      powerSize(0),
+      powerStart(0.0f),
+      powerScale(0.0),
+      ownTangent(nullptr),
+      ownPower(nullptr),
+      brillianceTarget(0.0f),
+      brilliance(0.0f),
+      resonanceOffset(0.0f),
+      vibratoDepth(0.0f),
+      touchAmount(0.0f),
+      useCount(0),
+      active(0),
+      resetPending(0),
+      buffers(nullptr) {
+    std::memset(slots, 0, sizeof(slots));
+}
+
+Filter::~Filter() { free(); }
+
+int Filter::init(FilterRecord* record, int kind, float rate) {
+    free();
+    if (record == nullptr || !(rate > 0.0f) || !std::isfinite(rate)) return 1;
+    if (record->blockLength < 1 || record->blockLength > 4096 || record->historyLength < 0 ||
+        record->historyLength > 4096 || record->voiceCount < 1 || record->voiceCount > kSlots)
+        return 1;
+    blockLength = record->blockLength;
+    historyLength = record->historyLength;
+    voiceCount = record->voiceCount;
+    const int length = blockLength + historyLength;
+
+    if (usableTable(record->tangentTable, record->tangentSize, record->tangentStart, record->tangentEnd)) {
+        tangentTable = record->tangentTable;
+        tangentSize = record->tangentSize;
+        tangentStart = record->tangentStart;
+        tangentScale = tangentSize / (static_cast<double>(record->tangentEnd) - record->tangentStart);
+    } else {
+        ownTangent = new (std::nothrow) float[kTableSize];
+        if (ownTangent == nullptr) return 1;
+        for (int i = 0; i < kTableSize; ++i) ownTangent[i] = static_cast<float>(std::tan(kPi / 2 * i / kTableSize));
+        tangentTable = ownTangent;
+        tangentSize = kTableSize;
+        tangentStart = 0.0f;
+        tangentScale = kTableSize / (kPi / 2);
+    }
+    if (usableTable(record->powerTable, record->powerSize, record->powerStart, record->powerEnd)) {
+        powerTable = record->powerTable;
+        powerSize = record->powerSize;
+        powerStart = record->powerStart;
+        powerScale = powerSize / (static_cast<double>(record->powerEnd) - record->powerStart);
+    } else {
+        ownPower = new (std::nothrow) float[kTableSize];
+        if (ownPower == nullptr) {
+            free();
+            return 1;
+        }
+        for (int i = 0; i < kTableSize; ++i)
+            ownPower[i] = static_cast<float>(std::pow(256.0, -3.0 + 6.0 * i / kTableSize));
+        powerTable = ownPower;
+        powerSize = kTableSize;
+        powerStart = -3.0f;
+        powerScale = kTableSize / 6.0;
+    }
+
+    buffers = new (std::nothrow) float[static_cast<size_t>(length) * kSlots];
+    if (buffers == nullptr) {
+        free();
+        return 1;
+    }
+    std::memset(buffers, 0, sizeof(float) * static_cast<size_t>(length) * kSlots);
+
+    sampleRate = rate;
+    computeRateFields();
+    brillianceTarget = brilliance = 0.0f;
+    resonanceOffset = vibratoDepth = touchAmount = 0.0f;
+    useCount = active = resetPending = 0;
+
+    for (int i = 0; i < kSlots; ++i) {
+        Slot& s = slots[i];
+        std::memset(&s, 0, sizeof(Slot));
+        s.state = s.previousState = kOff;
+        s.type = s.lastType = kFilterLowPass;
+        s.poles = 2;
+        s.baseQ = 1.0f;
+        s.cutoffTarget = s.cutoff = 200.0f;
+        s.lastCutoff = 200.0f;
+        s.lastQ = 1.0f;
+        s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.cutoffMod.clear();
+        s.resonanceMod.clear();
+        s.buffer = buffers + static_cast<size_t>(i) * length;
+        s.output.controlRate = 0;
+        s.output.kind = kPortSamples;
+        s.output.blockLength = blockLength;
+        s.output.historyLength = historyLength;
+        s.output.samples = s.buffer + historyLength;
+    }
+    return 0;
+}
+
+void Filter::computeRateFields() {
+    inverseRate = 1.0 / sampleRate;
+    cutoffCeiling = 0.48f * sampleRate;
+    cutoffGlide = static_cast<float>(1.0 - std::exp(-blockLength / (0.05 * sampleRate)));
+    coefficientGlide = 1.0 - std::exp(-1.0 / (0.003 * sampleRate));
+    spareGlide = static_cast<float>(1.0 - std::exp(-1.0 / (0.005 * sampleRate)));
+}
+
+void Filter::setSampleRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) return;
+    sampleRate = rate;
+    if (buffers == nullptr) return;
+    computeRateFields();
+    // Coefficients are tied to the rate: redesign each slot for the cutoff and Q it had,
+    // within the new ceiling.
+    for (Slot& s : slots) {
+        s.lastCutoff = static_cast<float>(clampValue(s.lastCutoff, 1.0, cutoffCeiling));
+        s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.gliding = 0;
+    }
+}
+
+void Filter::free() {
+    delete[] buffers;
+    buffers = nullptr;
+    delete[] ownTangent;
+    ownTangent = nullptr;
+    delete[] ownPower;
+    ownPower = nullptr;
+    tangentTable = powerTable = nullptr;
+    for (Slot& s : slots) {
+        s.buffer = nullptr;
+        s.output.samples = nullptr;
+    }
+    useCount = active = resetPending = 0;
+}
+
+void Filter::resetSlot(Slot& s) { std::memset(s.section, 0, sizeof(s.section)); }
+
+void Filter::clearOutput(Slot& s) {
+    if (s.buffer != nullptr) std::memset(s.buffer, 0, sizeof(float) * (blockLength + historyLength));
+    resetSlot(s);
+}
+
+int Filter::message(FilterRecord* record, int code) {
+    if (record == nullptr || buffers == nullptr) return 0;
+    Slot& s = slots[clampSlot(record->slot)];
+    switch (code) {
+    case kFilterMsgSettings:
+        s.type = record->typeOrPoles;
+        s.cutoffTarget = static_cast<float>(clampValue(record->cutoff, 0.0, kCutoffLimit));
+        s.baseQ = finiteOr(record->resonance, 0.0f) + 0.707f;
+        break;
+    case kFilterMsgState:
+        // The tail of a stopped voice is dropped with its output.
+        if (s.state == kSounding && record->state == kOff) clearOutput(s);
+        s.state = record->state;
+        break;
+    case kFilterMsgDepths:
+        s.touchDepth = finiteOr(record->touchBrillianceDepth, 0.0f);
+        s.initialDepth = finiteOr(record->initialBrillianceDepth, 0.0f);
+        break;
+    case kFilterMsgVibrato:
+        vibratoDepth = finiteOr(record->vibratoDepth, 0.0f);
+        touchAmount = finiteOr(record->touchAmount, 0.0f);
+        break;
+    case kFilterMsgOffsets:
+        brillianceTarget = finiteOr(record->brillianceOffset, 0.0f);
+        resonanceOffset = finiteOr(record->resonance, 0.0f);
+        break;
+    case kFilterMsgSlope: {
+        const int poles = record->typeOrPoles != 0 ? 4 : 2;
+        // A second section taken up again starts clean, not from a tail it held long ago.
+        if (poles == 4 && s.poles != 4) std::memset(&s.section[1], 0, sizeof(Section));
+        s.poles = poles;
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}
+
+SignalPort* Filter::takeOutput(int kind, int slot) {
+    if (buffers == nullptr) return nullptr;
+    ++useCount;
+    active = 1;
+    resetPending = 1;
+    return &slots[clampSlot(slot)].output;
+}
+
+void Filter::releaseOutput(int kind, int slot) {
+    if (useCount > 0) --useCount;
+    if (useCount == 0) active = 0;
+}
+
+int Filter::connectInput(int kind, SignalPort* port, int slot, int tag) {
+    if (buffers == nullptr) return 1;
+    Slot& s = slots[clampSlot(slot)];
+    switch (kind) {
+    case kFilterInVibrato: s.vibrato = port; return 0;
+    case kFilterInCutoffA: s.cutoffA = port; return 0;
+    case kFilterInTouch: s.touch = port; return 0;
+    case kFilterInBrillianceSource: s.brillianceSource = port; return 0;
+    case kFilterInCutoffB: s.cutoffB = port; return 0;
+    case kFilterInAudio: s.audio = port; return 0;
+    case kFilterInCutoffMod: return s.cutoffMod.add(port, tag);
+    case kFilterInResonanceMod: return s.resonanceMod.add(port, tag);
+    default: return 1;
+    }
+}
+
+void Filter::releaseInput(int kind, int slot, int tag) {
+    if (buffers == nullptr) return;
+    Slot& s = slots[clampSlot(slot)];
+    switch (kind) {
+    case kFilterInVibrato: s.vibrato = nullptr; break;
+    case kFilterInCutoffA: s.cutoffA = nullptr; break;
+    case kFilterInTouch: s.touch = nullptr; break;
+    case kFilterInBrillianceSource: s.brillianceSource = nullptr; break;
+    case kFilterInCutoffB: s.cutoffB = nullptr; break;
+    case kFilterInAudio:
+        // Without its audio the slot is no longer filtered: its last block would otherwise
+        // be read again and again.
+        s.audio = nullptr;
+        clearOutput(s);
+        break;
+    case kFilterInCutoffMod: s.cutoffMod.remove(tag); break;
+    case kFilterInResonanceMod: s.resonanceMod.remove(tag); break;
+    default: break;
+    }
+}
+
+double Filter::tangent(double x) const { return tableAt(tangentTable, tangentSize, (x - tangentStart) * tangentScale); }
+
+double Filter::power256(double x) const { return tableAt(powerTable, powerSize, (x - powerStart) * powerScale); }
+
+Filter::Coefficients Filter::design(double cutoff, double q, int type) const {
+    // Analog prototype 1 / (s^2/w^2 + s/(wQ) + 1), numerator s^2/w^2 for the high-pass, at the
+    // prewarped w = 2 rate tan(pi fc / rate); bilinear transform with s = (1/d)(1 - z^-1)/(1 + z^-1),
+    // d = 1 / (2 rate). Scaled by w^2 every term is a power of w d = K = tan(pi fc / rate).
+    const double k = tangent(kPi * cutoff * inverseRate);
+    const double k2 = k * k;
+    const double kq = k / q;
+    const double norm = 1.0 / (k2 + kq + 1.0);
+    Coefficients c;
+    if (type == kFilterHighPass) {
+        c.b0 = norm;
+        c.b1 = -2.0 * norm;
+        c.b2 = norm;
+    } else {
+        c.b0 = k2 * norm;
+        c.b1 = 2.0 * k2 * norm;
+        c.b2 = k2 * norm;
+    }
+    c.a1 = 2.0 * (k2 - 1.0) * norm;
+    c.a2 = (k2 - kq + 1.0) * norm;
+    return c;
+}
+
+namespace {
+
+inline double runSection(double x, double* h, double b0, double b1, double b2, double a1, double a2) {
+    // h: x1, x2, y1, y2
+    const double y = b0 * x + b1 * h[0] + b2 * h[1] - a1 * h[2] - a2 * h[3];
+    h[1] = h[0];
+    h[0] = x;
+    h[3] = h[2];
+    h[2] = y;
+    return y;
+}
+
+inline void settleSection(double* h) {
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isfinite(h[i])) {
+            // A non-finite input must not keep the slot silent or noisy until its next note.
+            h[0] = h[1] = h[2] = h[3] = 0.0;
+            return;
+        }
+        if (std::fabs(h[i]) < kFlushLevel) h[i] = 0.0;
+    }
+}
+
+}  // namespace
+
+void Filter::filterSlot(Slot& s) {
+    const int L = blockLength;
+    const int M = historyLength;
+    if (M > 0) std::memmove(s.buffer, s.buffer + L, sizeof(float) * M);
+    float* out = s.buffer + M;
+    s.cutoff -= (s.cutoff - s.cutoffTarget) * cutoffGlide;
+
+    // Cutoff modulation, in units of 256^x (eight octaves per unit).
+    double m = brilliance + portValue(s.cutoffA) + portValue(s.cutoffB) + s.cutoffMod.sum();
+    const double touchValue = s.touch != nullptr ? portValue(s.touch) : 0.0;
+    if (s.vibrato != nullptr) m += portValue(s.vibrato) * (vibratoDepth + touchValue * touchAmount) * 0.5;
+    if (s.touch != nullptr) m += touchValue * s.touchDepth;
+    if (s.brillianceSource != nullptr) m += portValue(s.brillianceSource) * s.initialDepth;
+    const double r = (s.poles == 4 ? 0.25 * resonanceOffset : resonanceOffset) + s.resonanceMod.sum();
+
+    const bool firstBlock = s.previousState == kOff;
+    if (firstBlock) s.cutoff = s.cutoffTarget;
+    const double factor = m != 0.0 ? power256(m) : 1.0;
+    const float fc = static_cast<float>(clampValue(s.cutoff * factor, 1.0, cutoffCeiling));
+    const float q = r != 0.0 ? static_cast<float>(clampValue(s.baseQ + 20.0 * r, kMinimumQ, kMaximumQ))
+                             : static_cast<float>(clampValue(s.baseQ, kMinimumQ, kMaximumQ));
+
+    const float* in = s.audio->samples;
+    double* h1 = &s.section[0].x1;
+    double* h2 = &s.section[1].x1;
+    const bool cascade = s.poles == 4;
+
+    if (firstBlock) {
+        s.current = s.target = design(fc, q, s.type);
+        s.gliding = 0;
+        resetSlot(s);
+    } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
+        // Redesign per sample along a straight line from the last cutoff to the new one. The
+        // designs of a stretch are made first, apart from the recursion, so they overlap.
+        const double start = s.lastCutoff;
+        const double step = (fc - start) / L;
+        Coefficients c = s.current;
+        Coefficients stretch[kRampStretch];
+        for (int first = 0; first < L; first += kRampStretch) {
+            const int count = L - first < kRampStretch ? L - first : kRampStretch;
+            for (int j = 0; j < count; ++j) {
+                const int i = first + j;
+                stretch[j] = design(i == L - 1 ? fc : start + step * (i + 1), q, s.type);
+            }
+            for (int j = 0; j < count; ++j) {
+                c = stretch[j];
+                double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+                if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
+                out[first + j] = static_cast<float>(y);
+            }
+        }
+        s.current = s.target = c;
+        s.gliding = 0;
+        s.lastCutoff = fc;
+        s.lastQ = q;
+        s.lastType = s.type;
+        settleSection(h1);
+        settleSection(h2);
+        return;
+    } else if (s.type != s.lastType || fc != s.lastCutoff || q != s.lastQ) {
+        s.target = design(fc, q, s.type);
+        s.gliding = 1;
+    }
+    s.lastCutoff = fc;
+    s.lastQ = q;
+    s.lastType = s.type;
+
+    Coefficients c = s.current;
+    if (s.gliding) {
+        const Coefficients t = s.target;
+        const double g = coefficientGlide;
+        for (int i = 0; i < L; ++i) {
+            c.b0 += (t.b0 - c.b0) * g;
+            c.b1 += (t.b1 - c.b1) * g;
+            c.b2 += (t.b2 - c.b2) * g;
+            c.a1 += (t.a1 - c.a1) * g;
+            c.a2 += (t.a2 - c.a2) * g;
+            double y = runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+            if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
+            out[i] = static_cast<float>(y);
+        }
+        if (std::fabs(t.b0 - c.b0) < kGlideSnap && std::fabs(t.b1 - c.b1) < kGlideSnap &&
+            std::fabs(t.b2 - c.b2) < kGlideSnap && std::fabs(t.a1 - c.a1) < kGlideSnap &&
+            std::fabs(t.a2 - c.a2) < kGlideSnap) {
+            c = t;
+            s.gliding = 0;
+        }
+        s.current = c;
+    } else if (cascade) {
+        for (int i = 0; i < L; ++i) {
+            const double y = runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+            out[i] = static_cast<float>(runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2));
+        }
+    } else {
+        for (int i = 0; i < L; ++i) out[i] = static_cast<float>(runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2));
+    }
+    settleSection(h1);
+    settleSection(h2);
+}
+
+void Filter::process() {
+    if (buffers == nullptr) return;
+    if (!active) {
+        if (resetPending) {
+            for (Slot& s : slots) clearOutput(s);
+            resetPending = 0;
+        }
+        return;
+    }
+    brilliance -= (brilliance - brillianceTarget) * cutoffGlide;
+    if (std::fabs(brilliance - brillianceTarget) < 1e-9f) brilliance = brillianceTarget;
+    for (int i = 0; i < voiceCount; ++i) {
+        Slot& s = slots[i];
+        const SignalPort* audio = s.audio;
+        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength)
+            filterSlot(s);
+        s.previousState = s.state;
+    }
+}

@@ -1,0 +1,172 @@
+// Resonant filter module serving all 32 voice slots: a second-order high- or low-pass
+// section designed by the bilinear transform with prewarping, optionally run twice in
+// cascade for 4 poles. The cutoff glides over 50 ms per block, coefficient changes glide
+// over 3 ms per sample, and a cutoff jump of more than 500 Hz is ramped across the block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/port_inputs.h"
+#include "engine/signal_port.h"
+
+// The filter's message record: fifteen 32-bit words, then the engine's tables. The engine
+// keeps one for all four filters.
+struct FilterRecord {
+    int32_t voiceCount;            // 0: initialisation
+    int32_t blockLength;           // 1: L, initialisation
+    int32_t historyLength;         // 2: M, initialisation
+    int32_t slot;                  // 3
+    int32_t state;                 // 4: voice state (16 sounding, 18 off)
+    float cutoff;                  // 5: Hz
+    float resonance;               // 6: added to 0.707 for Q; message 8: the global resonance offset
+    int32_t reserved7;             // 7: written by the renderer, not read
+    int32_t typeOrPoles;           // 8: message 3: type (5 high-pass, 6 low-pass); message 9: non-zero = 4 poles
+    float reserved9;               // 9: written by the renderer, not read
+    float vibratoDepth;            // 10
+    float touchAmount;             // 11: vibrato depth added per unit of touch
+    float touchBrillianceDepth;    // 12: after-touch brilliance depth
+    float initialBrillianceDepth;  // 13
+    float brillianceOffset;        // 14: global, in units of 256^x
+    // Initialisation only; a null table (or one too small) makes the module build its own.
+    const float* tangentTable;  // tan over [start, end): 8192 entries over [0, pi/2)
+    int32_t tangentSize;
+    float tangentStart;
+    float tangentEnd;
+    const float* powerTable;  // 256^x over [start, end): 8192 entries over [-3, 3)
+    int32_t powerSize;
+    float powerStart;
+    float powerEnd;
+};
+
+static_assert(offsetof(FilterRecord, slot) == 3 * 4 && offsetof(FilterRecord, typeOrPoles) == 8 * 4 &&
+                  offsetof(FilterRecord, brillianceOffset) == 14 * 4,
+              "FilterRecord word layout");
+
+enum FilterMessage {
+    kFilterMsgSettings = 3,  // type, cutoff target, base Q of a slot (every block)
+    kFilterMsgState = 4,     // voice state of a slot
+    kFilterMsgDepths = 5,    // after-touch and initial brilliance depths of a slot
+    kFilterMsgVibrato = 6,   // module-wide vibrato depth and touch amount
+    kFilterMsgOffsets = 8,   // global brilliance offset target and resonance offset
+    kFilterMsgSlope = 9,     // 2 or 4 poles of a slot
+};
+
+enum FilterType { kFilterHighPass = 5, kFilterLowPass = 6 };
+
+enum FilterPortKind {
+    kFilterInVibrato = 16,
+    kFilterInCutoffA = 17,
+    kFilterInTouch = 18,
+    kFilterInBrillianceSource = 19,
+    kFilterInCutoffMod = 20,     // summing, up to 6
+    kFilterInResonanceMod = 21,  // summing, up to 6
+    kFilterInCutoffB = 22,
+    kFilterInAudio = 23,
+};
+
+class Filter {
+public:
+    static const int kSlots = 32;
+    static const int kSounding = 16;
+    static const int kOff = 18;
+
+    Filter();
+    ~Filter();
+
+    int init(FilterRecord* record, int kind, float rate);
+    void setSampleRate(float rate);
+    int message(FilterRecord* record, int code);
+    void process();
+    void free();
+
+    SignalPort* takeOutput(int kind, int slot);
+    void releaseOutput(int kind, int slot);
+    int connectInput(int kind, SignalPort* port, int slot, int tag);
+    void releaseInput(int kind, int slot, int tag);
+
+    // The cutoff (Hz) and Q that a slot's coefficients were last computed for.
+    float usedCutoff(int slot) const { return slots[clampSlot(slot)].lastCutoff; }
+    float usedQ(int slot) const { return slots[clampSlot(slot)].lastQ; }
+    int isActive() const { return active; }
+
+private:
+    struct Coefficients {
+        double b0, b1, b2, a1, a2;
+    };
+    // Direct form I history of one section.
+    struct Section {
+        double x1, x2, y1, y2;
+    };
+    struct Slot {
+        int32_t state;
+        int32_t previousState;
+        int32_t type;
+        int32_t lastType;
+        int32_t poles;
+        float baseQ;
+        float cutoffTarget;  // Hz
+        float cutoff;        // Hz, glided per block
+        float lastCutoff;    // Hz, of the coefficients
+        float lastQ;
+        int32_t gliding;  // current coefficients still moving toward the targets
+        Coefficients current;
+        Coefficients target;
+        Section section[2];
+        float touchDepth;
+        float initialDepth;
+        SignalPort* vibrato;
+        SignalPort* cutoffA;
+        SignalPort* touch;
+        SignalPort* brillianceSource;
+        SignalPort* cutoffB;
+        SignalPort* audio;
+        SummingInput cutoffMod;
+        SummingInput resonanceMod;
+        float* buffer;  // M history samples, then the block
+        SignalPort output;
+    };
+
+    static int clampSlot(int slot) { return slot < 0 ? 0 : (slot >= kSlots ? kSlots - 1 : slot); }
+    void computeRateFields();
+    void resetSlot(Slot& s);
+    void clearOutput(Slot& s);
+    void filterSlot(Slot& s);
+    Coefficients design(double cutoff, double q, int type) const;
+    double tangent(double x) const;
+    double power256(double x) const;
+
+    float sampleRate;
+    double inverseRate;
+    int blockLength;
+    int historyLength;
+    int voiceCount;
+    float cutoffCeiling;      // 0.48 x rate
+    float cutoffGlide;        // per block, 50 ms
+    double coefficientGlide;  // per sample, 3 ms
+    float spareGlide;         // per sample, 5 ms; kept with the others, not used by processing
+
+    const float* tangentTable;
+    int tangentSize;
+    float tangentStart;
+    double tangentScale;  // entries per radian
+    const float* powerTable;
+    int powerSize;
+    float powerStart;
+    double powerScale;  // entries per unit of exponent
+    float* ownTangent;
+    float* ownPower;
+
+    float brillianceTarget;
+    float brilliance;  // smoothed per block
+    float resonanceOffset;
+    float vibratoDepth;
+    float touchAmount;
+
+    int useCount;
+    int active;
+    int resetPending;
+
+    float* buffers;
+    Slot slots[kSlots];
+};
