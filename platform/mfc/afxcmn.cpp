@@ -53,21 +53,20 @@ BOOL COleDateTime::GetAsSystemTime(SYSTEMTIME& systemTime) const
     return m_status == valid && ::VariantTimeToSystemTime(m_dt, &systemTime);
 }
 
-void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, CTime& value)
+namespace {
+
+void markNoDate(CTime&)
 {
-    HWND control = pDX->PrepareCtrl(nIDC);
-    if (!control)
-        return;
-    SYSTEMTIME time = {};
-    if (pDX->m_bSaveAndValidate) {
-        if (::SendMessageA(control, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) == GDT_VALID)
-            value = CTime(time);
-    } else if (value.GetAsSystemTime(time)) {
-        ::SendMessageA(control, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
-    }
 }
 
-void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value)
+void markNoDate(COleDateTime& value)
+{
+    value.m_status = COleDateTime::null;
+}
+
+// A picker without a date (its check box cleared) leaves a CTime as it was.
+template <typename DateTime>
+void exchangeDateTime(CDataExchange* pDX, int nIDC, DateTime& value)
 {
     HWND control = pDX->PrepareCtrl(nIDC);
     if (!control)
@@ -75,14 +74,26 @@ void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value)
     SYSTEMTIME time = {};
     if (pDX->m_bSaveAndValidate) {
         if (::SendMessageA(control, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) == GDT_VALID)
-            value = COleDateTime(time);
+            value = DateTime(time);
         else
-            value.m_status = COleDateTime::null;
+            markNoDate(value);
     } else if (value.GetAsSystemTime(time)) {
         ::SendMessageA(control, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
     } else {
         ::SendMessageA(control, DTM_SETSYSTEMTIME, GDT_NONE, 0);
     }
+}
+
+}  // namespace
+
+void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, CTime& value)
+{
+    exchangeDateTime(pDX, nIDC, value);
+}
+
+void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value)
+{
+    exchangeDateTime(pDX, nIDC, value);
 }
 
 void DDX_MonthCalCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value)

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <map>
-#include <memory>
 
 // ---- fonts
 
@@ -43,27 +41,11 @@ int CFont::GetLogFont(LOGFONTA* pLogFont) const
     return m_hObject ? ::GetObjectA(m_hObject, sizeof(LOGFONTA), pLogFont) : 0;
 }
 
-CFont* CFont::FromHandle(HFONT hFont)
-{
-    if (!hFont)
-        return nullptr;
-    struct Borrowed {
-        CFont font;
-        ~Borrowed() { font.Detach(); }
-    };
-    thread_local std::map<HFONT, std::unique_ptr<Borrowed>> borrowed;
-    std::unique_ptr<Borrowed>& slot = borrowed[hFont];
-    if (!slot) {
-        slot.reset(new Borrowed);
-        slot->font.Attach(hFont);
-    }
-    return &slot->font;
-}
-
 // ---- windows
 
 CWnd::~CWnd()
 {
+    m_borrowedFont.Detach();
     if (m_hWnd && ::IsWindow(m_hWnd) && m_subclassed)
         ::DestroyWindow(m_hWnd);
 }
@@ -140,9 +122,12 @@ void CWnd::SetFont(CFont* pFont, BOOL bRedraw)
 
 CFont* CWnd::GetFont() const
 {
-    if (!m_hWnd)
+    HFONT hFont = m_hWnd ? reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)) : nullptr;
+    m_borrowedFont.Detach();
+    if (!hFont)
         return nullptr;
-    return CFont::FromHandle(reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
+    m_borrowedFont.Attach(hFont);
+    return &m_borrowedFont;
 }
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)

@@ -63,9 +63,6 @@ public:
                     BYTE nQuality, BYTE nPitchAndFamily, LPCSTR lpszFacename);
     int GetLogFont(LOGFONTA* pLogFont) const;
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
-
-    // A wrapper that does not own the font, valid while the calling thread lives.
-    static CFont* FromHandle(HFONT hFont);
 };
 
 class CDataExchange;
@@ -92,6 +89,7 @@ public:
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
+    // The window's font, borrowed until the next call; null for the system font.
     CFont* GetFont() const;
     void CenterWindow(CWnd* pAlternateOwner = nullptr);
 
@@ -105,6 +103,7 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR idSubclass, DWORD_PTR refData);
     bool m_subclassed = false;
+    mutable CFont m_borrowedFont;
 };
 
 class CDialog : public CWnd {

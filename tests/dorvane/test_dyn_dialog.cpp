@@ -75,55 +75,47 @@ std::vector<BYTE> slice(const std::vector<BYTE>& bytes, size_t at, size_t count)
 
 }  // namespace
 
-TEST(DynDialogLayout, OneButtonIsCentredBelowTheText)
+// A system button on the row below the message text (row 22 plus the 6-unit gap).
+void expectSystemButton(const DynDialogItem& button, UINT id, const char* label, int left, int right)
 {
-    CDynDialogEx dialog;
-    addMessageText(dialog);
-    dialog.SetSingleButton(true);
-    dialog.SetButtonLabel("OK");
-    dialog.AddSystemButtons();
-
-    ASSERT_EQ(dialog.GetDynItemCount(), 2);
-    const DynDialogItem& text = dialog.GetDynItem(0);
-    EXPECT_EQ(text.GetKind(), 130);
-    EXPECT_EQ(text.GetControlID(), 302u);
-    expectRect(text.GetRect(), 5, 5, 180, 40);
-
-    const DynDialogItem& button = dialog.GetDynItem(1);
     EXPECT_STREQ(button.GetWindowClassName(), "BUTTON");
     EXPECT_EQ(button.GetKind(), 128);
-    EXPECT_EQ(button.GetControlID(), 1u);
+    EXPECT_EQ(button.GetControlID(), id);
     EXPECT_EQ(button.GetStyle(), 0x50010000u);
     EXPECT_EQ(button.GetExStyle(), 0u);
-    EXPECT_STREQ(button.GetCaption(), "OK");
-    expectRect(button.GetRect(), 65, 28, 115, 42);
-
-    CRect bounds;
-    dialog.GetDlgRect(bounds);
-    expectRect(bounds, 0, 0, 185, 45);
+    EXPECT_STREQ(button.GetCaption(), label);
+    expectRect(button.GetRect(), left, 28, right, 42);
 }
 
-TEST(DynDialogLayout, TwoButtonsShareOneRow)
+TEST(DynDialogLayout, ButtonsBelowTheMessageText)
 {
-    CDynDialogEx dialog;
-    addMessageText(dialog);
-    dialog.SetButtonLabels("Yes", "No");
-    dialog.AddSystemButtons();
+    for (bool single : {true, false}) {
+        SCOPED_TRACE(single ? "one button" : "two buttons");
+        CDynDialogEx dialog;
+        addMessageText(dialog);
+        if (single) {
+            dialog.SetSingleButton(true);
+            dialog.SetButtonLabel("OK");
+        } else {
+            dialog.SetButtonLabels("Yes", "No");
+        }
+        dialog.AddSystemButtons();
 
-    ASSERT_EQ(dialog.GetDynItemCount(), 3);
-    const DynDialogItem& first = dialog.GetDynItem(1);
-    const DynDialogItem& second = dialog.GetDynItem(2);
-    EXPECT_EQ(first.GetControlID(), 1u);
-    EXPECT_STREQ(first.GetCaption(), "Yes");
-    expectRect(first.GetRect(), 10, 28, 60, 42);
-    EXPECT_EQ(second.GetControlID(), 2u);
-    EXPECT_STREQ(second.GetCaption(), "No");
-    EXPECT_EQ(second.GetStyle(), 0x50010000u);
-    expectRect(second.GetRect(), 95, 28, 145, 42);
-
-    CRect bounds;
-    dialog.GetDlgRect(bounds);
-    expectRect(bounds, 0, 0, 185, 45);
+        ASSERT_EQ(dialog.GetDynItemCount(), single ? 2 : 3);
+        const DynDialogItem& text = dialog.GetDynItem(0);
+        EXPECT_EQ(text.GetKind(), 130);
+        EXPECT_EQ(text.GetControlID(), 302u);
+        expectRect(text.GetRect(), 5, 5, 180, 40);
+        if (single) {
+            expectSystemButton(dialog.GetDynItem(1), IDOK, "OK", 65, 115);  // centred
+        } else {
+            expectSystemButton(dialog.GetDynItem(1), IDOK, "Yes", 10, 60);
+            expectSystemButton(dialog.GetDynItem(2), IDCANCEL, "No", 95, 145);
+        }
+        CRect bounds;
+        dialog.GetDlgRect(bounds);
+        expectRect(bounds, 0, 0, 185, 45);
+    }
 }
 
 TEST(DynDialogLayout, DefaultLabelsAreLeftAndRight)
