@@ -5,6 +5,8 @@
 
 #ifdef __cplusplus
 extern "C" {
+#else
+#include <stdbool.h>
 #endif
 
 // Allocated by the library and left to the caller, which has no way to free it.

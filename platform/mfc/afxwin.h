@@ -1,7 +1,6 @@
 // Our small stand-in for the application, window, font, dialog and data-exchange classes,
-// on plain Win32. It holds what Dorvane and the standalone program call, under the names
-// their code uses, and nothing else: no message maps, no command routing beyond a dialog's
-// OK and Cancel.
+// on plain Win32. It holds what our code calls, under the names that code uses, and nothing
+// else: no message maps, no command routing beyond a dialog's OK and Cancel.
 #pragma once
 
 #include <windows.h>
