@@ -146,37 +146,9 @@ Halvorn::~Halvorn() {
     }
 }
 
-void Halvorn::startEngine() {
-    command.sampleRate = 44100.f;
-    command.count = masterChannelCount;
-    engine.init(&command);
-    engine.command(&command, kCmdSampleRate);
-    tempo = 120.0;
-    midiActivity = 0;
-    interrupted = 0;
-}
-
 void Halvorn::resume() { wantEvents(1); }
 
-void Halvorn::setSampleRate(float rate) {
-    AudioEffect::setSampleRate(rate);
-    engineSampleRate = rate;
-    command.sampleRate = rate;
-    busy = 1;
-    engine.command(&command, kCmdSampleRate);
-    busy = 0;
-}
-
 void Halvorn::setBlockSize(VstInt32 size) { AudioEffect::setBlockSize(size); }
-
-// Placeholder until the engine renders: the host's buffers receive silence.
-void Halvorn::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    if (!outputs || sampleFrames <= 0) return;
-    for (int channel = 0; channel < halvorn::kNumOutputs; channel++)
-        if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * (size_t)sampleFrames);
-}
-
-void Halvorn::process(float** inputs, float** outputs, VstInt32 sampleFrames) {}
 
 void Halvorn::setParameterAutomated(VstInt32 index, float value) {
     if (index < 0) return;
@@ -206,9 +178,6 @@ bool Halvorn::getOutputProperties(VstInt32 index, VstPinProperties* properties) 
     return true;
 #endif
 }
-
-// Placeholder until MIDI input is built: events are accepted and dropped.
-VstInt32 Halvorn::processEvents(VstEvents* events) { return 1; }
 
 bool Halvorn::getHostVendorString(char* text) {
     return callHost(audioMasterGetVendorString, 0, 0, text) != 0;
@@ -275,20 +244,6 @@ void Halvorn::getEditorOrigin(int* x, int* y) {
 }
 
 int Halvorn::getPartActivity(int part) { return engine.isInitialised() ? engine.getPartActivity(part) : 0; }
-
-void Halvorn::noteEvent(int note, int velocity, int channel) {
-    command.note = note;
-    command.velocity = velocity;
-    command.channel = channel;
-    command.kind = velocity != 0 ? kNoteOnEvent : kNoteOffEvent;
-    engine.command(&command, kCmdNoteEvent);
-    if (IHalvornEdit* notify = dynamic_cast<IHalvornEdit*>(editor)) {
-        if (velocity != 0)
-            notify->showKeyDown(note);
-        else
-            notify->showKeyUp(note);
-    }
-}
 
 // Placeholders until MIDI learn is built.
 void Halvorn::setMidiCC(int index, int controller) {}

@@ -1,6 +1,8 @@
 // The instrument: one object per plug-in instance, created through the entry points.
 #pragma once
 
+#include <mutex>
+
 #include "core/audioeffectx.h"
 #include "core/program_record.h"
 #include "core/vst_inst_interface.h"
@@ -124,11 +126,29 @@ public:
     int loadCurrentPreset();
     int saveCurrentPreset();
 
+    // Answers whether a MIDI event was acted on since the last call, and clears it.
+    int takeMidiActivity();
+
     SynthEngine& getEngine() { return engine; }
     const ProgramRecord& getProgramRecord() const { return *programs; }
 
 private:
+    friend class HalvornTestAccess;
+
+    // The note queue holds notes from effProcessEvents until the processing call plays
+    // them at their delta frames. Note-ons stop at 127 a call; note-offs may use the
+    // rest of the arrays, so a flood of releases never leaves a note hanging.
+    static const int kNoteOnLimit = 127;
+    static const int kNoteQueueSize = 1024;
+
     void startEngine();
+    void renderHostBlock(float** outputs, VstInt32 sampleFrames, bool replacing);
+    void queueNote(int note, int velocity, int channel, int deltaFrames);
+    void playDueNotes(int position);
+    void followHostTempo();
+    void programChange(int program);
+    void controllerPath(int controller, int value);
+    void runControllerSmoothing();
     bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
     ProgramRecord* currentRecord();
 
@@ -147,6 +167,18 @@ private:
     volatile int midiActivity;
     EngineCommand command;
     SynthEngine engine;
+
+    int queueNoteNumber[kNoteQueueSize];
+    int queueVelocity[kNoteQueueSize];
+    int queueChannel[kNoteQueueSize];
+    int queueDelta[kNoteQueueSize];
+    int queueCount;
+    int queueRead;
+
+    // Guards the program record, the command record, the engine and the note queue
+    // between the host's audio thread and its user-interface thread. Recursive: MIDI
+    // input sets parameters from inside a processing call.
+    std::recursive_mutex stateLock;
 
     int bankCount, subBankCount, presetCount;
     int bankIndex, subBankIndex, presetIndex;

@@ -412,3 +412,28 @@ int SynthEngine::command(EngineCommand* record, int code) {
     }
     return 0;
 }
+
+static int placeholderWrite(float** outputs, int offset, int* frames, int* more, int* fill, int block, bool replace,
+                            int channels) {
+    int wanted = frames && *frames > 0 ? *frames : 0;
+    if (*fill < wanted) *fill += block;
+    int n = wanted < *fill ? wanted : *fill;
+    if (outputs && replace)
+        for (int c = 0; c < channels; c++)
+            if (outputs[c])
+                for (int i = 0; i < n; i++) outputs[c][offset + i] = 0.f;
+    *fill -= n;
+    if (frames) *frames = n;
+    if (more) *more = *fill > 0;
+    return 0;
+}
+
+int SynthEngine::renderReplacing(float** outputs, int offset, int* frames, int* more) {
+    return placeholderWrite(outputs, offset, frames, more, &queueFill, blockLength > 0 ? blockLength : 44, true,
+                            HALVORN_OUTPUTS);
+}
+
+int SynthEngine::renderAccumulating(float** outputs, int offset, int* frames, int* more) {
+    return placeholderWrite(outputs, offset, frames, more, &queueFill, blockLength > 0 ? blockLength : 44, false,
+                            HALVORN_OUTPUTS);
+}

@@ -87,6 +87,13 @@ public:
     int getPartActivity(int part);
     int command(EngineCommand* record, int code);
 
+    // Output writers: hand out at most *frames samples of the output queue at offset,
+    // rendering one more block when the queue holds fewer. *frames returns the count
+    // given, *more 1 while samples are left in the queue. Placeholder until block
+    // rendering exists: they render silence on the 44-sample grid.
+    int renderReplacing(float** outputs, int offset, int* frames, int* more);
+    int renderAccumulating(float** outputs, int offset, int* frames, int* more);
+
     int isInitialised() const { return initialised; }
     float getSampleRate() const { return sampleRate; }
     float getSamplesPerMs() const { return samplesPerMs; }
