@@ -2,4 +2,9 @@
 list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/synth_engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/oscillator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pedal_processor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ring_modulator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/delay_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/chorus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/delay.cpp
 )
