@@ -9,9 +9,11 @@ constexpr float kLineMs = 5001.0f;
 constexpr float kInitialTimeMs = 1000.0f;
 // The gains' time constant: 0.03 x 0.0001 s, a few samples.
 constexpr double kSmoothingSeconds = 0.03 * 0.0001;
-// Mended: the crossfade between the old and the new tap takes 30 ms. With the gains' few
-// samples it would switch taps at once and click.
-constexpr double kCrossfadeSeconds = 0.03;
+// Mended: the crossfade between the old and the new tap has a 15 ms time constant and ends
+// when the old tap is below 0.0001 (after about 140 ms). With the gains' few samples and an
+// end at 0.99 it switched taps at once and clicked.
+constexpr double kCrossfadeSeconds = 0.015;
+constexpr float kCrossfadeEnd = 0.9999f;
 constexpr float kSettled = 0.0001f;
 }
 
@@ -89,7 +91,7 @@ void Delay::process(const float* leftIn, const float* rightIn, float* leftOut, f
     }
     if (position < 1.0f) {
         render<true, true>(leftIn, rightIn, leftOut, rightOut, count);
-        if (position > 0.99f) {
+        if (position > kCrossfadeEnd) {
             position = 1.0f;
             currentTime = nextTime;
         }

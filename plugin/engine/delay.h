@@ -54,7 +54,7 @@ private:
     DelayLine line1;  // the one processing reads
     DelayLine line2;  // cleared with the first, not read
     float smoothing;  // per sample, a few samples' time constant: gains follow at once
-    float crossfadeCoefficient;  // per sample, 30 ms
+    float crossfadeCoefficient;  // per sample, 15 ms
     float feedback, feedbackTarget;
     float wet, wetTarget;
     float dry, dryTarget;
