@@ -63,7 +63,7 @@ void ChorusLfo::free() {
 // ---- Chorus ----
 
 Chorus::Chorus()
-    : initialised(0), sampleRate(44100.0f), period(1.0f / 44100.0f), mode(0), depthTarget(1.0f), depth(0.5f),
+    : initialised(0), sampleRate(44100.0f), mode(0), depthTarget(1.0f), depth(0.5f),
       depthCoefficient(0.0f), b0(0), b2(0), a1(0), a2(0), x1(0), x2(0), y1(0), y2(0) {}
 
 Chorus::~Chorus() { free(); }
@@ -72,7 +72,6 @@ int Chorus::init(const ChorusRecord* record) {
     free();
     if (!record) return 1;
     sampleRate = fx::acceptSampleRate(record->sampleRate, 44100.0f);
-    period = 1.0f / sampleRate;
     if (line1.init(sampleRate, kLineMs) || line2.init(sampleRate, kLineMs) ||
         lfo1.init(sampleRate, record->sineTable, record->sineSize) ||
         lfo2.init(sampleRate, record->sineTable, record->sineSize)) {
@@ -91,7 +90,6 @@ int Chorus::init(const ChorusRecord* record) {
 
 void Chorus::setSampleRate(float rate) {
     sampleRate = fx::acceptSampleRate(rate, sampleRate);
-    period = 1.0f / sampleRate;
     depthCoefficient = (float)fx::onePoleCoefficient(0.2 * sampleRate);
     line1.setSampleRate(sampleRate);
     line2.setSampleRate(sampleRate);
@@ -152,7 +150,7 @@ void Chorus::process(const float* leftIn, const float* rightIn, float* leftOut, 
         line1.push(y);
         float t = line1.read(1.065f * r + 3.17f);
         float u = line2.read(0.7575f * r + 1.685f);
-        line2.push(t);
+        line2.push(fx::flushState(t));
 
         float dry = 0.6f * m;
         leftOut[n] = dry + (1.0f + 0.8f * dl) * u + (1.0f + 0.8f * dr) * t;

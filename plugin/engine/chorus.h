@@ -86,7 +86,6 @@ private:
 
     int initialised;
     float sampleRate;
-    float period;  // 1 / rate
     DelayLine line1;
     DelayLine line2;
     ChorusLfo lfo1;

@@ -74,12 +74,12 @@ int Delay::message(const DelayRecord* record, int code) {
     float time = record->timeMs;
     const float tempo = record->tempo;
     // A tempo that is not a positive finite number leaves the plain time in force; division 0
-    // means 1 (the two staircases have neither 0 nor -1: both would be the beat itself).
+    // counts as 1, the beat itself.
     if (record->tempoSync && tempo > 0.0f && tempo <= FLT_MAX) {
         const int division = record->tempoDivision == 0 ? 1 : record->tempoDivision;
         time = division > 0 ? 60000.0f / (tempo * (float)division) : (float)-(double)division * 60000.0f / tempo;
     }
-    timeTarget = fx::clampOr(time, 0.0f, timeLimit, 0.0f);
+    timeTarget = fx::clampOr(time, 0.0f, timeLimit, timeTarget);
     return 0;
 }
 

@@ -111,9 +111,8 @@ void RingModulator::updateRateCoefficients() {
     const double samplesPerMs = sampleRate / 1000.0;
     mixCoefficient = (float)fx::onePoleCoefficient(sampleRate * kMixSmoothingSeconds);
     releaseCoefficient = (float)(1.0 - std::exp(-blockLength / (kReleaseMs * samplesPerMs)));
-    // The attack and decay run once per block with a per-sample coefficient: the sweep
-    // takes L times the stated time at any rate.
-    // Until the first settings arrive both are 1.
+    // The attack and decay run once per block with a per-sample coefficient, so the sweep
+    // takes L times the stated time, at any rate. Both are 1 until the first settings.
     if (!haveSettings) {
         attackCoefficient = decayCoefficient = 1.0f;
         return;

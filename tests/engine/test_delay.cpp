@@ -118,6 +118,13 @@ TEST(Delay, TempoSyncTimes) {
         rig.impulseResponse(c.expectedMs / 1000.0 + 0.05, left, right);
         EXPECT_NEAR(echoIndex(c.expectedMs, 44100.0), firstAbove(left, 0, 0.5f), 1) << c.tempo << " " << c.division;
     }
+    // A time that is no number leaves the last one; a negative one is 0.
+    DelayRig rig(44100.0f);
+    rig.settings(300.0f, 0.0f, 1.0f);
+    rig.settings(NAN, 0.0f, 1.0f);
+    EXPECT_EQ(300.0f, rig.delay.getTimeTarget());
+    rig.settings(-20.0f, 0.0f, 1.0f);
+    EXPECT_EQ(0.0f, rig.delay.getTimeTarget());
 }
 
 TEST(Delay, FeedbackDecayAndLimit) {
