@@ -13,4 +13,9 @@ list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/lfo_oscillator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/voice_lfo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vibrato_lfo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pedal_processor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ring_modulator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/delay_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/chorus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/delay.cpp
 )

@@ -1,0 +1,87 @@
+#include "engine/delay_line.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/effect_util.h"
+
+namespace {
+// The quadratic read looks two samples past the truncated delay; one more covers the
+// rounding of ms x samples per ms at the limit.
+constexpr int kGuardSamples = 3;
+}
+
+DelayLine::DelayLine()
+    : sampleRate(44100.0f), samplesPerMs(44.1f), maxDelaySamples(0.0f), capacity(0),
+      buffer(nullptr), write(0), newest(0), readMode(kDelayReadQuadratic), allpassPrevious(0.0f) {}
+
+DelayLine::~DelayLine() { free(); }
+
+int DelayLine::init(float rate, float maximumMs) {
+    free();
+    sampleRate = fx::acceptSampleRate(rate, 44100.0f);
+    samplesPerMs = sampleRate * 0.001f;
+    if (!(maximumMs > 0.0f) || maximumMs > 60000.0f) return 1;
+    capacity = (int)std::ceil((double)maximumMs * 48.0) + kGuardSamples + 1;
+    buffer = new (std::nothrow) float[2 * (size_t)capacity];
+    if (!buffer) {
+        capacity = 0;
+        return 1;
+    }
+    maxDelaySamples = (float)(capacity - kGuardSamples);
+    readMode = kDelayReadQuadratic;
+    clear();
+    return 0;
+}
+
+void DelayLine::setSampleRate(float rate) {
+    sampleRate = fx::acceptSampleRate(rate, sampleRate);
+    samplesPerMs = sampleRate * 0.001f;
+}
+
+int DelayLine::message(const DelayLineRecord* record, int code) {
+    if (record && code == kDelayLineReadMode) readMode = record->readMode;
+    return 0;
+}
+
+float DelayLine::read(float ms) {
+    if (!buffer) return 0.0f;
+    float d = ms * samplesPerMs;
+    if (!(d > 0.0f)) d = 0.0f;  // also NaN
+    if (d > maxDelaySamples) d = maxDelaySamples;
+    int i = (int)d;
+    float a = d - (float)i;
+    switch (readMode) {
+    case kDelayReadTruncated:
+        return at(i);
+    case kDelayReadQuadratic: {
+        if (ms == 0.0f) return at(0);
+        float p0 = at(i), p1 = at(i + 1), p2 = at(i + 2);
+        float b = 1.0f - a;
+        return b * b * 0.5f * p0 + (0.5f + a - a * a) * p1 + a * a * 0.5f * p2;
+    }
+    case kDelayReadAllpass: {
+        float y = (1.0f - a) * (at(i) - allpassPrevious) + at(i + 1);
+        allpassPrevious = fx::flushState(y);
+        return y;
+    }
+    default:
+        return (1.0f - a) * at(i) + a * at(i + 1);
+    }
+}
+
+void DelayLine::clear() {
+    if (buffer) std::memset(buffer, 0, 2 * (size_t)capacity * sizeof(float));
+    write = 0;
+    newest = capacity;
+    allpassPrevious = 0.0f;
+}
+
+void DelayLine::free() {
+    delete[] buffer;
+    buffer = nullptr;
+    capacity = 0;
+    write = 0;
+    newest = 0;
+}

@@ -1,0 +1,70 @@
+// A mirrored ring buffer read at a fractional delay in milliseconds; the building block of
+// the chorus and the delay.
+#pragma once
+
+#include <cstdint>
+
+// Message record of the delay line (message kDelayLineReadMode).
+struct DelayLineRecord {
+    int32_t reserved;  // 0
+    int32_t readMode;  // 1: DelayLineReadMode
+};
+
+enum DelayLineMessage {
+    kDelayLineReadMode = 2,
+};
+
+// How read() interpolates; any other mode reads with linear interpolation.
+enum DelayLineReadMode {
+    kDelayReadAllpass = 2,    // first-order allpass
+    kDelayReadQuadratic = 4,  // quadratic B-spline over three samples
+    kDelayReadTruncated = 5,  // the sample at the truncated delay
+};
+
+class DelayLine {
+public:
+    DelayLine();
+    ~DelayLine();
+    DelayLine(const DelayLine&) = delete;
+    DelayLine& operator=(const DelayLine&) = delete;
+
+    // Capacity for maximumMs at 48 kHz plus the samples the interpolating reads look past
+    // the longest delay; fixed here, whatever rate follows. 0 on success, 1 on failure.
+    int init(float rate, float maximumMs);
+    void setSampleRate(float rate);
+    int message(const DelayLineRecord* record, int code);
+
+    // Every sample is written twice (at j and j + capacity) so that the newest `capacity`
+    // samples are always contiguous.
+    void push(float sample) {
+        if (!buffer) return;
+        buffer[write] = sample;
+        buffer[write + capacity] = sample;
+        newest = write + capacity;
+        if (++write == capacity) write = 0;
+    }
+
+    // The sample `ms` milliseconds before the newest one, interpolated by the read mode.
+    // Delays beyond the capacity read the oldest samples the buffer holds.
+    float read(float ms);
+
+    void clear();
+    void free();
+
+    int getCapacity() const { return capacity; }
+    float getSamplesPerMs() const { return samplesPerMs; }
+    int getReadMode() const { return readMode; }
+
+private:
+    float at(int samplesBack) const { return buffer[newest - samplesBack]; }
+
+    float sampleRate;
+    float samplesPerMs;
+    float maxDelaySamples;  // capacity minus the look-ahead of the quadratic read
+    int capacity;
+    float* buffer;          // 2 x capacity
+    int write;              // next write position, 0..capacity-1
+    int newest;             // position of the newest sample in the upper copy
+    int readMode;
+    float allpassPrevious;  // the allpass read's last output
+};

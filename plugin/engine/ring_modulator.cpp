@@ -1,0 +1,231 @@
+#include "engine/ring_modulator.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/effect_util.h"
+
+const double RingModulator::kFir[RingModulator::kFirLength] = {
+    0.0,
+    -0.000404385841527682, -0.000726230961160342, 4.83662115820775e-05, 0.00185822333490595,
+    0.00247612221839208, 0.000295580321019466, -0.0021763898660213, -0.00086460752295453,
+    0.00299427574780429, 0.00298724661574068, -0.00242004509072902, -0.00513120670083245,
+    0.000826966198767658, 0.00728081524803676, 0.00237858278217639, -0.00844812024045896,
+    -0.00701133049168691, 0.00780981077931836, 0.0126821654423405, -0.00440606640828357,
+    -0.0184736139604669, -0.00255584166515306, 0.0230506029365308, 0.0137314876882914,
+    -0.0245846448923371, -0.0298017110595947, 0.0204749146196215, 0.0523946745359997,
+    -0.00572614119920118, -0.0882307071001242, -0.0374637061816171, 0.185831745443371,
+    0.404464895440028,
+    // mirror of 1..33
+    0.404464895440028, 0.185831745443371, -0.0374637061816171, -0.0882307071001242,
+    -0.00572614119920118, 0.0523946745359997, 0.0204749146196215, -0.0298017110595947,
+    -0.0245846448923371, 0.0137314876882914, 0.0230506029365308, -0.00255584166515306,
+    -0.0184736139604669, -0.00440606640828357, 0.0126821654423405, 0.00780981077931836,
+    -0.00701133049168691, -0.00844812024045896, 0.00237858278217639, 0.00728081524803676,
+    0.000826966198767658, -0.00513120670083245, -0.00242004509072902, 0.00298724661574068,
+    0.00299427574780429, -0.00086460752295453, -0.0021763898660213, 0.000295580321019466,
+    0.00247612221839208, 0.00185822333490595, 4.83662115820775e-05, -0.000726230961160342,
+    -0.000404385841527682,
+};
+
+namespace {
+constexpr double kMixSmoothingSeconds = 0.03 * 0.0001;  // practically a jump
+constexpr double kReleaseMs = 10.0;
+constexpr float kAttackTarget = 1.1f;
+constexpr float kDecayTarget = -0.1f;
+
+// Four running sums side by side, so that the compiler can keep them in one vector register
+// (it may not reorder a single float sum). n is a multiple of 2.
+float dot(const float* a, const float* b, int n) {
+    float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        s0 += a[k] * b[k];
+        s1 += a[k + 1] * b[k + 1];
+        s2 += a[k + 2] * b[k + 2];
+        s3 += a[k + 3] * b[k + 3];
+    }
+    for (; k < n; k += 2) {
+        s0 += a[k] * b[k];
+        s1 += a[k + 1] * b[k + 1];
+    }
+    return (s0 + s2) + (s1 + s3);
+}
+}
+
+RingModulator::RingModulator()
+    : initialised(0), sampleRate(44100.0f), halfPeriod(0.5f / 44100.0f), blockLength(44), sine(nullptr), sineSize(0),
+      baseFrequency(100.0f), rangeExponent(7), depth(0.0f), phase(0.0f), increment(0.0f), carrierFrequency(100.0f),
+      envelope(0.0f), gate(0), attackDone(0), haveSettings(0), attackMs(0.0f), decayMs(0.01f), attackCoefficient(1.0f),
+      decayCoefficient(1.0f), releaseCoefficient(1.0f), mix(1.0f), mixTarget(1.0f), mixCoefficient(1.0f),
+      wetGain(1.0f), dryGain(0.0f), inputRing(nullptr), halfRing(nullptr), inputPosition(0), halfPosition(0) {
+    for (int k = 0; k < kUpTaps; ++k) {
+        upEven[k] = (float)(2.0 * kFir[64 - 2 * k]);
+        upOdd[k] = (float)(2.0 * kFir[65 - 2 * k]);
+    }
+    for (int k = 0; k < kDownTaps; ++k) down[k] = (float)kFir[66 - k];
+}
+
+RingModulator::~RingModulator() { free(); }
+
+int RingModulator::init(const RingModulatorRecord* record) {
+    free();
+    if (!record || !record->sineTable || record->sineSize < 2 || record->blockLength <= 0) return 1;
+    inputRing = new (std::nothrow) float[4 * kRing];
+    if (!inputRing) return 1;
+    halfRing = inputRing + 2 * kRing;
+    sine = record->sineTable;
+    sineSize = record->sineSize;
+    blockLength = record->blockLength;
+    sampleRate = fx::acceptSampleRate(record->sampleRate, 44100.0f);
+
+    baseFrequency = 100.0f;
+    rangeExponent = 7;  // 128 x 100 Hz > 12000 Hz
+    depth = 0.0f;
+    phase = 0.0f;
+    envelope = 0.0f;
+    gate = 0;
+    attackDone = 0;
+    attackMs = 0.0f;
+    decayMs = 0.01f;
+    mix = mixTarget = 1.0f;
+    wetGain = 1.0f;
+    dryGain = 0.0f;
+    haveSettings = 0;
+    updateRateCoefficients();
+    clear();
+    initialised = 1;
+    return 0;
+}
+
+void RingModulator::setSampleRate(float rate) {
+    sampleRate = fx::acceptSampleRate(rate, sampleRate);
+    updateRateCoefficients();
+}
+
+// Mended: every constant that depends on the rate, the carrier's half-period and the sweep's
+// attack and decay among them, follows a rate change, so the carrier keeps its pitch.
+void RingModulator::updateRateCoefficients() {
+    halfPeriod = 0.5f / sampleRate;
+    const double samplesPerMs = sampleRate / 1000.0;
+    mixCoefficient = (float)fx::onePoleCoefficient(sampleRate * kMixSmoothingSeconds);
+    releaseCoefficient = (float)(1.0 - std::exp(-blockLength / (kReleaseMs * samplesPerMs)));
+    // The attack and decay run once per block with a per-sample coefficient, so the sweep
+    // takes L times the stated time, at any rate. Both are 1 until the first settings.
+    if (!haveSettings) {
+        attackCoefficient = decayCoefficient = 1.0f;
+        return;
+    }
+    attackCoefficient = attackMs < 0.01f ? 1.0f : (float)fx::onePoleCoefficient(attackMs * samplesPerMs);
+    decayCoefficient = (float)fx::onePoleCoefficient((decayMs > 0.01f ? decayMs : 0.01f) * samplesPerMs);
+}
+
+int RingModulator::message(const RingModulatorRecord* record, int code) {
+    if (!record) return 0;
+    switch (code) {
+    case kRingModSettings: {
+        mixTarget = fx::clampOr(record->mix, 0.0f, 1.0f, mixTarget);
+        // Mended: the range search ends; zero, negative or NaN take the lowest base frequency.
+        baseFrequency = fx::clampOr(record->frequency * 0.5f, kMinBaseFrequency, 2.0f * kMaxCarrier, kMinBaseFrequency);
+        rangeExponent = 0;
+        while (rangeExponent < 30 && std::ldexp(baseFrequency, rangeExponent) <= kMaxCarrier) ++rangeExponent;
+        attackMs = fx::clampOr(record->attackMs, 0.0f, 1e7f, 0.0f);
+        decayMs = fx::clampOr(record->decayMs, 0.0f, 1e7f, 0.0f);
+        depth = fx::clampOr(record->depth, 0.0f, 1.0f, 0.0f);
+        haveSettings = 1;
+        updateRateCoefficients();
+        break;
+    }
+    case kRingModGateOn:
+        if (!gate) {
+            gate = 1;
+            attackDone = 0;
+        }
+        break;
+    case kRingModGateOff:
+        gate = 0;
+        attackDone = 0;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// Once per block: the sweep envelope, the carrier increment and the mix.
+void RingModulator::stepBlock() {
+    if (gate) {
+        if (!attackDone) {
+            if (attackCoefficient == 1.0f) {
+                envelope = 1.0f;
+                attackDone = 1;
+            } else {
+                envelope += (kAttackTarget - envelope) * attackCoefficient;
+                if (envelope > 0.99f) attackDone = 1;
+            }
+        } else {
+            envelope += (kDecayTarget - envelope) * decayCoefficient;
+            if (envelope < 0.01f) envelope = 0.01f;
+        }
+    } else {
+        envelope -= envelope * releaseCoefficient;
+        if (envelope < 0.0001f) envelope = 0.0f;
+    }
+
+    float f = baseFrequency * std::exp2((float)rangeExponent * depth * envelope);
+    if (f > kMaxCarrier) f = kMaxCarrier;
+    carrierFrequency = f;
+    increment = fx::wrapIncrement((double)sineSize * f * halfPeriod, sineSize);
+
+    if (std::fabs(mix - mixTarget) > 0.0001f)
+        mix += (mixTarget - mix) * mixCoefficient;
+    else
+        mix = mixTarget;
+    wetGain = mix * mix;
+    dryGain = (1.0f - mix) * (1.0f - mix);
+}
+
+void RingModulator::process(const float* input, float* output, int count) {
+    if (!initialised || !input || !output) return;
+    stepBlock();
+    for (int n = 0; n < count; ++n) {
+        const float x = fx::flushState(input[n]);
+        inputRing[inputPosition] = x;
+        inputRing[inputPosition + kRing] = x;
+        // The 32 input values before x, oldest first.
+        const float* w = inputRing + inputPosition + kRing - kUpTaps;
+        float u0 = dot(w, upEven, kUpTaps);
+        float u1 = dot(w, upOdd, kUpTaps);
+        inputPosition = (inputPosition + 1) & (kRing - 1);
+
+        phase = fx::advancePhase(phase, increment, sineSize);
+        u0 *= fx::readSineTable(sine, phase) * wetGain + dryGain;
+        phase = fx::advancePhase(phase, increment, sineSize);
+        u1 *= fx::readSineTable(sine, phase) * wetGain + dryGain;
+
+        u0 = fx::flushState(u0);
+        u1 = fx::flushState(u1);
+        halfRing[halfPosition] = u0;
+        halfRing[halfPosition + kRing] = u0;
+        halfPosition = (halfPosition + 1) & (kRing - 1);
+        halfRing[halfPosition] = u1;
+        halfRing[halfPosition + kRing] = u1;
+        // The 66 newest half-rate values, oldest first, ending with u1.
+        output[n] = dot(halfRing + halfPosition + kRing - (kDownTaps - 1), down, kDownTaps);
+        halfPosition = (halfPosition + 1) & (kRing - 1);
+    }
+}
+
+void RingModulator::clear() {
+    if (inputRing) std::memset(inputRing, 0, 4 * kRing * sizeof(float));
+    inputPosition = 0;
+    halfPosition = 0;
+}
+
+void RingModulator::free() {
+    delete[] inputRing;
+    inputRing = nullptr;
+    halfRing = nullptr;
+    initialised = 0;
+}
