@@ -350,12 +350,12 @@ void Filter::filterSlot(Slot& s) {
     s.cutoff -= (s.cutoff - s.cutoffTarget) * cutoffGlide;
 
     // Cutoff modulation, in units of 256^x (eight octaves per unit).
-    double m = brilliance + portValue(s.cutoffA) + portValue(s.cutoffB) + s.cutoffMod.sum();
+    double m = brilliance + portValue(s.cutoffA) + portValue(s.cutoffB) + s.cutoffMod.sumFirst();
     const double touchValue = s.touch != nullptr ? portValue(s.touch) : 0.0;
     if (s.vibrato != nullptr) m += portValue(s.vibrato) * (vibratoDepth + touchValue * touchAmount) * 0.5;
     if (s.touch != nullptr) m += touchValue * s.touchDepth;
     if (s.brillianceSource != nullptr) m += portValue(s.brillianceSource) * s.initialDepth;
-    const double r = (s.poles == 4 ? 0.25 * resonanceOffset : resonanceOffset) + s.resonanceMod.sum();
+    const double r = (s.poles == 4 ? 0.25 * resonanceOffset : resonanceOffset) + s.resonanceMod.sumFirst();
 
     const bool firstBlock = s.previousState == kOff;
     if (firstBlock) s.cutoff = s.cutoffTarget;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/input_list.h"
 #include "engine/port_inputs.h"
 #include "engine/signal_port.h"
 
@@ -121,8 +122,8 @@ private:
         SignalPort* brillianceSource;
         SignalPort* cutoffB;
         SignalPort* audio;
-        SummingInput cutoffMod;
-        SummingInput resonanceMod;
+        InputList cutoffMod;
+        InputList resonanceMod;
         float* buffer;  // M history samples, then the block
         SignalPort output;
     };

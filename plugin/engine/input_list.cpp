@@ -1,5 +1,7 @@
 #include "engine/input_list.h"
 
+#include "engine/port_inputs.h"
+
 void InputList::clear() {
     for (int i = 0; i < kCapacity; ++i) {
         ports[i] = nullptr;
@@ -34,6 +36,6 @@ void InputList::remove(int tag) {
 
 float InputList::sumFirst() const {
     float sum = 0.f;
-    for (int i = 0; i < count; ++i) sum += ports[i]->samples[0];
+    for (int i = 0; i < count; ++i) sum += portValue(ports[i]);
     return sum;
 }

@@ -17,6 +17,7 @@ struct InputList {
     // Removes every entry with the tag and closes the gap, so that the live entries are
     // always the first count ones: a release from the middle must not hide the last entry.
     void remove(int tag);
-    // The sum of the first sample of the current block of every entry.
+    // The sum of the first sample of the current block of every entry; ports without float
+    // samples count as 0.
     float sumFirst() const;
 };

@@ -168,7 +168,7 @@ double VoiceLfo::targetRate(const Slot& s) const {
     }
     double hz = s.osc.baseRate;
     if (s.rateMod.count > 0) {
-        const double m = s.rateMod.sum();
+        const double m = s.rateMod.sumFirst();
         if (m != 0.0) hz *= lfoRateFactor(m);
     }
     return hz;
@@ -197,7 +197,7 @@ void VoiceLfo::process() {
             s.osc.rateChanged = 0;
         }
         float v = s.osc.step(blockSeconds, sine, s.outputs.gateUses > 0, blockRandom, generator, portValue(s.hold));
-        if (s.amplitude.count > 0) v *= s.amplitude.sum();
+        if (s.amplitude.count > 0) v *= s.amplitude.sumFirst();
         s.outputs.write(v, s.osc.flag);
         if (s.leader >= 0 && s.leader != i) {
             float* out = s.outputs.value.samples;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/lfo_oscillator.h"
+#include "engine/input_list.h"
 #include "engine/port_inputs.h"
 #include "engine/signal_port.h"
 
@@ -75,8 +76,8 @@ private:
         int32_t active;
         int32_t resetPending;
         int32_t lastTrigger;
-        SummingInput rateMod;
-        SummingInput amplitude;
+        InputList rateMod;
+        InputList amplitude;
         SignalPort* hold;
         SignalPort* trigger;
         LfoOutputs outputs;
