@@ -19,12 +19,6 @@ void Halvorn::setProgram(VstInt32 program) {
         for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
 }
 
-void Halvorn::reapplyParameters() {
-    const int ranges[2][2] = {{0, 495}, {1000, 1351}};
-    for (const auto& range : ranges)
-        for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
-}
-
 void Halvorn::setProgramName(char* name) {
     if (ProgramRecord* record = currentRecord()) setProgramNameText(*record, name);
 }
