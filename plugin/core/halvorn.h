@@ -186,7 +186,8 @@ private:
     void sendEnvelope(const LineBlock& values, int line, bool amplifier);
     void sendPartLfo(const LineBlock& values, int line);
     void sendLfoMode(const LineBlock& values, int patch, int line, int part);
-    // The parts that the signal-path and routing application owns.
+    // Where the signal-path switches, the modulation matrix and the globals take over
+    // (placeholders until those are built).
     bool isSignalPathParameter(int local) const;
     void applySignalPathParameter(int patch, int local);
     void linkPulseWidth(int part, int line, float depth);
