@@ -38,6 +38,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       editorOriginY(0),
       interrupted(0),
       installSettings(nullptr),
+      commandObserver(nullptr),
       constructionFailed(false),
       listeningToTree(false),
       usingTree(false) {
@@ -50,6 +51,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
     std::memset(loadedBankName, 0, sizeof(loadedBankName));
     std::memset(loadedSubBankName, 0, sizeof(loadedSubBankName));
     std::memset(loadedPresetName, 0, sizeof(loadedPresetName));
+    resetParameterApplication();
 
     // The settings outlive this instance: the shared tree keeps those of its creator.
     installSettings = new (std::nothrow) InstallSettings("VEXA");
@@ -124,6 +126,11 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
     presetIndex = 19;
     subBankCount = gPresetTree->getNbSubBanks(bankIndex);
     presetCount = gPresetTree->getNbPresets(bankIndex, subBankIndex);
+    // Stored as index / count; an empty level stores 0 rather than dividing by zero.
+    GlobalSlots& browser = programs[0].globals;
+    browser.browserBank = bankCount > 0 ? (float)bankIndex / (float)bankCount : 0.f;
+    browser.browserSubBank = subBankCount > 0 ? (float)subBankIndex / (float)subBankCount : 0.f;
+    browser.browserPreset = presetCount > 0 ? (float)presetIndex / (float)presetCount : 0.f;
     if (loadCurrentPreset() != 0) {
         constructionFailed = true;
         return;
@@ -265,8 +272,10 @@ int Halvorn::readControlMidi() {
 
 int Halvorn::writeControlMidi() { return 0; }
 
-// Placeholder until the preset store is built: the current position is resolved with
-// the wrap of an index beyond its count, and the parameter file is opened but not read.
+// Placeholder until the preset store is built: the engine is silenced, the record takes the
+// default program, the current position is resolved with the wrap of an index beyond its
+// count, and the parameter file is opened but not read; then the program is applied, so the
+// instrument sounds with its default program.
 int Halvorn::loadCurrentPreset() {
     int bank = bankIndex >= 0 && bankIndex < bankCount ? bankIndex : 0;
     if (bank >= gPresetTree->getNbBanks()) bank = 0;  // the merged bank holds the others' presets
@@ -275,9 +284,14 @@ int Halvorn::loadCurrentPreset() {
     char path[98];
     std::snprintf(path, sizeof(path), "%s\\P%d\\B%d\\I%d\\Parametres", installSettings->getSaveDir().c_str(), bank,
                   subBank, preset);
+    // The file is opened before the lock is taken: the audio thread never waits on the disk.
     FILE* file = openInstallFile(*installSettings, path, "r");
     if (!file) return 1;
     std::fclose(file);
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
+    silenceEngine();
+    setProgramDefaults();
+    setProgram(0);
     return 0;
 }
 

@@ -28,6 +28,30 @@ const VstInt32 kUniqueId = 0x0051524B;
 #endif
 }  // namespace halvorn
 
+// Sees what the instrument hands to its engine, just before the engine takes it. Tests
+// observe the parameter application through it; the product leaves it unset.
+class EngineCommandObserver {
+public:
+    virtual void commandSent(const EngineCommand& command, int code) = 0;
+    virtual void engineReset() {}
+
+protected:
+    ~EngineCommandObserver() = default;
+};
+
+// What the engine has connected for one part: the signal-path switches, the links of the
+// LFOs and the modulation rows (0 or 1; a RouteSource / RouteDestination or -1 for none).
+struct PartSignalPath {
+    int32_t osc1SineOn, osc2SineOn;
+    int32_t highPass1On, highPass2On;
+    int32_t lowPass1On, lowPass2On;
+    int32_t osc2Derived;
+    int32_t lfo1PwmLinked, lfo2PwmLinked;
+    int32_t lfo1TriggerLinked, lfo2TriggerLinked;
+    int32_t modRowSource[kStoredModulationRows];
+    int32_t modRowDestination[kStoredModulationRows];
+};
+
 class Halvorn : public AudioEffectX, public PresetTreeListener, public VstInstInterface {
 public:
     explicit Halvorn(audioMasterCallback audioMaster);
@@ -112,6 +136,23 @@ public:
     // Sends every patch parameter again, from the record.
     void reapplyParameters();
 
+    // Preset key tables: key to ParameterIndex (answers the part 0-7 for NUM_PATCH_VOIE1-8,
+    // else -1), a key's value into the record, and a parameter's key and value by group.
+    int parameterIndexFromKey(const char* key, int* index, int patch);
+    void setValueByKey(const char* key, float value, int patch);
+    int getParameterKey(char* key, float* value, int local, char* text, int patch, bool hostBlock);
+
+    // Built-in content: the default patch and program (written only, not applied) and the
+    // voice templates (written into one line of a patch and applied at once).
+    void setPatchDefaults(int patch);
+    void setProgramDefaults();
+    void loadFactoryPatch(int line, int sound, int patch);
+
+    // The patch that a part plays as last read from a preset file or allocated, -1 before.
+    int getPartPatch(int part) const { return part >= 0 && part < kPartCount ? partPatch[part] : -1; }
+
+    void setCommandObserver(EngineCommandObserver* observer) { commandObserver = observer; }
+
     // Current preset names to the record's preset path, and back.
     void storePresetPath();
     void restorePresetPath();
@@ -149,6 +190,29 @@ private:
     void programChange(int program);
     void controllerPath(int controller, int value);
     void runControllerSmoothing();
+
+    // The parameter application.
+    void sendCommand(int code);
+    void silenceEngine();
+    void resetParameterApplication();
+    void rebuildPartsOfPatch();
+    void applyPatchParameter(int patch, int local, int part);
+    void applyPatchInternalParameter(int patch, int local, int part);
+    void applyGlobalParameter(int index);
+    void sendOscillatorShape(const PatchBlock& block, int line);
+    void sendOscillatorSwitches(const PatchBlock& block, int line);
+    void sendFilters(const LineBlock& values, int line);
+    void sendLineLevel(const LineBlock& values, int line, int part);
+    void sendEnvelope(const LineBlock& values, int line, bool amplifier);
+    void sendPartLfo(const LineBlock& values, int line);
+    void sendLfoMode(const LineBlock& values, int patch, int line, int part);
+    // Where the signal-path switches, the modulation matrix and the globals take over
+    // (placeholders until those are built).
+    bool isSignalPathParameter(int local) const;
+    void applySignalPathParameter(int patch, int local);
+    void linkPulseWidth(int part, int line, float depth);
+    void linkLfoTrigger(int part, int line, bool linked);
+    void applyGlobalSetting(int index);
     bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
     ProgramRecord* currentRecord();
 
@@ -192,6 +256,13 @@ private:
     volatile int interrupted;
     PatchBlock patchClipboard;
     InstallSettings* installSettings;
+
+    int partPatch[kPartCount];
+    // For each patch, the parts that play it in rising order; entries past the count are -1.
+    int partsOfPatch[kPatchCount][kPartCount];
+    int partsOfPatchCount[kPatchCount];
+    PartSignalPath signalPath[kPartCount];
+    EngineCommandObserver* commandObserver;
 
     bool constructionFailed;
     bool listeningToTree;

@@ -31,7 +31,7 @@ void Halvorn::startEngine() {
     command.sampleRate = 44100.f;
     command.count = masterChannelCount;
     engine.init(&command);
-    engine.command(&command, kCmdSampleRate);
+    sendCommand(kCmdSampleRate);
     queueCount = 0;
     queueRead = 0;
     programChangePending = 0;
@@ -40,6 +40,7 @@ void Halvorn::startEngine() {
     std::memset(queueChannel, 0, sizeof(queueChannel));
     std::memset(queueDelta, 0, sizeof(queueDelta));
     tempo = 120.0;
+    resetParameterApplication();
     midiActivity = 0;
     interrupted = 0;
 }
@@ -54,7 +55,7 @@ void Halvorn::setSampleRate(float rate) {
         AudioEffect::setSampleRate(rate);
         engineSampleRate = rate;
         command.sampleRate = rate;
-        engine.command(&command, kCmdSampleRate);
+        sendCommand(kCmdSampleRate);
     }
     busy = 0;
 }
@@ -66,7 +67,7 @@ void Halvorn::noteEvent(int note, int velocity, int channel) {
         command.velocity = velocity;
         command.channel = channel;
         command.kind = velocity != 0 ? kNoteOnEvent : kNoteOffEvent;
-        engine.command(&command, kCmdNoteEvent);
+        sendCommand(kCmdNoteEvent);
     }
     // The editor only records lit keys here; its idle draws them.
     if (IHalvornEdit* notify = dynamic_cast<IHalvornEdit*>(editor)) {
@@ -145,13 +146,13 @@ VstInt32 Halvorn::processEvents(VstEvents* events) {
                 midiActivity = 1;
                 command.note = d1;
                 command.pressure = (float)d2 / 127.f;
-                engine.command(&command, kCmdAftertouch);
+                sendCommand(kCmdAftertouch);
                 break;
             case 0xD0:
                 midiActivity = 1;
                 command.note = -1;
                 command.pressure = (float)d1 / 127.f;
-                engine.command(&command, kCmdAftertouch);
+                sendCommand(kCmdAftertouch);
                 break;
             case 0xE0:
                 midiActivity = 1;
@@ -218,14 +219,7 @@ void Halvorn::renderHostBlock(float** outputs, VstInt32 sampleFrames, bool repla
         return;
     }
     std::lock_guard<std::recursive_mutex> guard(stateLock);
-    if (interrupted) {
-        command.kind = kNoteOffEvent;
-        command.note = -1;
-        command.velocity = 0;
-        command.channel = 0;
-        engine.command(&command, kCmdNoteEvent);
-        engine.reset();
-    }
+    if (interrupted) silenceEngine();
     interrupted = 1;
     followHostTempo();
 

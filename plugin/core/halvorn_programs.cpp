@@ -9,6 +9,7 @@ ProgramRecord* Halvorn::currentRecord() {
 }
 
 void Halvorn::setProgram(VstInt32 program) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
     // The dispatcher checks the number too; direct callers must not select past the array.
     if (!programs || program < 0 || program >= programCount) return;
     curProgram = program;
@@ -19,13 +20,8 @@ void Halvorn::setProgram(VstInt32 program) {
         for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
 }
 
-void Halvorn::reapplyParameters() {
-    const int ranges[2][2] = {{0, 495}, {1000, 1351}};
-    for (const auto& range : ranges)
-        for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
-}
-
 void Halvorn::setProgramName(char* name) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
     if (ProgramRecord* record = currentRecord()) setProgramNameText(*record, name);
 }
 
@@ -57,6 +53,7 @@ VstInt32 Halvorn::getChunk(void** data, bool isPreset) {
 }
 
 VstInt32 Halvorn::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
     // Nothing to copy: the record and the names stay as they are.
     if (!data || byteSize <= 0 || !programs) return 0;
     size_t size = (size_t)byteSize < sizeof(ProgramRecord) ? (size_t)byteSize : sizeof(ProgramRecord);
@@ -94,6 +91,7 @@ void Halvorn::getPresetNames(char* bank, char* subBank, char* preset) {
 }
 
 void Halvorn::copyPatch(int patch) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
     ProgramRecord* record = currentRecord();
     if (!record || patch < 0 || patch >= kPatchCount) return;
     patchClipboard = record->patches[patch];
@@ -101,6 +99,7 @@ void Halvorn::copyPatch(int patch) {
 }
 
 void Halvorn::pastePatch(int patch) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
     ProgramRecord* record = currentRecord();
     // An empty clipboard would wipe the patch with zeros.
     if (!record || !patchClipboardFilled || patch < 0 || patch >= kPatchCount) return;

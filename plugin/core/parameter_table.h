@@ -104,6 +104,20 @@ int parameterSlotOffset(int index);
 float readParameter(const ProgramRecord& record, int index);
 bool writeParameter(ProgramRecord& record, int index, float value);
 
+// What a value from a host, a file or a chunk becomes before it is stored or applied: NaN
+// is the lowest value (0), and magnitudes are bounded to 1e6, where the curves stop, so
+// that every conversion and truncation stays finite. Values in range pass unchanged.
+inline float saneParameterValue(float value) {
+    if (value != value) return 0.f;
+    return value > 1e6f ? 1e6f : value < -1e6f ? -1e6f : value;
+}
+
+// A whole-number parameter: the value truncated toward zero.
+inline int wholeNumber(float value) { return (int)saneParameterValue(value); }
+
+// A patch or part number from a stored value, clamped to 0-7 before it indexes anything.
+inline int clampPatchNumber(int number) { return number < 0 ? 0 : number > 7 ? 7 : number; }
+
 // The host name, at most 7 characters: "def" for indices without one.
 void parameterShortName(int index, char* out, size_t size);
 

@@ -186,6 +186,46 @@ TEST_F(Parameters, ChunkRoundTripRestoresValuesAndName) {
     EXPECT_TRUE(chunkCopy() == saved);
 }
 
+// A new instance holds the default program: its start presets are loaded on the defaults.
+TEST_F(Parameters, ConstructionLeavesTheDefaultProgram) {
+    const int P = 568, L2 = 156;
+    struct Case {
+        int offset;
+        float value;
+    } cases[] = {
+        // Line 1 of patch 0 and patch 7: RANGE1, OSC1_ACCORD, LFO1_SPEED, CUTOFF_LOW1, LEVEL_VCF1,
+        // VOLUME_VCA1, SUSTAIN_LEVEL_VCA1, OSC1_SAW_TRI, ON_LOW1, the float at 124, OSC1_WIDTH.
+        {0, 0.8f}, {16, 0.5f}, {60, 0.5f}, {28, 1.f}, {36, 1.f}, {40, 1.f}, {112, 1.f}, {128, 1.f}, {148, 1.f},
+        {124, 1.f}, {4, 0.f}, {88, 0.f}, {P * 7 + 0, 0.8f}, {P * 7 + 128, 1.f},
+        // Line 2: OSC2_SINUS, OSC2_SAW_TRI, OSC2_SQR, RANGE2, CUTOFF_LOW2.
+        {L2 + 8, 0.5f}, {L2 + 128, 0.f}, {L2 + 132, 1.f}, {P * 5 + L2 + 0, 0.8f}, {P * 5 + L2 + 28, 1.f},
+        // OSC1_SYNCHRO, OSC2_DERIVE, DETUNE, MIXE, the first and the last triple.
+        {312, 0.f}, {316, 0.f}, {320, 0.5f}, {324, 0.5f}, {328, 38.f}, {332, 12.f}, {336, 0.5f},
+        {P * 3 + 556, 38.f}, {P * 3 + 560, 12.f}, {P * 3 + 564, 0.5f},
+        // NUM_PATCH_VOIE1, 3 and 8; AFFECTE_VOIE1; EFFETS_VOIE8; pan, volume, detune, transpose.
+        {4544, 0.f}, {4552, 2.f}, {4572, 7.f}, {4576, 0.f}, {4700, 0.f}, {4704, 0.5f}, {4764, 0.5f},
+        {4768, 0.5f}, {4828, 0.5f},
+        // Pitch bend, wheel, expression; zone 1 input, low, high, mode, arpeggiator; ZONE2_SUP.
+        {4832, 0.5f}, {4836, 0.f}, {4840, 0.f}, {4844, 0.5f}, {4848, 24.f}, {4852, 108.f}, {4856, 0.5f},
+        {4860, 0.f}, {4872, 108.f},
+        // VIB_RATE, VIB_WAVE, RING_ATTACK, VOLUME, DEPTH_CHORUS, ON_CHORUS, TYPE_CHORUS, SPEED_DELAI,
+        // DRY_WET_DELAI, ON_DELAI, SYNC_DELAI.
+        {4924, 0.5f}, {4940, 0.5f}, {4944, 0.5f}, {5004, 0.5f}, {5016, 0.5f}, {5020, 0.f}, {5024, 0.f},
+        {5028, 0.5f}, {5036, 0.f}, {5040, 1.f}, {5044, 0.f},
+        // ARP_MODE, TRAPPE_MULTI, PITCH_BEND_COARSE, PITCH_BEND_ACTIF, MODUL_TO_VIB, unused slots,
+        // NBR_POLY_CARTE, ON_RINGMOD.
+        {5080, 0.f}, {5112, 0.f}, {5116, 1.f}, {5120, 1.f}, {5060, 0.f}, {5124, 0.f}, {5176, 0.f},
+        {5340, 0.f}, {5380, 0.f},
+    };
+    for (const Case& c : cases) EXPECT_EQ(floatAt(c.offset), c.value) << "byte " << c.offset;
+    EXPECT_EQ(std::string((const char*)chunk() + 5290), "defaut");
+    EXPECT_EQ(host.text(effGetProgramName), "defaut");
+    // Host parameters read the same values.
+    EXPECT_EQ(fx->getParameter(fx, 62 * 4 + 6), 1.f);
+    EXPECT_EQ(fx->getParameter(fx, 546), 0.5f);
+    EXPECT_EQ(fx->getParameter(fx, 547), 0.f);
+}
+
 TEST_F(Parameters, ProgramNames) {
     char name[] = "Warm Pad";
     host.dispatch(effSetProgramName, 0, 0, name);

@@ -16,15 +16,20 @@
 
 namespace {
 
-// Records every setParameter that reaches the object through its virtual operation.
+// Records every setParameter that reaches the object through its virtual operation from
+// outside; the re-applications that a parameter makes itself (a part's patch re-sends every
+// patch parameter) are not listed.
 class RecordingHalvorn : public Halvorn {
 public:
     RecordingHalvorn() : Halvorn(nullptr) {}
     void setParameter(VstInt32 index, float value) override {
-        calls.push_back({index, value});
+        if (depth == 0) calls.push_back({index, value});
+        depth++;
         Halvorn::setParameter(index, value);
+        depth--;
     }
     std::vector<std::pair<int, float>> calls;
+    int depth = 0;
 };
 
 std::vector<int> indicesOf(const std::vector<std::pair<int, float>>& calls) {
