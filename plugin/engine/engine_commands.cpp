@@ -21,6 +21,13 @@ const int kLowestNote = 21;
 const int kHighestNote = 127;
 const int kHighestVelocity = 126;
 
+// Values the engine keeps itself: one that is no finite number leaves the stored value
+// as it was, and magnitudes are held where the products of rendering stay finite.
+const float kLargestValue = 1.0e6f;
+float accepted(float value, float previous) {
+    return std::isfinite(value) ? clampFinite(value, -kLargestValue, kLargestValue) : previous;
+}
+
 int filterOfCode(int code) {
     switch (code) {
     case kCmdHighPass1:
@@ -153,8 +160,8 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
         case kCmdHighPass2:
         case kCmdLowPass1:
         case kCmdLowPass2:
-            v.cutoff[filter] = r.cutoff;
-            v.resonance[filter] = r.resonance;
+            v.cutoff[filter] = accepted(r.cutoff, v.cutoff[filter]);
+            v.resonance[filter] = accepted(r.resonance, v.resonance[filter]);
             break;
         case kCmdOsc1Shape:
         case kCmdOsc2Shape:
@@ -167,7 +174,7 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
             break;
         case kCmdOsc1Detune:
         case kCmdOsc2Detune:
-            v.detune[osc] = r.amount;
+            v.detune[osc] = accepted(r.amount, v.detune[osc]);
             recomputePitch(clampSlot(slot));
             break;
         case kCmdOsc1Switches:
@@ -186,7 +193,7 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
         case kCmdLine1Pitch:
         case kCmdLine2Pitch:
             v.lineTransposition[osc] = tables.transposition(r.tableIndex);
-            v.lineDetune[osc] = r.amount;
+            v.lineDetune[osc] = accepted(r.amount, v.lineDetune[osc]);
             recomputePitch(clampSlot(slot));
             break;
         case kCmdOsc1Pwm:
@@ -240,10 +247,10 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
             envelopes[envelopeIndex].message(&envelopeRecord, kEnvSettings);
             break;
         case kCmdPartVolume:
-            v.volume = r.level;
+            v.volume = accepted(r.level, v.volume);
             break;
         case kCmdLineMix:
-            v.lineMix = r.level;
+            v.lineMix = accepted(r.level, v.lineMix);
             break;
         case kCmdPartPortamento:
             v.portamento = r.kind;
@@ -280,10 +287,8 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
 // ---------------------------------------------------------------- other codes
 
 void SynthEngine::setKeyScaling(const EngineCommand& r) {
-    keyScaling[0] = (r.valueA - 0.5f) * 2.f;
-    keyScaling[1] = (r.valueB - 0.5f) * 2.f;
-    keyScaling[2] = (r.valueC - 0.5f) * 2.f;
-    keyScaling[3] = (r.valueD - 0.5f) * 2.f;
+    const float values[4] = {r.valueA, r.valueB, r.valueC, r.valueD};
+    for (int i = 0; i < 4; ++i) keyScaling[i] = accepted((values[i] - 0.5f) * 2.f, keyScaling[i]);
     for (int s = 0; s < kSlots; ++s)
         if (slots[s].note > 0) applyKeyScaling(slots[s].note, s);
 }
@@ -376,9 +381,11 @@ int SynthEngine::command(EngineCommand* record, int code) {
         filterVibrato(filterOfCode(code), r.valueA, r.valueB);
         break;
     case kCmdGlide:
-        glideOn = r.glideTime != 0.f;
-        glideRate = glideOn ? 20.f * r.glideTime : 1.f;
-        touchAmount = r.valueA;
+        if (std::isfinite(r.glideTime)) {
+            glideOn = r.glideTime != 0.f;
+            glideRate = glideOn ? 20.f * accepted(r.glideTime, 0.f) : 1.f;
+        }
+        touchAmount = accepted(r.valueA, touchAmount);
         glissando = r.enabled;
         break;
     case kCmdKeyScaling:
@@ -403,14 +410,14 @@ int SynthEngine::command(EngineCommand* record, int code) {
         setPartPan(r.part, r.pan);
         break;
     case kCmdMasterVolume:
-        masterVolume = r.level;
+        masterVolume = accepted(r.level, masterVolume);
         break;
     case kCmdChorus:
         chorusSettings(r.valueA, r.lfoRate, r.lfoWave);
         chorusOn = !(r.enabled == 0 && r.lfoWave != 0);
         break;
     case kCmdAftertouch:
-        setAftertouch(r.note, r.pressure);
+        if (std::isfinite(r.pressure)) setAftertouch(r.note, accepted(r.pressure, 0.f));
         break;
     case kCmdZone:
         setZone(r);
@@ -419,10 +426,10 @@ int SynthEngine::command(EngineCommand* record, int code) {
         setPartZone(r.part, r.zone);
         break;
     case kCmdModWheel:
-        modWheelTarget = r.pedal;
+        modWheelTarget = accepted(r.pedal, modWheelTarget);
         break;
     case kCmdPitchBend:
-        pitchBendTarget = r.bend;
+        pitchBendTarget = accepted(r.bend, pitchBendTarget);
         break;
     case kCmdArpeggiator:
         arpeggiatorSettings(r);
@@ -440,7 +447,7 @@ int SynthEngine::command(EngineCommand* record, int code) {
         setSustainSetup(r);
         break;
     case kCmdExpression:
-        expressionTarget = r.pedal;
+        expressionTarget = accepted(r.pedal, expressionTarget);
         break;
     case kCmdPedalSetup:
         pedalWords[0] = r.kind;
@@ -458,11 +465,11 @@ int SynthEngine::command(EngineCommand* record, int code) {
         voicesPerPart = clampInt(r.count, 0, kLayers);
         break;
     case kCmdGlobalTune:
-        globalTune = r.amount;
+        globalTune = accepted(r.amount, globalTune);
         for (int s = 0; s < kSlots; ++s) recomputePitch(s);
         break;
     case kCmdPartTune:
-        partTune(r.part, r.amount);
+        if (std::isfinite(r.amount)) partTune(r.part, accepted(r.amount, 0.f));
         break;
     default:
         break;

@@ -361,4 +361,65 @@ TEST_F(CommandTest, MasterVolumeAndSwitchesAreStored) {
     EXPECT_EQ(engine.getSlot(9).cutoff[2], 1000.f);
 }
 
+const int kEveryCode[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  16, 17, 18, 19, 20,  21,  22,  23,  24,  25, 32, 33, 34, 35,
+                          36, 37, 38, 39, 40, 41, 48, 49, 50, 51, 52, 53, 55, 56, 57,  64,  65,  66,  67,  68, 69, 70, 71,
+                          72, 73, 80, 81, 82, 83, 85, 86, 87, 88, 89, 96, 97, 98, 99, 100, 101, 102, 103, 104, 113, 114};
+
+TEST(Commands, EveryCodeBeforeInitAnswersZeroAndTouchesNoBuffer) {
+    EnginePatch patch;
+    patch.record.part = 3;
+    patch.record.note = 60;
+    patch.record.kind = kNoteOnEvent;
+    patch.record.valueA = 0.7f;
+    for (int code : kEveryCode) EXPECT_EQ(patch.send(code), 0) << code;
+    EXPECT_FALSE(patch.engine.isInitialised());
+    // Init empties the ring that the note went into.
+    ASSERT_TRUE(patch.start());
+    EXPECT_EQ(patch.engine.getNoteRingWrite(), 0);
+}
+
+TEST_F(CommandTest, ValuesThatAreNoFiniteNumbersDoNotEnterTheEngine) {
+    patch.basicPatch(kAssignRotate, 1, 1);
+    patch.noteOn(60);
+    patch.block();
+    const float bad[] = {NAN, INFINITY, -INFINITY};
+    for (float x : bad) {
+        patch.record.part = 0;
+        patch.record.level = x;
+        patch.record.amount = x;
+        patch.record.cutoff = x;
+        patch.record.resonance = x;
+        patch.record.pedal = x;
+        patch.record.bend = x;
+        patch.record.pressure = x;
+        patch.record.glideTime = x;
+        patch.record.pan = x;
+        patch.record.width = x;
+        patch.record.note = -1;
+        patch.record.valueA = patch.record.valueB = patch.record.valueC = patch.record.valueD = x;
+        patch.record.tableIndex = 0;
+        for (int code : kEveryCode)
+            if (code != kCmdNoteEvent && code != kCmdSampleRate && code != kCmdZone && code != kCmdPartZone)
+                patch.send(code);
+    }
+    const VoiceSlot& v = engine.getSlot(0);
+    EXPECT_EQ(v.volume, 0.5f);
+    EXPECT_EQ(v.lineMix, 0.5f);
+    EXPECT_EQ(v.cutoff[0], 10.f);
+    EXPECT_EQ(v.pitchProduct[0], 1.f);
+    EXPECT_EQ(v.partTune, 1.f);
+    EXPECT_EQ(v.pulseWidth[0], 0.f);
+    EXPECT_TRUE(std::isfinite(v.pan));
+    EXPECT_EQ(engine.getMasterVolume(), 1.f);
+    EXPECT_EQ(engine.getGlobalTune(), 1.f);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(engine.getKeyScaling(i), 0.f);
+    std::vector<float> out[SynthEngine::kQueueChannels];
+    patch.render(44 * 50, out);
+    for (int c = 0; c < SynthEngine::kQueueChannels; ++c)
+        for (float x : out[c]) ASSERT_TRUE(std::isfinite(x)) << c;
+    EXPECT_TRUE(std::isfinite(patch.firstSample(kSourcePitchBend, 0)));
+    EXPECT_TRUE(std::isfinite(patch.firstSample(kSourceModWheel, 0)));
+    EXPECT_TRUE(std::isfinite(patch.firstSample(kSourcePressure, 0)));
+}
+
 }  // namespace
