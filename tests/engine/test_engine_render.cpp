@@ -100,6 +100,11 @@ protected:
         EXPECT_EQ(more, engine.getQueueFill() > 0 ? 1 : 0);
         return frames;
     }
+    // Fills the whole of out, from the start, as a host's processing loop would.
+    void fill(Outputs& out) {
+        const int total = static_cast<int>(out.buffers[0].size());
+        for (int position = 0; position < total;) position += write(out, position, total - position);
+    }
     EnginePatch patch;
     SynthEngine& engine = patch.engine;
 };
@@ -176,8 +181,7 @@ TEST_F(RenderTest, PartOutputsSumToTheMasterWithThePanSpread) {
     playScene(patch);
     for (int note : {48, 55, 60, 64, 67}) patch.noteOn(note);
     Outputs out(44 * 30);
-    int position = 0;
-    while (position < 44 * 30) position += write(out, position, 44 * 30 - position);
+    fill(out);
     if (HALVORN_OUTPUTS != 10) {
         // The stereo build has no part queues: only the two masters carry sound.
         EXPECT_EQ(kChannels, 2);
@@ -208,13 +212,11 @@ TEST_F(RenderTest, EachVoiceIsPannedByItsLayersSpread) {
     patch.noteOn(60);
     patch.noteOn(62);  // part 2 (rotation starts at part 1)
     Outputs out(44 * 10);
-    int position = 0;
-    while (position < 44 * 10) position += write(out, position, 44 * 10 - position);
+    fill(out);
     ASSERT_EQ(engine.getSlot(2).note, 62);
     engine.disconnect(kDstVca1Audio, -1, 1);  // silence part 1 from here on
     Outputs next(44 * 4);
-    position = 0;
-    while (position < 44 * 4) position += write(next, position, 44 * 4 - position);
+    fill(next);
     const float leftGain = 1.f - 0.25f + 0.02f;
     for (int i = 44; i < 44 * 4; ++i) {
         const float sum = next.buffers[0][i] + next.buffers[1][i];
@@ -259,8 +261,7 @@ TEST_F(RenderTest, PanAndVolumeChangesMoveSmoothlyOnASoundingVoice) {
     patch.basicPatch(kAssignRotate, 1, 1);
     patch.noteOn(60);
     Outputs warm(44 * 10);
-    int position = 0;
-    while (position < 44 * 10) position += write(warm, position, 44 * 10 - position);
+    fill(warm);
     const float before = warm.buffers[0].back();
     patch.record.part = 0;
     patch.record.level = 0.f;
@@ -276,13 +277,11 @@ TEST_F(RenderTest, PanAndVolumeChangesMoveSmoothlyOnASoundingVoice) {
     // starts silent.
     patch.noteOff(60);
     Outputs rest(44 * 400);
-    position = 0;
-    while (position < 44 * 400) position += write(rest, position, 44 * 400 - position);
+    fill(rest);
     ASSERT_EQ(engine.getSlot(0).state, 18);
     patch.noteOn(62);
     Outputs start(44 * 3);
-    position = 0;
-    while (position < 44 * 3) position += write(start, position, 44 * 3 - position);
+    fill(start);
     for (float x : start.buffers[0]) ASSERT_EQ(x, 0.f);
 }
 
@@ -324,13 +323,11 @@ TEST_F(RenderTest, ResetSilencesSoundingVoices) {
     patch.basicPatch(kAssignRotate, 1, 1);
     patch.noteOn(60);
     Outputs out(44 * 20);
-    int position = 0;
-    while (position < 44 * 20) position += write(out, position, 44 * 20 - position);
+    fill(out);
     ASSERT_NE(out.buffers[0].back(), 0.f);
     engine.reset();
     Outputs after(44 * 3);
-    position = 0;
-    while (position < 44 * 3) position += write(after, position, 44 * 3 - position);
+    fill(after);
     for (float x : after.buffers[0]) ASSERT_EQ(x, 0.f);
 }
 
