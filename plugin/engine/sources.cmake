@@ -1,6 +1,10 @@
 # The sound engine: no Windows dependency; built natively as well.
 list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/synth_engine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_commands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_voices.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_routing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_render.cpp
   ${CMAKE_CURRENT_LIST_DIR}/oscillator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_tables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/port_buffers.cpp

@@ -44,6 +44,9 @@ SynthEngine::SynthEngine()
         setSlotDefaults(slots[s]);
     }
     setConstants();
+    setZoneDefaults();
+    clearRoutingTable();
+    emptyNoteRing();
 }
 
 SynthEngine::~SynthEngine() { freeBuffers(); }
@@ -79,16 +82,15 @@ int SynthEngine::init(EngineCommand* record) {
     }
 
     if (allocateValuePorts()) return failInit();
-    for (int s = 0; s < kSlots; ++s) {
-        setSlotDefaults(slots[s]);
-        clearRoutingRow(s);
-    }
+    for (int s = 0; s < kSlots; ++s) setSlotDefaults(slots[s]);
+    clearRoutingTable();
 
     setConstants();
     computeSmoothingCoefficients();
     groupingWindow = static_cast<int>(samplesPerMs * 200.f / static_cast<float>(blockLength));
     setZoneDefaults();
-    setArpeggiatorDefaults();
+    // Placeholder: the arpeggiator takes its defaults here (stopped) once it exists.
+    emptyNoteRing();
     initialised = 1;
 
     makeDefaultConnections();
@@ -188,6 +190,7 @@ void SynthEngine::setSlotDefaults(VoiceSlot& slot) {
     for (float& q : slot.resonance) q = 0.707f;
     slot.pan = slot.volume = slot.lineMix = 0.5f;
     slot.portamento = slot.ringModulator = slot.effects = 1;
+    slot.touchFactor = 0.f;
 }
 
 void SynthEngine::setConstants() {
@@ -197,14 +200,19 @@ void SynthEngine::setConstants() {
     pitchBend = pitchBendTarget = 0.f;
     modWheel = modWheelTarget = 0.f;
     expression = expressionTarget = 0.f;
-    glideCoefficient = 1.f;
+    highestPressure = 0.f;
+    glideOn = 0;
     glideRate = 1.f;
     touchAmount = 0.f;
     glissando = 0;
     masterVolume = 1.f;
-    sustainPedal = 0;
+    sustainPedal = sustainEnabled = sustainMode = pedalPortamento = 0;
     pedalWords[0] = pedalWords[1] = 0;
+    wheelToVibrato = 0;
+    bendRange = 24;
+    ringModulatorOn = chorusOn = delayOn = 0;
     voicesPerPart = 1;
+    for (int& layer : lastLayer) layer = 0;
     randomValue = 0.1;
     randomFactor = 0.9999999;
     bendSmallStepCoefficient = bendLargeStepCoefficient = pressureCoefficient = pedalCoefficient =
@@ -246,46 +254,58 @@ void SynthEngine::setMixerDefaults() {
     }
 }
 
-// Placeholder: the routing table's row of the slot (every entry -1) is emptied here
-// once patch routing exists.
-void SynthEngine::clearRoutingRow(int slot) {}
+void SynthEngine::clearRoutingTable() {
+    for (int p = 0; p < kParts; ++p)
+        for (int d = 0; d < kRouteDestinations; ++d)
+            for (int e = 0; e < kFanIn; ++e) routes[p][d][e] = -1;
+}
 
-// Placeholder: the four keyboard zones take their defaults here once voice assignment exists.
-void SynthEngine::setZoneDefaults() {}
+void SynthEngine::setZoneDefaults() {
+    for (KeyboardZone& z : zones) {
+        z.arpeggiatorSwitch = 0;
+        z.channel = 16;
+        z.lowKey = 0;
+        z.highKey = 127;
+        z.mode = kAssignRotate;
+        z.partCount = 0;
+        for (int& p : z.parts) p = -1;
+        z.rotation = 0;
+        for (int& n : z.held) n = -1;
+        z.heldCount = 0;
+        z.voiceCount = 0;
+        z.noteCounter = 0;
+        z.groupCounter = groupingWindow + 1;
+        z.lastNote = 72;
+    }
+}
 
-// Placeholder: the arpeggiator starts stopped with its defaults here once it exists.
-void SynthEngine::setArpeggiatorDefaults() {}
-
-// Placeholder: the default connections of every part (oscillators into the VCAs, the
-// gate into the envelopes, envelopes into filters and VCAs, the value ports into their
-// inputs, then highest pressure into the vibrato rate for part 0) are made here once
-// patch routing exists.
-void SynthEngine::makeDefaultConnections() {}
-
-// Placeholder: the delay lines are cleared here once the delay exists.
-void SynthEngine::clearDelayLines() {}
-
+// The voice state as the VCAs, the filters, the mixer bank and the modulation amounts
+// take it every block.
 void SynthEngine::sendVoiceState(int slot, int state) {
     vcaRecord.slot = slot;
     vcaRecord.state = state;
     vca1.message(&vcaRecord, kVcaVoiceState);
     vca2.message(&vcaRecord, kVcaVoiceState);
-    // Placeholder: filter message 4 with the state goes to filters 0-3 here once they exist.
-    const VoiceSlot& v = slots[slot];
-    for (int o = 0; o < 2; ++o) {
-        oscillatorRecord.slot = slot;
-        oscillatorRecord.frequency = v.pitchProduct[o] * referenceFrequency;
-        oscillatorRecord.state = state;
-        oscillatorRecord.width = v.pulseWidth[o];
-        oscillatorRecord.syncMode = o == 0 ? v.syncMode : 0;
-        oscillator(o + 1).message(&oscillatorRecord, kOscillatorVoiceMessage);
-    }
     mixerRecord.slot = slot;
     mixerRecord.state = state;
     mixer.message(&mixerRecord, kMixerVoiceState);
     modAmountRecord.slot = slot;
     modAmountRecord.state = state;
     modAmounts.message(&modAmountRecord, kModAmountVoiceState);
+    for (int f = 0; f < 4; ++f) filterVoiceState(f, slot, state);
+}
+
+// Oscillator message 3: the slot's state, frequency, pulse width and (oscillator 1) sync.
+void SynthEngine::sendOscillatorVoice(int slot, int state, const float frequency[2]) {
+    const VoiceSlot& v = slots[slot];
+    for (int o = 0; o < 2; ++o) {
+        oscillatorRecord.slot = slot;
+        oscillatorRecord.frequency = frequency[o];
+        oscillatorRecord.state = state;
+        oscillatorRecord.width = v.pulseWidth[o];
+        oscillatorRecord.syncMode = o == 0 ? v.syncMode : 0;
+        oscillator(o + 1).message(&oscillatorRecord, kOscillatorVoiceMessage);
+    }
 }
 
 void SynthEngine::setSampleRate(float rate) {
@@ -299,11 +319,15 @@ void SynthEngine::setSampleRate(float rate) {
         for (Envelope& e : envelopes) e.message(&envelopeRecord, kEnvIdle);
         slots[s].state = slots[s].previousState = kSlotOff;
         sendVoiceState(s, kSlotOff);
+        const float frequency[2] = {slots[s].pitchProduct[0] * referenceFrequency,
+                                    slots[s].pitchProduct[1] * referenceFrequency};
+        sendOscillatorVoice(s, kSlotOff, frequency);
     }
     for (Envelope& e : envelopes) e.process();
     oscillator1.process();
     oscillator2.process();
-    // Placeholder: filters 0-3, the per-voice LFOs and the vibrato LFO process here once they exist.
+    processFilters();
+    processLfos();
     mixer.process();
     modAmounts.process();
     vca1.process();
@@ -397,43 +421,100 @@ SignalPort* SynthEngine::lineOutput(int line, int slot) {
     return lineOutputs[line == 1 ? 1 : 0][clampSlot(slot)];
 }
 
-int SynthEngine::command(EngineCommand* record, int code) {
-    if (!record) return 0;
-    switch (code) {
-    case kCmdSampleRate:
-        sampleRate = acceptedRate(record->sampleRate, sampleRate);
-        samplesPerMs = sampleRate * 0.001f;
-        computeSmoothingCoefficients();
-        setSampleRate(sampleRate);
-        break;
-    default:
-        // Placeholder: the other command codes are applied here once the command set exists.
-        break;
-    }
-    return 0;
-}
+// ---------------------------------------------------------------- placeholders
+// Each function below stands in for one call into a module that is not in the engine
+// yet. The module plugs in here: the function then fills the module's message record
+// or calls its port or process operation. Until then an output is absent (null), an
+// input or a message is dropped, and a signal passes through unchanged.
 
-static int placeholderWrite(float** outputs, int offset, int* frames, int* more, int* fill, int block, bool replace,
-                            int channels) {
-    int wanted = frames && *frames > 0 ? *frames : 0;
-    if (*fill < wanted) *fill += block;
-    int n = wanted < *fill ? wanted : *fill;
-    if (outputs && replace)
-        for (int c = 0; c < channels; c++)
-            if (outputs[c])
-                for (int i = 0; i < n; i++) outputs[c][offset + i] = 0.f;
-    *fill -= n;
-    if (frames) *frames = n;
-    if (more) *more = *fill > 0;
-    return 0;
-}
+// Placeholder: filter f's takeOutput (RouteSource 6-9).
+SignalPort* SynthEngine::takeFilterOutput(int filter, int slot) { return nullptr; }
+// Placeholder: filter f's releaseOutput.
+void SynthEngine::releaseFilterOutput(int filter, int slot) {}
+// Placeholder: filter f's connectInput (kinds 16-23, RouteDestination 15-46).
+int SynthEngine::connectFilterInput(int filter, int kind, SignalPort* port, int slot, int tag) { return 0; }
+// Placeholder: filter f's releaseInput.
+void SynthEngine::releaseFilterInput(int filter, int kind, int slot, int tag) {}
+// Placeholder: filter message 3 (type 5 high-pass, 6 low-pass), sent every block.
+void SynthEngine::filterSettings(int filter, int slot, float cutoff, float resonance, int type) {}
+// Placeholder: filter message 4, the voice state.
+void SynthEngine::filterVoiceState(int filter, int slot, int state) {}
+// Placeholder: filter message 5, after-touch and initial brilliance depths of a slot.
+void SynthEngine::filterBrillianceDepths(int filter, int slot, float afterTouchDepth, float initialDepth) {}
+// Placeholder: filter message 6, module-wide vibrato depth and touch amount.
+void SynthEngine::filterVibrato(int filter, float depth, float touchAmount) {}
+// Placeholder: filter message 8, the global brilliance and resonance offsets.
+void SynthEngine::filterOffsets(int filter, float brilliance, float resonance) {}
+// Placeholder: filter message 9, 2 or 4 poles of a slot.
+void SynthEngine::filterPoles(int filter, int slot, int fourPoles) {}
+// Placeholder: process of filters 0-3 (rendering step 9, after the modulation amounts).
+void SynthEngine::processFilters() {}
 
-int SynthEngine::renderReplacing(float** outputs, int offset, int* frames, int* more) {
-    return placeholderWrite(outputs, offset, frames, more, &queueFill, blockLength > 0 ? blockLength : 44, true,
-                            HALVORN_OUTPUTS);
-}
+// Placeholder: per-voice LFO 1 or 2's takeOutput (RouteSource 29, 30).
+SignalPort* SynthEngine::takeVoiceLfoOutput(int lfo, int slot) { return nullptr; }
+// Placeholder: per-voice LFO releaseOutput.
+void SynthEngine::releaseVoiceLfoOutput(int lfo, int slot) {}
+// Placeholder: per-voice LFO connectInput (kind 80 rate, 81 amplitude, 83 trigger).
+int SynthEngine::connectVoiceLfoInput(int lfo, int kind, SignalPort* port, int slot, int tag) { return 0; }
+// Placeholder: per-voice LFO releaseInput.
+void SynthEngine::releaseVoiceLfoInput(int lfo, int kind, int slot, int tag) {}
+// Placeholder: per-voice LFO message 1 (lfoWave, lfoRate, tempoSync, tempo, tempoDivision).
+void SynthEngine::voiceLfoSettings(int lfo, int slot, const EngineCommand& record) {}
+// Placeholder: per-voice LFO setModeLink (leader >= 0) or clearModeLink (leader < 0).
+void SynthEngine::voiceLfoModeLink(int lfo, int slot, int leader) {}
+// Placeholder: the vibrato LFO's takeOutput (RouteSource 31).
+SignalPort* SynthEngine::takeVibratoLfoOutput() { return nullptr; }
+// Placeholder: the vibrato LFO's releaseOutput.
+void SynthEngine::releaseVibratoLfoOutput() {}
+// Placeholder: the vibrato LFO's rate input (kind 80, RouteDestination 71).
+int SynthEngine::connectVibratoLfoInput(SignalPort* port, int tag) { return 0; }
+// Placeholder: the vibrato LFO's releaseInput.
+void SynthEngine::releaseVibratoLfoInput(int tag) {}
+// Placeholder: vibrato LFO message 1, waveform and rate.
+void SynthEngine::vibratoLfoSettings(int wave, float rate) {}
+// Placeholder: vibrato LFO message 3, the rate-modulation amount.
+void SynthEngine::vibratoLfoTouch(float amount) {}
+// Placeholder: process of the vibrato LFO and per-voice LFOs 1 and 2 (rendering step 9, first).
+void SynthEngine::processLfos() {}
+// Placeholder: clearRetrigger of per-voice LFOs 1, 2 and the vibrato LFO (end of a block).
+void SynthEngine::clearLfoRetrigger() {}
 
-int SynthEngine::renderAccumulating(float** outputs, int offset, int* frames, int* more) {
-    return placeholderWrite(outputs, offset, frames, more, &queueFill, blockLength > 0 ? blockLength : 44, false,
-                            HALVORN_OUTPUTS);
-}
+// Placeholder: the pedal processor on one voice (mode 0 volume, 1 wah, 2 both), in place.
+void SynthEngine::processPedal(int mode, int slot, float* buffer, float pedal) {}
+
+// Placeholder: message 34 to ring modulators 0-3.
+void SynthEngine::ringModulatorSettings(float baseFrequency, float mix, float attack, float decay, float depth) {}
+// Placeholder: message 35 (gate on) or 36 (gate off) to ring modulators 0-3.
+void SynthEngine::ringModulatorGate(bool on) {}
+// Placeholder: ring modulator index (0-3) processing a bus half in place.
+void SynthEngine::processRingModulator(int index, float* buffer) {}
+
+// Placeholder: chorus message 25 with depth, speed, type word and the constant 25.0.
+void SynthEngine::chorusSettings(float depth, float speed, int type) {}
+// Placeholder: the chorus processing the effects bus in place.
+void SynthEngine::processChorus(float* left, float* right) {}
+// Placeholder: delay message 22 (timeMs, tempoDivision, level as feedback, tempoSync,
+// tempo, valueA as wet amount).
+void SynthEngine::delaySettings(const EngineCommand& record) {}
+// Placeholder: the delay processing the effects bus in place, after the chorus.
+void SynthEngine::processDelay(float* left, float* right) {}
+// Placeholder: the delay's clear (both delay lines).
+void SynthEngine::clearDelayLines() {}
+
+// Placeholder: the arpeggiator's run switch; it never runs until it exists, so every
+// zone's notes go to voices directly and the ring modulators follow the voices' gates.
+int SynthEngine::arpeggiatorRuns() const { return 0; }
+// Placeholder: the arpeggiator's settings (kCmdArpeggiator), including its restart,
+// which empties the note ring (emptyNoteRing) and releases every zone.
+void SynthEngine::arpeggiatorSettings(EngineCommand& record) {}
+// Placeholder: the zone's arpeggiator restart flag set and its step timer loaded with
+// the step time (a new note group in an idle zone, a release of every note).
+void SynthEngine::arpeggiatorRestartZone(int zone) {}
+// Placeholder: a note-on of a zone whose arpeggiator is active.
+void SynthEngine::arpeggiatorNoteOn(int zone, int note, int velocity) {}
+// Placeholder: a note-off of a zone whose arpeggiator is active (nothing with hold on).
+void SynthEngine::arpeggiatorNoteOff(int zone, int note) {}
+// Placeholder: the zone's arpeggiator lists emptied.
+void SynthEngine::arpeggiatorEmptyLists(int zone) {}
+// Placeholder: one arpeggiator tick of every zone (rendering step 3).
+void SynthEngine::arpeggiatorTick() {}

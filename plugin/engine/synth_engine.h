@@ -2,9 +2,11 @@
 // the modules that serve the 32 voice slots, the per-voice and global value ports, the
 // work buffers and the output queues.
 //
-// Slot s belongs to part s mod 8 and is that part's voice s div 8. Commands, voice
-// assignment, patch routing and block rendering are completed by the code that builds
-// on this container; the places that wait for them are marked "Placeholder".
+// Slot s belongs to part s mod 8 and is that part's voice s div 8. The container lives
+// in synth_engine.cpp, commands in engine_commands.cpp, voices and zones in
+// engine_voices.cpp, patch routing in engine_routing.cpp and block rendering in
+// engine_render.cpp. Calls into modules that are not in the engine yet go through the
+// functions marked "Placeholder" at the end of synth_engine.cpp.
 #pragma once
 
 #include "engine/engine_command.h"
@@ -23,18 +25,84 @@
 #endif
 static_assert(HALVORN_OUTPUTS == 10 || HALVORN_OUTPUTS == 2, "HALVORN_OUTPUTS is 10 or 2");
 
+// What a patch connection reads: module outputs and the engine's own value ports.
+enum RouteSource {
+    kSrcOsc1Mix = 0,
+    kSrcOsc1Sine = 1,
+    kSrcOsc1Sync = 2,
+    kSrcOsc2Mix = 3,
+    kSrcOsc2Sine = 4,
+    kSrcOsc2Sync = 5,
+    kSrcFilter0 = 6,  // 6-9: filters 0-3
+    kSrcVca1 = 10,
+    kSrcNone = 11,      // takes a table entry, attaches no signal
+    kSrcEnvelope0 = 12,  // 12-15: envelopes 0-3
+    kSrcMixer0 = 16,     // 16, 17, 18: mixer channels 0, 2, 4
+    kSrcKeyTracking = 19,
+    kSrcBrillianceScaling = 20,
+    kSrcLevelScaling = 21,
+    kSrcGate = 22,
+    kSrcModWheel = 23,
+    kSrcVelocity = 24,
+    kSrcPressure = 25,
+    kSrcPitchBend = 26,
+    kSrcExpression = 27,
+    kSrcHighestPressure = 28,
+    kSrcVoiceLfo1 = 29,
+    kSrcVoiceLfo2 = 30,
+    kSrcVibratoLfo = 31,
+    kSrcModAmount0 = 32,  // 32-41: modulation-amount channels 0-9
+    kRouteSources = 42,
+};
+
+// What a patch connection feeds: one input of a module, for the four slots of a part.
+enum RouteDestination {
+    kDstOsc1Vibrato = 0,  // 0-6 oscillator 1: vibrato, bend, pitch, touch, PWM LFO, width, noise
+    kDstOsc1Bend = 1,
+    kDstOsc1Touch = 3,
+    kDstOsc1Sync = 7,
+    kDstOsc2Vibrato = 8,  // 8-14 as 0-6 for oscillator 2
+    kDstFilter0 = 15,     // 15-46: eight inputs of each of filters 0-3
+    kDstFilterAudio = 22,  // filter 0's audio input; + 8 per filter
+    kDstMixerInput0 = 47,  // 47-52: mixer channels 0-5
+    kDstMixerLevel0 = 53,  // 53-56: level lists of mixer channels 0-3
+    kDstVca1Audio = 57,    // 57-63 VCA 1: audio, envelope, vibrato, key scaling, touch, velocity, level list
+    kDstVca1Envelope = 58,
+    kDstVca2Audio = 64,  // 64-70 as 57-63 for VCA 2
+    kDstVibratoRate = 71,
+    kDstLfoRate1 = 72,  // 72, 73
+    kDstLfoAmplitude1 = 74,  // 74, 75
+    kDstLfoTrigger1 = 76,    // 76, 77
+    kDstEnvelopeGate0 = 78,  // 78-81
+    kDstEnvelopeModulation = 82,  // 82-101: five kinds x four envelopes
+    kDstModAmount0 = 102,         // 102-111
+    kRouteDestinations = 112,
+};
+
 // The engine's own value sources (their RouteSource numbers).
 enum EngineValueSource {
-    kSourceKeyTracking = 19,
-    kSourceBrillianceScaling = 20,
-    kSourceLevelScaling = 21,
-    kSourceGate = 22,
-    kSourceModWheel = 23,
-    kSourceVelocity = 24,
-    kSourcePressure = 25,
-    kSourcePitchBend = 26,
-    kSourceExpression = 27,
-    kSourceHighestPressure = 28,
+    kSourceKeyTracking = kSrcKeyTracking,
+    kSourceBrillianceScaling = kSrcBrillianceScaling,
+    kSourceLevelScaling = kSrcLevelScaling,
+    kSourceGate = kSrcGate,
+    kSourceModWheel = kSrcModWheel,
+    kSourceVelocity = kSrcVelocity,
+    kSourcePressure = kSrcPressure,
+    kSourcePitchBend = kSrcPitchBend,
+    kSourceExpression = kSrcExpression,
+    kSourceHighestPressure = kSrcHighestPressure,
+};
+
+// Voice-assignment modes of a keyboard zone.
+enum AssignMode {
+    kAssignRotateWide = 0,
+    kAssignRotate = 1,
+    kAssignReassign = 2,
+    kAssignReset = 3,
+    kAssignUnisonLow = 4,
+    kAssignUnisonHigh = 5,
+    kAssignUnisonLast = 6,
+    kAssignRandom = 7,
 };
 
 // What the engine keeps per voice slot besides the modules' own state.
@@ -63,13 +131,55 @@ struct VoiceSlot {
     int portamento;      // switches
     int ringModulator;
     int effects;
+    float noteFrequency;     // Hz, of the note
+    float glidePosition;     // fractional note the pitch stands on
+    float currentFrequency;  // Hz, after the touch offset
+    float touchFactor;       // pitch factor of the next block; 0 once applied
+    float touchRise;         // per-block step back toward the note's pitch
+    float pressure;          // aftertouch 0..1
+    float smoothedPressure;
+    float lineGain[2];  // smoothed gains of line 1 and line 2
+    float panGain[2];   // smoothed left and right gains
+};
+
+// One of the four keyboard zones: which notes reach which parts, and how they are assigned.
+struct KeyboardZone {
+    static constexpr int kHeldNotes = 128;
+    int arpeggiatorSwitch;
+    int channel;  // 0-15, 16 = every channel
+    int lowKey;
+    int highKey;
+    int mode;  // AssignMode
+    int partCount;
+    int parts[8];  // ascending; -1 past partCount
+    int rotation;  // index into parts of the part that took the last note
+    int held[kHeldNotes];  // notes in order of arrival; -1 free
+    int heldCount;
+    int voiceCount;    // voices started on a free slot and not yet released
+    int noteCounter;   // note-ons minus note-offs, never below 0
+    int groupCounter;  // blocks since the current note group began
+    int lastNote;      // first note of the current group
+};
+
+// One note event waiting for the next block.
+struct NoteRingEntry {
+    int note;  // note-on: the note; note-off: minus the note; kReleaseAllNotes
+    int channel;
+    int velocity;
 };
 
 class SynthEngine {
 public:
     static constexpr int kSlots = engine::kVoiceSlots;
     static constexpr int kParts = 8;
+    static constexpr int kLayers = 4;
     static constexpr int kEnvelopes = 4;
+    static constexpr int kZones = 4;
+    static constexpr int kFanIn = 6;  // entries of a summing input
+    static constexpr int kNoteRingSize = 64;
+    // The ring's code for "release every note": a note-off stores minus its note, so -1
+    // would be key 1's note-off.
+    static constexpr int kReleaseAllNotes = -2147483647 - 1;
 #if HALVORN_OUTPUTS == 10
     static constexpr int kPartQueues = 8;
 #else
@@ -87,12 +197,34 @@ public:
     int getPartActivity(int part);
     int command(EngineCommand* record, int code);
 
-    // Output writers: hand out at most *frames samples of the output queue at offset,
-    // rendering one more block when the queue holds fewer. *frames returns the count
-    // given, *more 1 while samples are left in the queue. Placeholder until block
-    // rendering exists: they render silence on the 44-sample grid.
+    // Output writers: hand out at most *frames samples from offset on (rendering at most
+    // one block first); *frames becomes the count given, *more 1 while samples stay
+    // queued. outputs holds kQueueChannels channel pointers; a null one is skipped.
     int renderReplacing(float** outputs, int offset, int* frames, int* more);
     int renderAccumulating(float** outputs, int offset, int* frames, int* more);
+    // One block of L samples at index queueFill of every queue; the writers count it.
+    void renderBlock();
+
+    // Patch routing, per part (its slots part + 8k).
+    int connect(int source, int destination, int part);
+    void disconnect(int destination, int source, int part);
+    SignalPort* sourceBuffer(int source, int slot);
+    void releaseSource(int source, int slot);
+    int connectInput(int destination, SignalPort* port, int slot, int tag);
+    void releaseInput(int destination, int slot, int tag);
+    static int inputFanIn(int destination);
+    // The routing table entry: a RouteSource or -1; -1 for anything outside the table.
+    int routeEntry(int part, int destination, int entry) const;
+
+    // Voices and zones.
+    void noteOn(int channel, int note, int velocity);
+    void noteOff(int channel, int note, int velocity);
+    void assignVoice(int note, int velocity, int zone, int glideFrom);
+    void releaseZoneNote(int note, int zone);
+    void startVoice(int note, int slot, int fresh);
+    void releaseVoice(int slot);
+    void retuneVoice(int note, int slot);
+    void applyKeyScaling(int note, int slot);
 
     int isInitialised() const { return initialised; }
     float getSampleRate() const { return sampleRate; }
@@ -106,9 +238,18 @@ public:
     int getVoicesPerPart() const { return voicesPerPart; }
     int getGroupingWindow() const { return groupingWindow; }
     float getBlockDurationMs() const { return blockDurationMs; }
+    float getGlobalTune() const { return globalTune; }
+    float getMasterVolume() const { return masterVolume; }
+    float getKeyScaling(int index) const { return keyScaling[engine::clampInt(index, 0, 3)]; }
+    int getBendRange() const { return bendRange; }
+    int getLastLayer(int part) const { return lastLayer[engine::clampInt(part, 0, kParts - 1)]; }
 
     const EngineTables& getTables() const { return tables; }
     const VoiceSlot& getSlot(int slot) const { return slots[engine::clampSlot(slot)]; }
+    const KeyboardZone& getZone(int zone) const { return zones[engine::clampInt(zone, 0, kZones - 1)]; }
+    const NoteRingEntry& noteRingEntry(int index) const { return noteRing[index & (kNoteRingSize - 1)]; }
+    int getNoteRingWrite() const { return ringWrite; }
+    int getNoteRingRead() const { return ringRead; }
 
     // Queue channel 0 master left, 1 master right, 2 + p part p (10-output build); null
     // for any other channel and before init.
@@ -159,14 +300,98 @@ private:
     void setMixerDefaults();
     void rememberLineOutputs();
     void sendVoiceState(int slot, int state);
+    void sendOscillatorVoice(int slot, int state, const float frequency[2]);
     float smoothingCoefficient(float timeMs) const;
-
-    // Placeholders for the code that builds on this container.
-    void clearRoutingRow(int slot);
+    void clearRoutingTable();
     void setZoneDefaults();
-    void setArpeggiatorDefaults();
     void makeDefaultConnections();
+
+    // Commands (engine_commands.cpp).
+    void putNoteEvent(const EngineCommand& record);
+    void emptyNoteRing();
+    void drainNoteRing();
+    void takeNoteRingEntry();
+    double nextRandom();
+    void recomputePitch(int slot);
+    void partTune(int part, float amount);
+    void setPartPan(int part, float pan);
+    void perPartMessage(int code, const EngineCommand& record);
+    void setZone(const EngineCommand& record);
+    void setPartZone(int part, int zone);
+    void setKeyScaling(const EngineCommand& record);
+    void setAftertouch(int note, float pressure);
+    void setSustainSetup(const EngineCommand& record);
+    void setEnvelopeSustain(int flag);
+
+    // Voices (engine_voices.cpp).
+    bool zoneTakes(const KeyboardZone& zone, int channel, int note) const;
+    bool isFree(int slot) const { return slots[slot].note < 0; }
+    int heldIndex(const KeyboardZone& zone, int note) const;
+    int removeHeld(KeyboardZone& zone, int note);
+    int zoneSlotPlaying(const KeyboardZone& zone, int note, int layers) const;
+    int pickRotate(KeyboardZone& zone, bool wide, int& fresh);
+    int pickReset(KeyboardZone& zone, int& fresh);
+    int pickReassign(KeyboardZone& zone, int note, int& fresh);
+    int pickRandom(KeyboardZone& zone);
+    int firstFreeLayerAfter(int part, int layers) const;
+    void assignUnison(KeyboardZone& zone, int note, int velocity);
+    void playSlot(int slot, int note, int velocity, int fresh);
+
+    // Rendering (engine_render.cpp).
+    int writeOutput(float** outputs, int offset, int* frames, int* more, bool accumulate);
+    void smoothControllers();
+    void updateSlot(int slot, bool& ringGate);
+    float slotPitch(VoiceSlot& v);
+    void mixSlot(int slot, bool& toRing, bool& toRingEffects);
+
+    // Routing helpers (engine_routing.cpp).
+    void undoEntry(int destination, int source, int part);
+
+    // Placeholders for the modules that are not in the engine yet: each stands in for
+    // one call into the filters, the LFOs, the pedal processor, the ring modulators,
+    // the chorus, the delay or the arpeggiator, and does nothing or passes the signal on.
+    SignalPort* takeFilterOutput(int filter, int slot);
+    void releaseFilterOutput(int filter, int slot);
+    int connectFilterInput(int filter, int kind, SignalPort* port, int slot, int tag);
+    void releaseFilterInput(int filter, int kind, int slot, int tag);
+    void filterSettings(int filter, int slot, float cutoff, float resonance, int type);
+    void filterVoiceState(int filter, int slot, int state);
+    void filterBrillianceDepths(int filter, int slot, float afterTouchDepth, float initialDepth);
+    void filterVibrato(int filter, float depth, float touchAmount);
+    void filterOffsets(int filter, float brilliance, float resonance);
+    void filterPoles(int filter, int slot, int fourPoles);
+    void processFilters();
+    SignalPort* takeVoiceLfoOutput(int lfo, int slot);
+    void releaseVoiceLfoOutput(int lfo, int slot);
+    int connectVoiceLfoInput(int lfo, int kind, SignalPort* port, int slot, int tag);
+    void releaseVoiceLfoInput(int lfo, int kind, int slot, int tag);
+    void voiceLfoSettings(int lfo, int slot, const EngineCommand& record);
+    void voiceLfoModeLink(int lfo, int slot, int leader);
+    SignalPort* takeVibratoLfoOutput();
+    void releaseVibratoLfoOutput();
+    int connectVibratoLfoInput(SignalPort* port, int tag);
+    void releaseVibratoLfoInput(int tag);
+    void vibratoLfoSettings(int wave, float rate);
+    void vibratoLfoTouch(float amount);
+    void processLfos();
+    void clearLfoRetrigger();
+    void processPedal(int mode, int slot, float* buffer, float pedal);
+    void ringModulatorSettings(float baseFrequency, float mix, float attack, float decay, float depth);
+    void ringModulatorGate(bool on);
+    void processRingModulator(int index, float* buffer);
+    void chorusSettings(float depth, float speed, int type);
+    void processChorus(float* left, float* right);
+    void delaySettings(const EngineCommand& record);
+    void processDelay(float* left, float* right);
     void clearDelayLines();
+    int arpeggiatorRuns() const;
+    void arpeggiatorSettings(EngineCommand& record);
+    void arpeggiatorRestartZone(int zone);
+    void arpeggiatorNoteOn(int zone, int note, int velocity);
+    void arpeggiatorNoteOff(int zone, int note);
+    void arpeggiatorEmptyLists(int zone);
+    void arpeggiatorTick();
+    bool arpeggiatorActive(int zone) const { return (zones[zone].arpeggiatorSwitch & arpeggiatorRuns()) != 0; }
 
     // Modules, in construction order. Filters 0-3, the per-voice and vibrato LFOs, the
     // chorus, the delay, the pedal processor and ring modulators 0-3 join them later.
@@ -207,6 +432,13 @@ private:
     SignalPort* lineOutputs[2][kSlots];
 
     VoiceSlot slots[kSlots];
+    KeyboardZone zones[kZones];
+    int lastLayer[kParts];  // layer last given a note, shared by all zones
+    int routes[kParts][kRouteDestinations][kFanIn];  // RouteSource or -1
+
+    NoteRingEntry noteRing[kNoteRingSize];
+    int ringWrite;
+    int ringRead;
 
     float referenceFrequency;  // Hz: the pitch of an oscillator whose fixed-pitch switch is set
     float globalTune;
@@ -214,13 +446,22 @@ private:
     float pitchBend, pitchBendTarget;
     float modWheel, modWheelTarget;
     float expression, expressionTarget;
-    float glideCoefficient;
+    float highestPressure;
+    int glideOn;
     float glideRate;  // blocks for a 127-semitone sweep
     float touchAmount;
     int glissando;
     float masterVolume;
-    int sustainPedal;
-    int pedalWords[2];
+    int sustainPedal;     // pedal state: 1 down
+    int sustainEnabled;   // the pedal holds the envelopes' releases
+    int sustainMode;      // new notes cut the pedal-lengthened releases of their zone
+    int pedalPortamento;  // the sustain pedal switches the glide instead
+    int pedalWords[2];    // pedal processor: volume, wah
+    int wheelToVibrato;
+    int bendRange;  // semitones; -1 bend off
+    int ringModulatorOn;
+    int chorusOn;
+    int delayOn;
     int voicesPerPart;  // 0..4
     double randomValue;   // logistic generator state
     double randomFactor;  // r of x <- 4 r x (1 - x)

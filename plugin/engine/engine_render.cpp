@@ -1,0 +1,311 @@
+// Block rendering: fixed blocks of L samples into the output queue, whatever block size
+// the host asks for, and the two writers that hand the queue to the host's buffers.
+#include <cmath>
+#include <cstring>
+
+#include "engine/synth_engine.h"
+
+using engine::kSlotOff;
+using engine::kSlotSounding;
+
+namespace {
+const float kGainSettled = 0.0001f;  // a smoothed gain this close to its target is taken as there
+const float kFlush = 1e-30f;         // smoothed values below this become 0 rather than denormal
+const int kHighPassType = 5;
+const int kLowPassType = 6;
+
+float smoothToward(float value, float target, float coefficient) {
+    value += (target - value) * coefficient;
+    return std::fabs(value) < kFlush ? 0.f : value;
+}
+
+bool isGated(int state) { return state >= kEnvGateOn && state <= kEnvSustain; }
+bool hasEnded(int state) { return state == kEnvReleaseEnd || state == kEnvIdleState; }
+}  // namespace
+
+// ---------------------------------------------------------------- writers
+
+int SynthEngine::renderReplacing(float** outputs, int offset, int* frames, int* more) {
+    return writeOutput(outputs, offset, frames, more, false);
+}
+
+int SynthEngine::renderAccumulating(float** outputs, int offset, int* frames, int* more) {
+    return writeOutput(outputs, offset, frames, more, true);
+}
+
+int SynthEngine::writeOutput(float** outputs, int offset, int* frames, int* more, bool accumulate) {
+    if (more) *more = 0;
+    if (!frames) return 0;
+    const int wanted = *frames;
+    if (wanted <= 0 || offset < 0) {
+        *frames = 0;
+        return 0;
+    }
+    if (!initialised) {
+        // No queue exists yet: the host gets silence for the whole piece.
+        if (!accumulate && outputs)
+            for (int c = 0; c < kQueueChannels; ++c)
+                if (outputs[c]) std::memset(outputs[c] + offset, 0, sizeof(float) * static_cast<size_t>(wanted));
+        return 0;
+    }
+    if (queueFill < wanted) {
+        renderBlock();
+        queueFill += blockLength;
+    }
+    const int n = wanted < queueFill ? wanted : queueFill;
+    *frames = n;
+    for (int c = 0; c < kQueueChannels; ++c) {
+        float* queue = c < 2 ? masterQueue[c] : partQueue[c - 2];
+        float* out = outputs && (c != 1 || channelCount == 2) ? outputs[c] : nullptr;
+        if (out) {
+            out += offset;
+            if (accumulate)
+                for (int i = 0; i < n; ++i) out[i] += queue[i];
+            else
+                std::memcpy(out, queue, sizeof(float) * static_cast<size_t>(n));
+        }
+        std::memmove(queue, queue + n, sizeof(float) * static_cast<size_t>(queueFill - n));
+    }
+    queueFill -= n;
+    if (more) *more = queueFill > 0;
+    return 0;
+}
+
+// ---------------------------------------------------------------- one block
+
+void SynthEngine::smoothControllers() {
+    modWheel = smoothToward(modWheel, modWheelTarget, pedalCoefficient);
+    globalValues.block(kGlobalModWheel)[0] = modWheel;
+    expression = smoothToward(expression, expressionTarget, pedalCoefficient);
+    globalValues.block(kGlobalExpression)[0] = expression;
+    const float step = pitchBendTarget - pitchBend;
+    pitchBend = smoothToward(pitchBend, pitchBendTarget,
+                             std::fabs(step) <= 0.5f ? bendSmallStepCoefficient : bendLargeStepCoefficient);
+}
+
+// The pitch of a sounding slot in Hz, before its oscillators' products.
+float SynthEngine::slotPitch(VoiceSlot& v) {
+    const bool glideRuns = (pedalPortamento ? sustainPedal != 0 : glideOn != 0) && v.portamento == 1;
+    if (v.note > 0) {
+        const float target = static_cast<float>(v.note);
+        if (glideRuns && glideRate > 0.f) {
+            const float step = 127.f / glideRate;
+            if (v.glidePosition < target)
+                v.glidePosition = v.glidePosition + step < target ? v.glidePosition + step : target;
+            else
+                v.glidePosition = v.glidePosition - step > target ? v.glidePosition - step : target;
+        } else {
+            v.glidePosition = target;
+        }
+    }
+    const float position = engine::clampFinite(v.glidePosition, 0.f, 127.f);
+    const int i = static_cast<int>(position);
+    float f = EngineTables::noteFrequency(i);
+    if (!glissando && i < 127) {
+        const float fraction = position - static_cast<float>(i);
+        f += (EngineTables::noteFrequency(i + 1) - f) * fraction;
+    }
+    if (v.touchFactor != 0.f) {
+        v.currentFrequency = v.touchFactor * f;
+        v.touchFactor = 0.f;
+    } else if (touchAmount == 0.f) {
+        v.currentFrequency = f;
+    } else if (v.currentFrequency != f) {
+        v.currentFrequency += (2.f * f - v.currentFrequency) * v.touchRise;
+        if (v.currentFrequency > 0.99f * f) v.currentFrequency = f;
+    }
+    return v.currentFrequency;
+}
+
+// Rendering step 6 for one slot: its state from the amplifier envelopes, its pressure,
+// bend and the per-block messages to its modules.
+void SynthEngine::updateSlot(int s, bool& ringGate) {
+    VoiceSlot& v = slots[s];
+    float* bendPort = slotValues.block(kSlotPitchBend * kSlots + s);
+    float* pressurePort = slotValues.block(kSlotPressure * kSlots + s);
+    const int amplifierStates[2] = {envelopes[1].getState(s), envelopes[3].getState(s)};
+    bool sounds = false;
+    for (int st : amplifierStates) {
+        if (hasEnded(st)) continue;
+        v.state = kSlotSounding;
+        sounds = true;
+        if (isGated(st) && v.portamento == 1) ringGate = true;
+        // A voice in release keeps the bend it had.
+        if (st != kEnvRelease || sustainMode) bendPort[0] = pitchBend;
+    }
+    const float wheel = wheelToVibrato ? modWheelTarget : 0.f;
+    if (!sounds) {
+        if (v.state == kSlotSounding) {
+            v.state = kSlotOff;
+            envelopeRecord.slot = s;
+            for (Envelope& e : envelopes) e.message(&envelopeRecord, kEnvIdle);
+        }
+        v.smoothedPressure = wheel;
+        v.pressure = 0.f;
+        pressurePort[0] = 0.f;
+    }
+    if (v.state != kSlotSounding && v.previousState != kSlotSounding) return;
+
+    v.smoothedPressure = smoothToward(v.smoothedPressure, v.pressure + wheel, pressureCoefficient);
+    pressurePort[0] = v.smoothedPressure;
+    sendVoiceState(s, v.state);
+    for (int f = 0; f < 4; ++f)
+        filterSettings(f, s, v.cutoff[f] * v.cutoffSpread, v.resonance[f], f < 2 ? kHighPassType : kLowPassType);
+    const float pitch = slotPitch(v);
+    const float frequencies[2] = {v.pitchProduct[0] * (v.fixedPitch[0] ? referenceFrequency : pitch),
+                                  v.pitchProduct[1] * (v.fixedPitch[1] ? referenceFrequency : pitch)};
+    sendOscillatorVoice(s, v.state, frequencies);
+}
+
+// Rendering step 11 for one sounding slot: its two lines mixed with the smoothed gains,
+// the pedal, its part's output and the panned bus it goes to.
+void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
+    VoiceSlot& v = slots[s];
+    const int L = blockLength;
+    float* scratch = workBuffer[kVoiceScratch];
+    const float* line1 = lineOutputs[0][s]->samples;
+    const float* line2 = lineOutputs[1][s]->samples;
+    const bool starts = v.previousState == kSlotOff;
+
+    const float g1 = v.volume * v.lineMix * masterVolume;
+    const float g2 = v.volume * (1.f - v.lineMix) * masterVolume;
+    if (starts) {
+        v.lineGain[0] = g1;
+        v.lineGain[1] = g2;
+    }
+    if (std::fabs(v.lineGain[0] - g1) > kGainSettled || std::fabs(v.lineGain[1] - g2) > kGainSettled) {
+        float a = v.lineGain[0], b = v.lineGain[1];
+        for (int n = 0; n < L; ++n) {
+            a += (g1 - a) * gainCoefficient;
+            b += (g2 - b) * gainCoefficient;
+            scratch[n] = line1[n] * a + line2[n] * b;
+        }
+        v.lineGain[0] = std::fabs(a) < kFlush ? 0.f : a;
+        v.lineGain[1] = std::fabs(b) < kFlush ? 0.f : b;
+    } else {
+        for (int n = 0; n < L; ++n) scratch[n] = line1[n] * g1 + line2[n] * g2;
+    }
+
+    if (pedalWords[0] || pedalWords[1]) {
+        const int mode = pedalWords[0] && pedalWords[1] ? 2 : (pedalWords[0] ? 0 : 1);
+        processPedal(mode, s, scratch, expression);
+    }
+#if HALVORN_OUTPUTS == 10
+    float* part = partQueue[s % kParts] + queueFill;
+    for (int n = 0; n < L; ++n) part[n] += scratch[n];
+#endif
+
+    float* left;
+    float* right;
+    if (!v.effects && !v.ringModulator) {
+        left = masterQueue[0] + queueFill;
+        right = masterQueue[1] + queueFill;
+    } else if (!v.effects) {
+        left = workBuffer[kRingBusLeft];
+        right = workBuffer[kRingBusRight];
+        toRing = true;
+    } else if (!v.ringModulator) {
+        left = workBuffer[kEffectsBusLeft];
+        right = workBuffer[kEffectsBusRight];
+    } else {
+        left = workBuffer[kRingEffectsBusLeft];
+        right = workBuffer[kRingEffectsBusRight];
+        toRingEffects = true;
+    }
+    const float pl = v.pan;
+    const float pr = 1.f - v.pan;
+    if (starts) {
+        v.panGain[0] = pl;
+        v.panGain[1] = pr;
+    }
+    if (std::fabs(v.panGain[0] - pl) > kGainSettled || std::fabs(v.panGain[1] - pr) > kGainSettled) {
+        float a = v.panGain[0], b = v.panGain[1];
+        for (int n = 0; n < L; ++n) {
+            a += (pl - a) * gainCoefficient;
+            b += (pr - b) * gainCoefficient;
+            left[n] += scratch[n] * a;
+            right[n] += scratch[n] * b;
+        }
+        v.panGain[0] = std::fabs(a) < kFlush ? 0.f : a;
+        v.panGain[1] = std::fabs(b) < kFlush ? 0.f : b;
+    } else {
+        for (int n = 0; n < L; ++n) {
+            left[n] += scratch[n] * pl;
+            right[n] += scratch[n] * pr;
+        }
+    }
+}
+
+void SynthEngine::renderBlock() {
+    if (!initialised || queueFill < 0 || queueFill > queueCapacity - blockLength) return;
+    const int L = blockLength;
+
+    drainNoteRing();
+    // Any count past the grouping window means the same; holding it there keeps it
+    // from running over after weeks of rendering.
+    for (KeyboardZone& z : zones)
+        if (z.groupCounter <= groupingWindow) ++z.groupCounter;
+    if (arpeggiatorRuns()) arpeggiatorTick();
+    for (Envelope& e : envelopes) e.process();
+    smoothControllers();
+
+    bool ringGate = false;
+    for (int s = 0; s < kSlots; ++s) updateSlot(s, ringGate);
+
+    float highest = 0.f;
+    for (int s = 0; s < kSlots; ++s) {
+        const float p = slotValues.block(kSlotPressure * kSlots + s)[0];
+        if (p > highest) highest = p;
+    }
+    highestPressure = smoothToward(highestPressure, highest, pressureCoefficient);
+    globalValues.block(kGlobalHighestPressure)[0] = highestPressure;
+
+    if (!arpeggiatorRuns()) ringModulatorGate(ringGate);
+
+    processLfos();
+    oscillator1.process();
+    oscillator2.process();
+    mixer.process();
+    modAmounts.process();
+    processFilters();
+    vca1.process();
+    vca2.process();
+
+    const size_t blockBytes = sizeof(float) * static_cast<size_t>(L);
+    for (float* q : masterQueue) std::memset(q + queueFill, 0, blockBytes);
+    for (int p = 0; p < kPartQueues; ++p) std::memset(partQueue[p] + queueFill, 0, blockBytes);
+    for (int w = kRingBusLeft; w < kWorkBuffers; ++w) std::memset(workBuffer[w], 0, blockBytes);
+
+    bool toRing = false;
+    bool toRingEffects = false;
+    for (int s = 0; s < kSlots; ++s) {
+        if (slots[s].state == kSlotSounding) mixSlot(s, toRing, toRingEffects);
+        slots[s].previousState = slots[s].state;
+    }
+
+    float* effectsLeft = workBuffer[kEffectsBusLeft];
+    float* effectsRight = workBuffer[kEffectsBusRight];
+    if (ringModulatorOn && toRingEffects) {
+        processRingModulator(0, workBuffer[kRingEffectsBusLeft]);
+        processRingModulator(2, workBuffer[kRingEffectsBusRight]);
+    }
+    for (int n = 0; n < L; ++n) {
+        effectsLeft[n] += workBuffer[kRingEffectsBusLeft][n];
+        effectsRight[n] += workBuffer[kRingEffectsBusRight][n];
+    }
+    if (chorusOn) processChorus(effectsLeft, effectsRight);
+    if (delayOn) processDelay(effectsLeft, effectsRight);
+    if (ringModulatorOn && toRing) {
+        processRingModulator(1, workBuffer[kRingBusLeft]);
+        processRingModulator(3, workBuffer[kRingBusRight]);
+    }
+    float* masterLeft = masterQueue[0] + queueFill;
+    float* masterRight = masterQueue[1] + queueFill;
+    for (int n = 0; n < L; ++n) {
+        masterLeft[n] += workBuffer[kRingBusLeft][n] + effectsLeft[n];
+        masterRight[n] += workBuffer[kRingBusRight][n] + effectsRight[n];
+    }
+
+    for (GateRecord& g : gates) g.retrigger = g.legato = g.released = 0;
+    clearLfoRetrigger();
+}
