@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine/arpeggiator.h"
@@ -64,9 +65,12 @@ public:
         command.tempoSync = 0;
         return arp.settings(&command);
     }
-    int syncSettings(int division, float tempo) {
+    // Running, one octave, one repeat, with these step-time words.
+    int timeSettings(int sync, float timeMs, int division, float tempo) {
         command.arpRun = 1;
-        command.tempoSync = 1;
+        command.arpOctaves = command.arpRepeats = 1;
+        command.tempoSync = sync;
+        command.timeMs = timeMs;
         command.tempoDivision = division;
         command.tempo = tempo;
         return arp.settings(&command);
@@ -97,26 +101,25 @@ public:
     void runBlocks(int n) {
         for (int i = 0; i < n; ++i) block();
     }
-    // Runs until `steps` more notes were played; the notes.
+    // Runs until `steps` more notes were played: each note with its block number (counted from 1).
+    std::vector<std::pair<int, int>> playSteps(int steps) {
+        std::vector<std::pair<int, int>> played;
+        for (int guard = 0; guard < 100000 && (int)played.size() < steps; ++guard) {
+            const size_t before = events.size();
+            block();
+            for (size_t i = before; i < events.size(); ++i)
+                if (events[i].kind == kAssign) played.push_back({events[i].note, blocks});
+        }
+        return played;
+    }
     std::vector<int> playNotes(int steps) {
         std::vector<int> notes;
-        for (int guard = 0; guard < 100000 && (int)notes.size() < steps; ++guard) {
-            const size_t before = events.size();
-            block();
-            for (size_t i = before; i < events.size(); ++i)
-                if (events[i].kind == kAssign) notes.push_back(events[i].note);
-        }
+        for (const auto& step : playSteps(steps)) notes.push_back(step.first);
         return notes;
     }
-    // Block numbers (counted from 1) of the next `steps` played notes.
     std::vector<int> stepBlocks(int steps) {
         std::vector<int> at;
-        for (int guard = 0; guard < 100000 && (int)at.size() < steps; ++guard) {
-            const size_t before = events.size();
-            block();
-            for (size_t i = before; i < events.size(); ++i)
-                if (events[i].kind == kAssign) at.push_back(blocks);
-        }
+        for (const auto& step : playSteps(steps)) at.push_back(step.second);
         return at;
     }
     std::vector<Event> take() {
@@ -265,13 +268,7 @@ TEST(ArpeggiatorTiming, StepTimesFromTheSettings) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.command.tempoSync = c.sync;
-        rig.command.timeMs = c.timeMs;
-        rig.command.tempoDivision = c.division;
-        rig.command.tempo = c.tempo;
-        rig.command.arpRun = 1;
-        rig.command.arpOctaves = rig.command.arpRepeats = 1;
-        rig.arp.settings(&rig.command);
+        rig.timeSettings(c.sync, c.timeMs, c.division, c.tempo);
         EXPECT_FLOAT_EQ(rig.arp.getStepTime(), c.expectedMs);
         EXPECT_EQ(rig.command.tempo, c.tempoAfter);
     }
@@ -292,13 +289,7 @@ TEST(ArpeggiatorTiming, StepsFallOnTheBlocksOfTheStepTime) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.command.tempoSync = c.sync;
-        rig.command.timeMs = c.timeMs;
-        rig.command.tempoDivision = c.division;
-        rig.command.tempo = 120.0f;
-        rig.command.arpRun = 1;
-        rig.command.arpOctaves = rig.command.arpRepeats = 1;
-        rig.arp.settings(&rig.command);
+        rig.timeSettings(c.sync, c.timeMs, c.division, 120.0f);
         rig.press(C);
         rig.press(E);
         const int steps = 9;
