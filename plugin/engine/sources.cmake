@@ -22,4 +22,5 @@ list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/delay_line.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chorus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/delay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/arpeggiator.cpp
 )
