@@ -432,7 +432,7 @@ int SynthEngine::command(EngineCommand* record, int code) {
         pitchBendTarget = accepted(r.bend, pitchBendTarget);
         break;
     case kCmdArpeggiator:
-        arpeggiatorSettings(r);
+        arpeggiator.settings(&r);
         break;
     case kCmdDelay:
         delaySettings(r);

@@ -245,7 +245,8 @@ void SynthEngine::renderBlock() {
     // from running over after weeks of rendering.
     for (KeyboardZone& z : zones)
         if (z.groupCounter <= groupingWindow) ++z.groupCounter;
-    if (arpeggiatorRuns()) arpeggiatorTick();
+    if (arpeggiatorRuns())
+        for (int zi = 0; zi < kZones; ++zi) arpeggiator.tick(zi, zones[zi].arpeggiatorSwitch);
     for (Envelope& e : envelopes) e.process();
     smoothControllers();
 

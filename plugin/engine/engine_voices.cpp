@@ -32,7 +32,7 @@ void SynthEngine::setZone(const EngineCommand& r) {
     z.mode = r.zoneMode;
     z.arpeggiatorSwitch = r.kind;
     if (r.kind == 0) {
-        arpeggiatorEmptyLists(zi);
+        arpeggiator.emptyLists(zi);
         releaseZoneNote(-1, zi);
     }
 }
@@ -76,16 +76,16 @@ void SynthEngine::noteOn(int channel, int note, int velocity) {
         ++z.noteCounter;
         const int previous = z.lastNote;
         if (z.groupCounter < 0) z.groupCounter = groupingWindow + 1;
+        const bool nothingHeld = z.channel == kEveryChannel ? old == 0 : z.heldCount == 0;
         if (z.groupCounter > groupingWindow) {
             z.lastNote = note;
             z.groupCounter = 0;
-            const bool nothingHeld = z.channel == kEveryChannel ? old == 0 : z.heldCount == 0;
-            if (nothingHeld) arpeggiatorRestartZone(zi);
+            if (nothingHeld) arpeggiator.restartZone(zi);
         }
         if (!arpeggiatorActive(zi))
             assignVoice(note, velocity, zi, previous);
         else
-            arpeggiatorNoteOn(zi, note, velocity);
+            arpeggiator.noteOn(zi, note, velocity, z.groupCounter, !nothingHeld);
     }
 }
 
@@ -94,10 +94,7 @@ void SynthEngine::noteOff(int channel, int note, int velocity) {
         for (int zi = 0; zi < kZones; ++zi) {
             zones[zi].noteCounter = 0;
             if (zones[zi].partCount > 0) releaseZoneNote(-1, zi);
-            if (arpeggiatorActive(zi)) {
-                arpeggiatorEmptyLists(zi);
-                arpeggiatorRestartZone(zi);
-            }
+            if (arpeggiatorActive(zi)) arpeggiator.noteOff(zi, -1);
         }
         return;
     }
@@ -109,7 +106,7 @@ void SynthEngine::noteOff(int channel, int note, int velocity) {
         if (!arpeggiatorActive(zi))
             releaseZoneNote(note, zi);
         else
-            arpeggiatorNoteOff(zi, note);
+            arpeggiator.noteOff(zi, note);
     }
 }
 

@@ -23,4 +23,5 @@ list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chorus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/delay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/arpeggiator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_arpeggiator.cpp
 )

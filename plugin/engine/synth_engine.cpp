@@ -89,7 +89,8 @@ int SynthEngine::init(EngineCommand* record) {
     computeSmoothingCoefficients();
     groupingWindow = static_cast<int>(samplesPerMs * 200.f / static_cast<float>(blockLength));
     setZoneDefaults();
-    // Placeholder: the arpeggiator takes its defaults here (stopped) once it exists.
+    connectArpeggiator();
+    arpeggiator.setDefaults();
     emptyNoteRing();
     initialised = 1;
 
@@ -345,6 +346,7 @@ void SynthEngine::setSampleRate(float rate) {
     // per-voice LFOs and the vibrato LFO re-rate here once they exist.
 
     blockDurationMs = static_cast<float>(blockLength) / samplesPerMs;
+    arpeggiator.setBlockTime(blockDurationMs);
 }
 
 void SynthEngine::reset() {
@@ -501,20 +503,3 @@ void SynthEngine::processDelay(float* left, float* right) {}
 // Placeholder: the delay's clear (both delay lines).
 void SynthEngine::clearDelayLines() {}
 
-// Placeholder: the arpeggiator's run switch; it never runs until it exists, so every
-// zone's notes go to voices directly and the ring modulators follow the voices' gates.
-int SynthEngine::arpeggiatorRuns() const { return 0; }
-// Placeholder: the arpeggiator's settings (kCmdArpeggiator), including its restart,
-// which empties the note ring (emptyNoteRing) and releases every zone.
-void SynthEngine::arpeggiatorSettings(EngineCommand& record) {}
-// Placeholder: the zone's arpeggiator restart flag set and its step timer loaded with
-// the step time (a new note group in an idle zone, a release of every note).
-void SynthEngine::arpeggiatorRestartZone(int zone) {}
-// Placeholder: a note-on of a zone whose arpeggiator is active.
-void SynthEngine::arpeggiatorNoteOn(int zone, int note, int velocity) {}
-// Placeholder: a note-off of a zone whose arpeggiator is active (nothing with hold on).
-void SynthEngine::arpeggiatorNoteOff(int zone, int note) {}
-// Placeholder: the zone's arpeggiator lists emptied.
-void SynthEngine::arpeggiatorEmptyLists(int zone) {}
-// Placeholder: one arpeggiator tick of every zone (rendering step 3).
-void SynthEngine::arpeggiatorTick() {}

@@ -9,6 +9,7 @@
 // functions marked "Placeholder" at the end of synth_engine.cpp.
 #pragma once
 
+#include "engine/arpeggiator.h"
 #include "engine/engine_command.h"
 #include "engine/engine_math.h"
 #include "engine/engine_tables.h"
@@ -384,14 +385,15 @@ private:
     void delaySettings(const EngineCommand& record);
     void processDelay(float* left, float* right);
     void clearDelayLines();
-    int arpeggiatorRuns() const;
-    void arpeggiatorSettings(EngineCommand& record);
-    void arpeggiatorRestartZone(int zone);
-    void arpeggiatorNoteOn(int zone, int note, int velocity);
-    void arpeggiatorNoteOff(int zone, int note);
-    void arpeggiatorEmptyLists(int zone);
-    void arpeggiatorTick();
-    bool arpeggiatorActive(int zone) const { return (zones[zone].arpeggiatorSwitch & arpeggiatorRuns()) != 0; }
+    // The arpeggiator reaches the zones, the voices and the ring modulators through these.
+    void connectArpeggiator();
+    static void arpReleaseZoneNote(void* engine, int zone, int note);
+    static void arpAssignVoice(void* engine, int zone, int note, int velocity);
+    static void arpRingModulatorGate(void* engine, int on);
+    static double arpNextRandom(void* engine);
+    static void arpEmptyNoteRing(void* engine);
+    int arpeggiatorRuns() const { return arpeggiator.isRunning() ? 1 : 0; }
+    bool arpeggiatorActive(int zone) const { return arpeggiator.isActive(zones[zone].arpeggiatorSwitch); }
 
     // Modules, in construction order. Filters 0-3, the per-voice and vibrato LFOs, the
     // chorus, the delay, the pedal processor and ring modulators 0-3 join them later.
@@ -433,6 +435,7 @@ private:
 
     VoiceSlot slots[kSlots];
     KeyboardZone zones[kZones];
+    Arpeggiator arpeggiator;
     int lastLayer[kParts];  // layer last given a note, shared by all zones
     int routes[kParts][kRouteDestinations][kFanIn];  // RouteSource or -1
 
