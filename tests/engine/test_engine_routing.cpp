@@ -386,7 +386,7 @@ TEST_F(RoutingTest, PerVoiceLfoInputsTakeRateAmplitudeAndTrigger) {
     const double hz = rate * std::pow(64.0, expression);
     EXPECT_NEAR(engine.voiceLfo(1).rateOf(0), hz, 1e-4 * hz);
     SignalPort* value = engine.sourceBuffer(kSrcVoiceLfo1, 0);
-    const double step = 2.0 * M_PI * hz * engine.getBlockLength() / engine.getSampleRate();
+    const double step = 2.0 * 3.14159265358979323846 * hz * engine.getBlockLength() / engine.getSampleRate();
     EXPECT_NEAR(value->samples[0], std::sin(step), 2e-3);
     engine.releaseSource(kSrcVoiceLfo1, 0);
 
