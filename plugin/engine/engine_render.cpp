@@ -265,8 +265,10 @@ void SynthEngine::renderBlock() {
     highestPressure = smoothToward(highestPressure, highest, pressureCoefficient);
     globalValues.block(kGlobalHighestPressure)[0] = highestPressure;
 
-    if (!arpeggiatorRuns())
-        for (RingModulator& r : ringModulators) r.message(&ringModulatorRecord, ringGate ? kRingModGateOn : kRingModGateOff);
+    if (!arpeggiatorRuns()) {
+        const int gate = ringGate ? kRingModGateOn : kRingModGateOff;
+        for (RingModulator& r : ringModulators) r.message(&ringModulatorRecord, gate);
+    }
 
     processLfos();
     oscillator1.process();

@@ -278,13 +278,8 @@ public:
     Filter& filter(int index) { return filters[engine::clampInt(index, 0, kFilters - 1)]; }
     VoiceLfo& voiceLfo(int number) { return number == 2 ? voiceLfos[1] : voiceLfos[0]; }
     VibratoLfo& vibratoLfo() { return vibrato; }
-    Chorus& chorusEffect() { return chorus; }
-    Delay& delayEffect() { return delay; }
-    PedalProcessor& pedalProcessor() { return pedal; }
-    RingModulator& ringModulator(int index) { return ringModulators[engine::clampInt(index, 0, kRingModulators - 1)]; }
     int isChorusOn() const { return chorusOn; }
     int isDelayOn() const { return delayOn; }
-    int isRingModulatorOn() const { return ringModulatorOn; }
 
 private:
     enum WorkBuffer {
