@@ -20,6 +20,8 @@ const float kWidestPulse = 0.99f;
 const int kLowestNote = 21;
 const int kHighestNote = 127;
 const int kHighestVelocity = 126;
+// Sent with every chorus message in a word the chorus does not read.
+const float kChorusConstant = 25.f;
 
 // Values the engine keeps itself: one that is no finite number leaves the stored value
 // as it was, and magnitudes are held where the products of rendering stay finite.
@@ -206,7 +208,10 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
         case kCmdHighPass2Brilliance:
         case kCmdLowPass1Brilliance:
         case kCmdLowPass2Brilliance:
-            filterBrillianceDepths(filter, slot, r.valueA, r.valueB);
+            filterRecord.slot = slot;
+            filterRecord.touchBrillianceDepth = r.valueA;
+            filterRecord.initialBrillianceDepth = r.valueB;
+            filters[filter].message(&filterRecord, kFilterMsgDepths);
             break;
         case kCmdVca1Level:
         case kCmdVca2Level:
@@ -234,7 +239,13 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
             modAmounts.message(&modAmountRecord, kModAmountTarget);
             break;
         case kCmdPartLfo:
-            voiceLfoSettings(lfo, slot, r);
+            voiceLfoRecord.slot = slot;
+            voiceLfoRecord.wave = r.lfoWave;
+            voiceLfoRecord.rate = r.lfoRate;
+            voiceLfoRecord.tempoSync = r.tempoSync;
+            voiceLfoRecord.tempo = r.tempo;
+            voiceLfoRecord.division = r.tempoDivision;
+            voiceLfos[lfo].message(&voiceLfoRecord, kVoiceLfoMsgSettings);
             break;
         case kCmdEnvelope:
             envelopeRecord.slot = slot;
@@ -268,15 +279,18 @@ void SynthEngine::perPartMessage(int code, const EngineCommand& r) {
             mixer.message(&mixerRecord, kMixerLevel);
             break;
         case kCmdLine1Poles:
-            filterPoles(0, slot, r.enabled);
-            filterPoles(2, slot, r.enabled);
-            break;
         case kCmdLine2Poles:
-            filterPoles(1, slot, r.enabled);
-            filterPoles(3, slot, r.enabled);
+            filterRecord.slot = slot;
+            filterRecord.typeOrPoles = r.enabled;
+            // Line 1: filters 0 and 2; line 2: filters 1 and 3.
+            filters[code == kCmdLine1Poles ? 0 : 1].message(&filterRecord, kFilterMsgSlope);
+            filters[code == kCmdLine1Poles ? 2 : 3].message(&filterRecord, kFilterMsgSlope);
             break;
         case kCmdPartLfoMode:
-            voiceLfoModeLink(lfo, clampSlot(slot), r.kind);
+            if (r.kind >= 0)
+                voiceLfos[lfo].setModeLink(clampSlot(slot), r.kind);
+            else
+                voiceLfos[lfo].clearModeLink(clampSlot(slot));
             break;
         default:
             break;
@@ -378,7 +392,10 @@ int SynthEngine::command(EngineCommand* record, int code) {
     case kCmdHighPass2Modulation:
     case kCmdLowPass1Modulation:
     case kCmdLowPass2Modulation:
-        filterVibrato(filterOfCode(code), r.valueA, r.valueB);
+        filterRecord.slot = 0;
+        filterRecord.vibratoDepth = r.valueA;
+        filterRecord.touchAmount = r.valueB;
+        filters[filterOfCode(code)].message(&filterRecord, kFilterMsgVibrato);
         break;
     case kCmdGlide:
         if (std::isfinite(r.glideTime)) {
@@ -392,18 +409,29 @@ int SynthEngine::command(EngineCommand* record, int code) {
         setKeyScaling(r);
         break;
     case kCmdVibratoLfo:
-        vibratoLfoSettings(r.lfoWave, r.lfoRate);
+        vibratoLfoRecord.wave = r.lfoWave;
+        vibratoLfoRecord.rate = r.lfoRate;
+        vibrato.message(&vibratoLfoRecord, kVibratoLfoMsgSettings);
         break;
     case kCmdVibratoTouch:
-        vibratoLfoTouch(r.valueA);
+        vibratoLfoRecord.rateModAmount = r.valueA;
+        vibrato.message(&vibratoLfoRecord, kVibratoLfoMsgTouchSpeed);
         break;
     case kCmdRingModulator:
-        ringModulatorSettings(r.lfoRate, r.valueA, r.envelope[0], r.envelope[1], r.envelope[4]);
+        ringModulatorRecord.frequency = r.lfoRate;
+        ringModulatorRecord.mix = r.valueA;
+        ringModulatorRecord.attackMs = r.envelope[0];
+        ringModulatorRecord.decayMs = r.envelope[1];
+        ringModulatorRecord.depth = r.envelope[4];
+        for (RingModulator& m : ringModulators) m.message(&ringModulatorRecord, kRingModSettings);
         ringModulatorOn = r.enabled;
         break;
     case kCmdBrilliance: {
         static const int kOrder[4] = {2, 3, 1, 0};
-        for (int f : kOrder) filterOffsets(f, r.valueA, r.valueB);
+        filterRecord.slot = 0;
+        filterRecord.brillianceOffset = r.valueA;
+        filterRecord.resonance = r.valueB;
+        for (int f : kOrder) filters[f].message(&filterRecord, kFilterMsgOffsets);
         break;
     }
     case kCmdPartPan:
@@ -413,7 +441,11 @@ int SynthEngine::command(EngineCommand* record, int code) {
         masterVolume = accepted(r.level, masterVolume);
         break;
     case kCmdChorus:
-        chorusSettings(r.valueA, r.lfoRate, r.lfoWave);
+        chorusRecord.mode = r.lfoWave;
+        chorusRecord.speed = r.lfoRate;
+        chorusRecord.depth = r.valueA;
+        chorusRecord.reserved[0] = kChorusConstant;
+        chorus.message(&chorusRecord, kChorusSettings);
         chorusOn = !(r.enabled == 0 && r.lfoWave != 0);
         break;
     case kCmdAftertouch:
@@ -435,8 +467,16 @@ int SynthEngine::command(EngineCommand* record, int code) {
         arpeggiator.settings(&r);
         break;
     case kCmdDelay:
-        delaySettings(r);
-        if (r.enabled == 0 && delayOn) clearDelayLines();
+        delayRecord.timeMs = r.timeMs;
+        delayRecord.tempoDivision = r.tempoDivision;
+        delayRecord.feedback = r.level;
+        delayRecord.tempoSync = r.tempoSync;
+        delayRecord.tempo = r.tempo;
+        delayRecord.wet = r.valueA;
+        delay.message(&delayRecord, kDelaySettings);
+        // Switched off, the delay forgets its echoes, so that switching it on again
+        // starts clean.
+        if (r.enabled == 0 && delayOn) delay.clear();
         delayOn = r.enabled;
         break;
     case kCmdSustain:

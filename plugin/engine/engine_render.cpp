@@ -11,8 +11,6 @@ using engine::kSlotSounding;
 namespace {
 const float kGainSettled = 0.0001f;  // a smoothed gain this close to its target is taken as there
 const float kFlush = 1e-30f;         // smoothed values below this become 0 rather than denormal
-const int kHighPassType = 5;
-const int kLowPassType = 6;
 
 float smoothToward(float value, float target, float coefficient) {
     value += (target - value) * coefficient;
@@ -149,8 +147,15 @@ void SynthEngine::updateSlot(int s, bool& ringGate) {
     v.smoothedPressure = smoothToward(v.smoothedPressure, v.pressure + wheel, pressureCoefficient);
     pressurePort[0] = v.smoothedPressure;
     sendVoiceState(s, v.state);
-    for (int f = 0; f < 4; ++f)
-        filterSettings(f, s, v.cutoff[f] * v.cutoffSpread, v.resonance[f], f < 2 ? kHighPassType : kLowPassType);
+    filterRecord.slot = s;
+    filterRecord.reserved7 = 0;
+    filterRecord.reserved9 = 1.f;
+    for (int f = 0; f < kFilters; ++f) {
+        filterRecord.cutoff = v.cutoff[f] * v.cutoffSpread;
+        filterRecord.resonance = v.resonance[f];
+        filterRecord.typeOrPoles = f < 2 ? kFilterHighPass : kFilterLowPass;
+        filters[f].message(&filterRecord, kFilterMsgSettings);
+    }
     const float pitch = slotPitch(v);
     const float frequencies[2] = {v.pitchProduct[0] * (v.fixedPitch[0] ? referenceFrequency : pitch),
                                   v.pitchProduct[1] * (v.fixedPitch[1] ? referenceFrequency : pitch)};
@@ -188,7 +193,7 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
 
     if (pedalWords[0] || pedalWords[1]) {
         const int mode = pedalWords[0] && pedalWords[1] ? 2 : (pedalWords[0] ? 0 : 1);
-        processPedal(mode, s, scratch, expression);
+        pedal.process(mode, s, scratch, scratch, L, expression);
     }
 #if HALVORN_OUTPUTS == 10
     float* part = partQueue[s % kParts] + queueFill;
@@ -287,18 +292,18 @@ void SynthEngine::renderBlock() {
     float* effectsLeft = workBuffer[kEffectsBusLeft];
     float* effectsRight = workBuffer[kEffectsBusRight];
     if (ringModulatorOn && toRingEffects) {
-        processRingModulator(0, workBuffer[kRingEffectsBusLeft]);
-        processRingModulator(2, workBuffer[kRingEffectsBusRight]);
+        ringModulators[0].process(workBuffer[kRingEffectsBusLeft], workBuffer[kRingEffectsBusLeft], L);
+        ringModulators[2].process(workBuffer[kRingEffectsBusRight], workBuffer[kRingEffectsBusRight], L);
     }
     for (int n = 0; n < L; ++n) {
         effectsLeft[n] += workBuffer[kRingEffectsBusLeft][n];
         effectsRight[n] += workBuffer[kRingEffectsBusRight][n];
     }
-    if (chorusOn) processChorus(effectsLeft, effectsRight);
-    if (delayOn) processDelay(effectsLeft, effectsRight);
+    if (chorusOn) chorus.process(effectsLeft, effectsRight, effectsLeft, effectsRight, L);
+    if (delayOn) delay.process(effectsLeft, effectsRight, effectsLeft, effectsRight, L);
     if (ringModulatorOn && toRing) {
-        processRingModulator(1, workBuffer[kRingBusLeft]);
-        processRingModulator(3, workBuffer[kRingBusRight]);
+        ringModulators[1].process(workBuffer[kRingBusLeft], workBuffer[kRingBusLeft], L);
+        ringModulators[3].process(workBuffer[kRingBusRight], workBuffer[kRingBusRight], L);
     }
     float* masterLeft = masterQueue[0] + queueFill;
     float* masterRight = masterQueue[1] + queueFill;
@@ -308,5 +313,6 @@ void SynthEngine::renderBlock() {
     }
 
     for (GateRecord& g : gates) g.retrigger = g.legato = g.released = 0;
-    clearLfoRetrigger();
+    for (VoiceLfo& lfo : voiceLfos) lfo.clearRetrigger();
+    vibrato.clearRetrigger();
 }

@@ -32,10 +32,12 @@ struct InputTarget {
 InputTarget inputTarget(int d) {
     static const int kOscKinds[7] = {kOscInVibrato, kOscInBend,       kOscInPitch, kOscInTouch,
                                      kOscInPwmLfo,  kOscInPulseWidth, kOscInNoise};
-    static const int kFilterKinds[8] = {16, 17, 20, 21, 18, 19, 22, 23};
+    static const int kFilterKinds[8] = {kFilterInVibrato,   kFilterInCutoffA,          kFilterInCutoffMod,
+                                        kFilterInResonanceMod, kFilterInTouch, kFilterInBrillianceSource,
+                                        kFilterInCutoffB,   kFilterInAudio};
     static const int kVcaKinds[7] = {kVcaInAudio,  kVcaInEnvelope, kVcaInVibrato,        kVcaInDirect,
                                      kVcaInTouch, kVcaInInitial,  kVcaInLevelModulation};
-    static const int kLfoKinds[3] = {80, 81, 83};  // rate, amplitude, trigger
+    static const int kLfoKinds[3] = {kVoiceLfoInRate, kVoiceLfoInAmplitude, kVoiceLfoInTrigger};
     if (d < kDstOsc1Sync) return {kInOsc1, 0, kOscKinds[d]};
     if (d == kDstOsc1Sync) return {kInOsc1, 0, kOscInSync};
     if (d < kDstFilter0) return {kInOsc2, 0, kOscKinds[d - kDstOsc2Vibrato]};
@@ -44,7 +46,7 @@ InputTarget inputTarget(int d) {
     if (d < kDstVca1Audio) return {kInMixerLevel, d - kDstMixerLevel0, 0};
     if (d < kDstVca2Audio) return {kInVca1, 0, kVcaKinds[d - kDstVca1Audio]};
     if (d < kDstVibratoRate) return {kInVca2, 0, kVcaKinds[d - kDstVca2Audio]};
-    if (d == kDstVibratoRate) return {kInVibratoLfo, 0, 80};
+    if (d == kDstVibratoRate) return {kInVibratoLfo, 0, kVibratoLfoInRate};
     if (d < kDstEnvelopeGate0) return {kInVoiceLfo, (d - kDstLfoRate1) % 2, kLfoKinds[(d - kDstLfoRate1) / 2]};
     if (d < kDstEnvelopeModulation) return {kInEnvelope, d - kDstEnvelopeGate0, kEnvInGate};
     if (d < kDstModAmount0)
@@ -86,14 +88,14 @@ SignalPort* SynthEngine::sourceBuffer(int source, int slot) {
         static const int kKinds[3] = {kOscOutMix, kOscOutSine, kOscOutSync};
         return oscillator(source < kSrcOsc2Mix ? 1 : 2).takeOutput(kKinds[source % 3], slot);
     }
-    if (source < kSrcVca1) return takeFilterOutput(source - kSrcFilter0, slot);
+    if (source < kSrcVca1) return filters[source - kSrcFilter0].takeOutput(0, slot);
     if (source == kSrcVca1) return vca1.takeOutput(slot);
     if (source == kSrcNone) return nullptr;
     if (source < kSrcMixer0) return envelopes[source - kSrcEnvelope0].takeOutput(0, slot);
     if (source < kSrcKeyTracking) return mixer.takeOutput(2 * (source - kSrcMixer0), slot);
     if (source <= kSrcHighestPressure) return valuePort(source, slot);
-    if (source < kSrcVibratoLfo) return takeVoiceLfoOutput(source - kSrcVoiceLfo1, slot);
-    if (source == kSrcVibratoLfo) return takeVibratoLfoOutput();
+    if (source < kSrcVibratoLfo) return voiceLfos[source - kSrcVoiceLfo1].takeOutput(kLfoOutValue, slot);
+    if (source == kSrcVibratoLfo) return vibrato.takeOutput(kLfoOutValue);
     return modAmounts.takeOutput(source - kSrcModAmount0, slot);
 }
 
@@ -104,7 +106,7 @@ void SynthEngine::releaseSource(int source, int slot) {
         static const int kKinds[3] = {kOscOutMix, kOscOutSine, kOscOutSync};
         oscillator(source < kSrcOsc2Mix ? 1 : 2).releaseOutput(kKinds[source % 3], slot);
     } else if (source < kSrcVca1) {
-        releaseFilterOutput(source - kSrcFilter0, slot);
+        filters[source - kSrcFilter0].releaseOutput(0, slot);
     } else if (source == kSrcVca1) {
         // Counted like every other output, so that a VCA nobody reads can go quiet.
         vca1.releaseOutput(slot);
@@ -115,9 +117,9 @@ void SynthEngine::releaseSource(int source, int slot) {
     } else if (source <= kSrcHighestPressure) {
         // The engine's value ports count no uses.
     } else if (source < kSrcVibratoLfo) {
-        releaseVoiceLfoOutput(source - kSrcVoiceLfo1, slot);
+        voiceLfos[source - kSrcVoiceLfo1].releaseOutput(kLfoOutValue, slot);
     } else if (source == kSrcVibratoLfo) {
-        releaseVibratoLfoOutput();
+        vibrato.releaseOutput(kLfoOutValue);
     } else {
         modAmounts.releaseOutput(source - kSrcModAmount0, slot);
     }
@@ -132,7 +134,7 @@ int SynthEngine::connectInput(int destination, SignalPort* port, int slot, int t
     case kInOsc2:
         return oscillator2.connectInput(t.kind, port, slot, tag);
     case kInFilter:
-        return connectFilterInput(t.unit, t.kind, port, slot, tag);
+        return filters[t.unit].connectInput(t.kind, port, slot, tag);
     case kInMixer:
         return mixer.connectInput(t.unit, port, slot, tag);
     case kInMixerLevel:
@@ -142,9 +144,9 @@ int SynthEngine::connectInput(int destination, SignalPort* port, int slot, int t
     case kInVca2:
         return vca2.connectInput(t.kind, port, slot, tag);
     case kInVibratoLfo:
-        return connectVibratoLfoInput(port, tag);
+        return vibrato.connectInput(t.kind, port);
     case kInVoiceLfo:
-        return connectVoiceLfoInput(t.unit, t.kind, port, slot, tag);
+        return voiceLfos[t.unit].connectInput(t.kind, port, slot, tag);
     case kInEnvelope:
         return envelopes[t.unit].connectInput(t.kind, port, slot, tag);
     default:
@@ -163,7 +165,7 @@ void SynthEngine::releaseInput(int destination, int slot, int tag) {
         oscillator2.releaseInput(t.kind, slot, tag);
         break;
     case kInFilter:
-        releaseFilterInput(t.unit, t.kind, slot, tag);
+        filters[t.unit].releaseInput(t.kind, slot, tag);
         break;
     case kInMixer:
         mixer.releaseInput(t.unit, slot, tag);
@@ -178,10 +180,10 @@ void SynthEngine::releaseInput(int destination, int slot, int tag) {
         vca2.releaseInput(t.kind, slot, tag);
         break;
     case kInVibratoLfo:
-        releaseVibratoLfoInput(tag);
+        vibrato.releaseInput(t.kind);
         break;
     case kInVoiceLfo:
-        releaseVoiceLfoInput(t.unit, t.kind, slot, tag);
+        voiceLfos[t.unit].releaseInput(t.kind, slot, tag);
         break;
     case kInEnvelope:
         envelopes[t.unit].releaseInput(t.kind, slot, tag);

@@ -90,6 +90,7 @@ public:
     float usedCutoff(int slot) const { return slots[clampSlot(slot)].lastCutoff; }
     float usedQ(int slot) const { return slots[clampSlot(slot)].lastQ; }
     int isActive() const { return active; }
+    int getUseCount() const { return useCount; }
 
 private:
     struct Coefficients {

@@ -13,6 +13,8 @@ const float kDefaultRate = 44100.f;  // Hz
 const float kLowestRate = 1000.f;
 const float kHighestRate = 1.0e6f;
 const int kOscillatorVoiceMessage = 3;
+const int kFilterInitKind = 2;
+const int kLfoInitKind = 5;
 const int kUnplayedNote = -72;
 const int kLongestBlock = 4096;  // samples; a longer oscillator block is a bad configuration
 
@@ -31,10 +33,16 @@ SynthEngine::SynthEngine()
       portLength(0),
       blockDurationMs(0.f) {
     std::memset(&oscillatorRecord, 0, sizeof oscillatorRecord);
+    std::memset(&filterRecord, 0, sizeof filterRecord);
     std::memset(&envelopeRecord, 0, sizeof envelopeRecord);
     std::memset(&mixerRecord, 0, sizeof mixerRecord);
     std::memset(&vcaRecord, 0, sizeof vcaRecord);
+    std::memset(&voiceLfoRecord, 0, sizeof voiceLfoRecord);
+    std::memset(&vibratoLfoRecord, 0, sizeof vibratoLfoRecord);
     std::memset(&modAmountRecord, 0, sizeof modAmountRecord);
+    std::memset(&ringModulatorRecord, 0, sizeof ringModulatorRecord);
+    std::memset(&chorusRecord, 0, sizeof chorusRecord);
+    std::memset(&delayRecord, 0, sizeof delayRecord);
     masterQueue[0] = masterQueue[1] = nullptr;
     for (float*& q : partQueue) q = nullptr;
     for (float*& w : workBuffer) w = nullptr;
@@ -114,8 +122,19 @@ int SynthEngine::initModules() {
     if (blockLength <= 0 || blockLength > kLongestBlock || historyLength < 0 || historyLength > blockLength) return 1;
     queueCapacity = 2 * blockLength;
 
-    // Placeholder: filters 0-3 (kind 2, tangent and power-of-256 tables) are initialised
-    // here once the filter module exists.
+    filterRecord.voiceCount = kSlots;
+    filterRecord.blockLength = blockLength;
+    filterRecord.historyLength = historyLength;
+    filterRecord.tangentTable = tables.tangents();
+    filterRecord.tangentSize = EngineTables::kTangentSize;
+    filterRecord.tangentStart = EngineTables::kTangentRangeStart;
+    filterRecord.tangentEnd = EngineTables::kTangentRangeEnd;
+    filterRecord.powerTable = tables.powersOf256();
+    filterRecord.powerSize = EngineTables::kPowerSize;
+    filterRecord.powerStart = EngineTables::kPowerRangeStart;
+    filterRecord.powerEnd = EngineTables::kPowerRangeEnd;
+    for (Filter& f : filters)
+        if (f.init(&filterRecord, kFilterInitKind, sampleRate)) return 1;
 
     envelopeRecord.slotCount = kSlots;
     envelopeRecord.blockLength = blockLength;
@@ -131,16 +150,39 @@ int SynthEngine::initModules() {
     if (vca1.init(&vcaRecord, Vca::kInitKind, sampleRate)) return 1;
     if (vca2.init(&vcaRecord, Vca::kInitKind, sampleRate)) return 1;
 
-    // Placeholder: the vibrato LFO (kind 5, with oscillator 1's buffer) and the per-voice
-    // LFOs (kind 5, sine table) are initialised here once they exist.
+    vibratoLfoRecord.blockLength = blockLength;
+    vibratoLfoRecord.historyLength = historyLength;
+    vibratoLfoRecord.sineSize = EngineTables::kSineSize + 1;
+    vibratoLfoRecord.sineTable = tables.sines();
+    if (vibrato.init(&vibratoLfoRecord, kLfoInitKind, sampleRate)) return 1;
+    voiceLfoRecord.blockLength = blockLength;
+    voiceLfoRecord.historyLength = historyLength;
+    voiceLfoRecord.voiceCount = kSlots;
+    voiceLfoRecord.sineSize = EngineTables::kSineSize + 1;
+    voiceLfoRecord.sineTable = tables.sines();
+    for (VoiceLfo& lfo : voiceLfos)
+        if (lfo.init(&voiceLfoRecord, kLfoInitKind, sampleRate)) return 1;
 
     mixerRecord.voiceCount = kSlots;
     mixerRecord.blockLength = blockLength;
     mixerRecord.historyLength = historyLength;
     if (mixer.init(&mixerRecord, MixerBank::kInitKind, sampleRate)) return 1;
 
-    // Placeholder: ring modulators 0-3 (44.1 kHz, L, sine table), the chorus (switched
-    // off), the delay and the pedal processor (44.1 kHz) are initialised here once they exist.
+    // The ring modulators, the delay and the pedal processor start at 44.1 kHz like the
+    // oscillators; the chorus at the engine's rate. Its switch starts off (setConstants).
+    ringModulatorRecord.sampleRate = kDefaultRate;
+    ringModulatorRecord.blockLength = blockLength;
+    ringModulatorRecord.sineTable = tables.sines();
+    ringModulatorRecord.sineSize = EngineTables::kSineSize;
+    for (RingModulator& r : ringModulators)
+        if (r.init(&ringModulatorRecord)) return 1;
+    chorusRecord.sampleRate = sampleRate;
+    chorusRecord.blockLength = blockLength;
+    chorusRecord.sineSize = EngineTables::kSineSize;
+    chorusRecord.sineTable = tables.sines();
+    if (chorus.init(&chorusRecord)) return 1;
+    if (delay.init(kDefaultRate)) return 1;
+    if (pedal.init(kDefaultRate)) return 1;
 
     modAmountRecord.blockLength = blockLength;
     modAmountRecord.historyLength = historyLength;
@@ -293,7 +335,9 @@ void SynthEngine::sendVoiceState(int slot, int state) {
     modAmountRecord.slot = slot;
     modAmountRecord.state = state;
     modAmounts.message(&modAmountRecord, kModAmountVoiceState);
-    for (int f = 0; f < 4; ++f) filterVoiceState(f, slot, state);
+    filterRecord.slot = slot;
+    filterRecord.state = state;
+    for (Filter& f : filters) f.message(&filterRecord, kFilterMsgState);
 }
 
 // Oscillator message 3: the slot's state, frequency, pulse width and (oscillator 1) sync.
@@ -309,12 +353,10 @@ void SynthEngine::sendOscillatorVoice(int slot, int state, const float frequency
     }
 }
 
-void SynthEngine::setSampleRate(float rate) {
-    sampleRate = acceptedRate(rate, sampleRate);
-    samplesPerMs = sampleRate * 0.001f;
-    if (!initialised) return;
-
-    // Every voice goes off and the modules settle in that state before they re-rate.
+// Every voice goes off and the voice modules run one block in that state: their outputs
+// and the filters' histories are cleared, and a filter sees the slot off before its next
+// note, so that the note starts from its own cutoff rather than gliding from the last.
+void SynthEngine::settleVoicesOff() {
     for (int s = 0; s < kSlots; ++s) {
         envelopeRecord.slot = s;
         for (Envelope& e : envelopes) e.message(&envelopeRecord, kEnvIdle);
@@ -333,8 +375,23 @@ void SynthEngine::setSampleRate(float rate) {
     modAmounts.process();
     vca1.process();
     vca2.process();
+}
 
-    // Placeholder: filters 0-3 re-rate here once they exist.
+// The effects' signal memories: delay lines, rings and filter histories, not their settings.
+void SynthEngine::clearEffects() {
+    chorus.clear();
+    delay.clear();
+    pedal.clear();
+    for (RingModulator& r : ringModulators) r.clear();
+}
+
+void SynthEngine::setSampleRate(float rate) {
+    sampleRate = acceptedRate(rate, sampleRate);
+    samplesPerMs = sampleRate * 0.001f;
+    if (!initialised) return;
+
+    settleVoicesOff();
+    for (Filter& f : filters) f.setSampleRate(sampleRate);
     oscillator1.setSampleRate(sampleRate);
     oscillator2.setSampleRate(sampleRate);
     for (Envelope& e : envelopes) e.setSampleRate(sampleRate);
@@ -342,21 +399,24 @@ void SynthEngine::setSampleRate(float rate) {
     vca2.setSampleRate(sampleRate);
     mixer.setSampleRate(sampleRate);
     modAmounts.setSampleRate(sampleRate);
-    // Placeholder: the ring modulators, the delay, the chorus, the pedal processor, the
-    // per-voice LFOs and the vibrato LFO re-rate here once they exist.
+    for (RingModulator& r : ringModulators) r.setSampleRate(sampleRate);
+    delay.setSampleRate(sampleRate);
+    chorus.setSampleRate(sampleRate);
+    pedal.setSampleRate(sampleRate);
+    for (VoiceLfo& lfo : voiceLfos) lfo.setSampleRate(sampleRate);
+    vibrato.setSampleRate(sampleRate);
 
     blockDurationMs = static_cast<float>(blockLength) / samplesPerMs;
     arpeggiator.setBlockTime(blockDurationMs);
 }
 
+// Mended: besides the delay lines, every signal memory is emptied (the other effects, the
+// filters' histories, the voice modules' outputs), so that nothing of the old sound, and no
+// value that is no number, survives a preset load.
 void SynthEngine::reset() {
     if (!initialised) return;
-    for (int s = 0; s < kSlots; ++s) {
-        slots[s].state = kSlotOff;
-        envelopeRecord.slot = s;
-        for (Envelope& e : envelopes) e.message(&envelopeRecord, kEnvIdle);
-    }
-    clearDelayLines();
+    settleVoicesOff();
+    clearEffects();
     // The whole capacity is zeroed; the fill stays as it was.
     for (float* q : masterQueue) std::memset(q, 0, sizeof(float) * queueCapacity);
     for (int p = 0; p < kPartQueues; ++p) std::memset(partQueue[p], 0, sizeof(float) * queueCapacity);
@@ -366,11 +426,18 @@ void SynthEngine::freeBuffers() {
     initialised = 0;
     oscillator1.free();
     oscillator2.free();
+    for (Filter& f : filters) f.free();
     for (Envelope& e : envelopes) e.free();
     mixer.free();
     vca1.free();
     vca2.free();
+    for (VoiceLfo& lfo : voiceLfos) lfo.free();
+    vibrato.free();
     modAmounts.free();
+    chorus.free();
+    delay.free();
+    pedal.free();
+    for (RingModulator& r : ringModulators) r.free();
     tables.release();
     for (float*& q : masterQueue) {
         delete[] q;
@@ -389,6 +456,11 @@ void SynthEngine::freeBuffers() {
     for (int s = 0; s < kSlots; ++s) lineOutputs[0][s] = lineOutputs[1][s] = nullptr;
     oscillatorRecord.sineTable = nullptr;
     oscillatorRecord.semitoneTable = nullptr;
+    filterRecord.tangentTable = filterRecord.powerTable = nullptr;
+    voiceLfoRecord.sineTable = nullptr;
+    vibratoLfoRecord.sineTable = nullptr;
+    ringModulatorRecord.sineTable = nullptr;
+    chorusRecord.sineTable = nullptr;
 }
 
 int SynthEngine::getPartActivity(int part) {
@@ -423,83 +495,19 @@ SignalPort* SynthEngine::lineOutput(int line, int slot) {
     return lineOutputs[line == 1 ? 1 : 0][clampSlot(slot)];
 }
 
-// ---------------------------------------------------------------- placeholders
-// Each function below stands in for one call into a module that is not in the engine
-// yet. The module plugs in here: the function then fills the module's message record
-// or calls its port or process operation. Until then an output is absent (null), an
-// input or a message is dropped, and a signal passes through unchanged.
+// ---------------------------------------------------------------- module calls
 
-// Placeholder: filter f's takeOutput (RouteSource 6-9).
-SignalPort* SynthEngine::takeFilterOutput(int filter, int slot) { return nullptr; }
-// Placeholder: filter f's releaseOutput.
-void SynthEngine::releaseFilterOutput(int filter, int slot) {}
-// Placeholder: filter f's connectInput (kinds 16-23, RouteDestination 15-46).
-int SynthEngine::connectFilterInput(int filter, int kind, SignalPort* port, int slot, int tag) { return 0; }
-// Placeholder: filter f's releaseInput.
-void SynthEngine::releaseFilterInput(int filter, int kind, int slot, int tag) {}
-// Placeholder: filter message 3 (type 5 high-pass, 6 low-pass), sent every block.
-void SynthEngine::filterSettings(int filter, int slot, float cutoff, float resonance, int type) {}
-// Placeholder: filter message 4, the voice state.
-void SynthEngine::filterVoiceState(int filter, int slot, int state) {}
-// Placeholder: filter message 5, after-touch and initial brilliance depths of a slot.
-void SynthEngine::filterBrillianceDepths(int filter, int slot, float afterTouchDepth, float initialDepth) {}
-// Placeholder: filter message 6, module-wide vibrato depth and touch amount.
-void SynthEngine::filterVibrato(int filter, float depth, float touchAmount) {}
-// Placeholder: filter message 8, the global brilliance and resonance offsets.
-void SynthEngine::filterOffsets(int filter, float brilliance, float resonance) {}
-// Placeholder: filter message 9, 2 or 4 poles of a slot.
-void SynthEngine::filterPoles(int filter, int slot, int fourPoles) {}
-// Placeholder: process of filters 0-3 (rendering step 9, after the modulation amounts).
-void SynthEngine::processFilters() {}
+void SynthEngine::processLfos() {
+    vibrato.process();
+    for (VoiceLfo& lfo : voiceLfos) lfo.process();
+}
 
-// Placeholder: per-voice LFO 1 or 2's takeOutput (RouteSource 29, 30).
-SignalPort* SynthEngine::takeVoiceLfoOutput(int lfo, int slot) { return nullptr; }
-// Placeholder: per-voice LFO releaseOutput.
-void SynthEngine::releaseVoiceLfoOutput(int lfo, int slot) {}
-// Placeholder: per-voice LFO connectInput (kind 80 rate, 81 amplitude, 83 trigger).
-int SynthEngine::connectVoiceLfoInput(int lfo, int kind, SignalPort* port, int slot, int tag) { return 0; }
-// Placeholder: per-voice LFO releaseInput.
-void SynthEngine::releaseVoiceLfoInput(int lfo, int kind, int slot, int tag) {}
-// Placeholder: per-voice LFO message 1 (lfoWave, lfoRate, tempoSync, tempo, tempoDivision).
-void SynthEngine::voiceLfoSettings(int lfo, int slot, const EngineCommand& record) {}
-// Placeholder: per-voice LFO setModeLink (leader >= 0) or clearModeLink (leader < 0).
-void SynthEngine::voiceLfoModeLink(int lfo, int slot, int leader) {}
-// Placeholder: the vibrato LFO's takeOutput (RouteSource 31).
-SignalPort* SynthEngine::takeVibratoLfoOutput() { return nullptr; }
-// Placeholder: the vibrato LFO's releaseOutput.
-void SynthEngine::releaseVibratoLfoOutput() {}
-// Placeholder: the vibrato LFO's rate input (kind 80, RouteDestination 71).
-int SynthEngine::connectVibratoLfoInput(SignalPort* port, int tag) { return 0; }
-// Placeholder: the vibrato LFO's releaseInput.
-void SynthEngine::releaseVibratoLfoInput(int tag) {}
-// Placeholder: vibrato LFO message 1, waveform and rate.
-void SynthEngine::vibratoLfoSettings(int wave, float rate) {}
-// Placeholder: vibrato LFO message 3, the rate-modulation amount.
-void SynthEngine::vibratoLfoTouch(float amount) {}
-// Placeholder: process of the vibrato LFO and per-voice LFOs 1 and 2 (rendering step 9, first).
-void SynthEngine::processLfos() {}
-// Placeholder: clearRetrigger of per-voice LFOs 1, 2 and the vibrato LFO (end of a block).
-void SynthEngine::clearLfoRetrigger() {}
+void SynthEngine::processFilters() {
+    for (Filter& f : filters) f.process();
+}
 
-// Placeholder: the pedal processor on one voice (mode 0 volume, 1 wah, 2 both), in place.
-void SynthEngine::processPedal(int mode, int slot, float* buffer, float pedal) {}
-
-// Placeholder: message 34 to ring modulators 0-3.
-void SynthEngine::ringModulatorSettings(float baseFrequency, float mix, float attack, float decay, float depth) {}
-// Placeholder: message 35 (gate on) or 36 (gate off) to ring modulators 0-3.
-void SynthEngine::ringModulatorGate(bool on) {}
-// Placeholder: ring modulator index (0-3) processing a bus half in place.
-void SynthEngine::processRingModulator(int index, float* buffer) {}
-
-// Placeholder: chorus message 25 with depth, speed, type word and the constant 25.0.
-void SynthEngine::chorusSettings(float depth, float speed, int type) {}
-// Placeholder: the chorus processing the effects bus in place.
-void SynthEngine::processChorus(float* left, float* right) {}
-// Placeholder: delay message 22 (timeMs, tempoDivision, level as feedback, tempoSync,
-// tempo, valueA as wet amount).
-void SynthEngine::delaySettings(const EngineCommand& record) {}
-// Placeholder: the delay processing the effects bus in place, after the chorus.
-void SynthEngine::processDelay(float* left, float* right) {}
-// Placeholder: the delay's clear (both delay lines).
-void SynthEngine::clearDelayLines() {}
-
+// Messages 35 (gate) and 36 (release) to the four ring modulators.
+void SynthEngine::ringModulatorGate(bool on) {
+    const int gate = on ? kRingModGateOn : kRingModGateOff;
+    for (RingModulator& r : ringModulators) r.message(&ringModulatorRecord, gate);
+}

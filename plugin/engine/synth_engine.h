@@ -5,21 +5,27 @@
 // Slot s belongs to part s mod 8 and is that part's voice s div 8. The container lives
 // in synth_engine.cpp, commands in engine_commands.cpp, voices and zones in
 // engine_voices.cpp, patch routing in engine_routing.cpp and block rendering in
-// engine_render.cpp. Calls into modules that are not in the engine yet go through the
-// functions marked "Placeholder" at the end of synth_engine.cpp.
+// engine_render.cpp, the arpeggiator's side in engine_arpeggiator.cpp.
 #pragma once
 
 #include "engine/arpeggiator.h"
+#include "engine/chorus.h"
+#include "engine/delay.h"
 #include "engine/engine_command.h"
 #include "engine/engine_math.h"
 #include "engine/engine_tables.h"
 #include "engine/envelope.h"
+#include "engine/filter.h"
 #include "engine/mixer_bank.h"
 #include "engine/mod_amount_bank.h"
 #include "engine/oscillator.h"
+#include "engine/pedal_processor.h"
 #include "engine/port_buffers.h"
+#include "engine/ring_modulator.h"
 #include "engine/signal_port.h"
 #include "engine/vca.h"
+#include "engine/vibrato_lfo.h"
+#include "engine/voice_lfo.h"
 
 #ifndef HALVORN_OUTPUTS
 #define HALVORN_OUTPUTS 10
@@ -175,6 +181,9 @@ public:
     static constexpr int kParts = 8;
     static constexpr int kLayers = 4;
     static constexpr int kEnvelopes = 4;
+    static constexpr int kFilters = 4;  // 0, 1 high-pass of lines 1, 2; 2, 3 low-pass of lines 1, 2
+    static constexpr int kVoiceLfos = 2;
+    static constexpr int kRingModulators = 4;
     static constexpr int kZones = 4;
     static constexpr int kFanIn = 6;  // entries of a summing input
     static constexpr int kNoteRingSize = 64;
@@ -266,6 +275,11 @@ public:
     MixerBank& mixerBank() { return mixer; }
     Vca& vca(int number) { return number == 2 ? vca2 : vca1; }
     ModAmountBank& modAmountBank() { return modAmounts; }
+    Filter& filter(int index) { return filters[engine::clampInt(index, 0, kFilters - 1)]; }
+    VoiceLfo& voiceLfo(int number) { return number == 2 ? voiceLfos[1] : voiceLfos[0]; }
+    VibratoLfo& vibratoLfo() { return vibrato; }
+    int isChorusOn() const { return chorusOn; }
+    int isDelayOn() const { return delayOn; }
 
 private:
     enum WorkBuffer {
@@ -348,43 +362,14 @@ private:
     // Routing helpers (engine_routing.cpp).
     void undoEntry(int destination, int source, int part);
 
-    // Placeholders for the modules that are not in the engine yet: each stands in for
-    // one call into the filters, the LFOs, the pedal processor, the ring modulators,
-    // the chorus, the delay or the arpeggiator, and does nothing or passes the signal on.
-    SignalPort* takeFilterOutput(int filter, int slot);
-    void releaseFilterOutput(int filter, int slot);
-    int connectFilterInput(int filter, int kind, SignalPort* port, int slot, int tag);
-    void releaseFilterInput(int filter, int kind, int slot, int tag);
-    void filterSettings(int filter, int slot, float cutoff, float resonance, int type);
-    void filterVoiceState(int filter, int slot, int state);
-    void filterBrillianceDepths(int filter, int slot, float afterTouchDepth, float initialDepth);
-    void filterVibrato(int filter, float depth, float touchAmount);
-    void filterOffsets(int filter, float brilliance, float resonance);
-    void filterPoles(int filter, int slot, int fourPoles);
-    void processFilters();
-    SignalPort* takeVoiceLfoOutput(int lfo, int slot);
-    void releaseVoiceLfoOutput(int lfo, int slot);
-    int connectVoiceLfoInput(int lfo, int kind, SignalPort* port, int slot, int tag);
-    void releaseVoiceLfoInput(int lfo, int kind, int slot, int tag);
-    void voiceLfoSettings(int lfo, int slot, const EngineCommand& record);
-    void voiceLfoModeLink(int lfo, int slot, int leader);
-    SignalPort* takeVibratoLfoOutput();
-    void releaseVibratoLfoOutput();
-    int connectVibratoLfoInput(SignalPort* port, int tag);
-    void releaseVibratoLfoInput(int tag);
-    void vibratoLfoSettings(int wave, float rate);
-    void vibratoLfoTouch(float amount);
+    // The modules that run in more than one place: every block and once more when the
+    // voices settle in the off state.
     void processLfos();
-    void clearLfoRetrigger();
-    void processPedal(int mode, int slot, float* buffer, float pedal);
-    void ringModulatorSettings(float baseFrequency, float mix, float attack, float decay, float depth);
+    void processFilters();
+    void settleVoicesOff();
+    void clearEffects();
     void ringModulatorGate(bool on);
-    void processRingModulator(int index, float* buffer);
-    void chorusSettings(float depth, float speed, int type);
-    void processChorus(float* left, float* right);
-    void delaySettings(const EngineCommand& record);
-    void processDelay(float* left, float* right);
-    void clearDelayLines();
+
     // The arpeggiator reaches the zones, the voices and the ring modulators through these.
     void connectArpeggiator();
     static void arpReleaseZoneNote(void* engine, int zone, int note);
@@ -395,22 +380,34 @@ private:
     int arpeggiatorRuns() const { return arpeggiator.isRunning() ? 1 : 0; }
     bool arpeggiatorActive(int zone) const { return arpeggiator.isActive(zones[zone].arpeggiatorSwitch); }
 
-    // Modules, in construction order. Filters 0-3, the per-voice and vibrato LFOs, the
-    // chorus, the delay, the pedal processor and ring modulators 0-3 join them later.
+    // Modules, in construction order (destroyed in the reverse order).
     Oscillator oscillator1;
     Oscillator oscillator2;
+    Filter filters[kFilters];
     Envelope envelopes[kEnvelopes];  // 0 line-1 filter, 1 line-1 amplifier, 2 line-2 filter, 3 line-2 amplifier
     MixerBank mixer;
     Vca vca1;
     Vca vca2;
+    VoiceLfo voiceLfos[kVoiceLfos];
+    VibratoLfo vibrato;
     ModAmountBank modAmounts;
+    Chorus chorus;
+    Delay delay;
+    PedalProcessor pedal;
+    RingModulator ringModulators[kRingModulators];  // 0, 2 ring-and-effects bus; 1, 3 ring bus
 
     // One message record per module type, reused for every message.
     OscillatorRecord oscillatorRecord;
+    FilterRecord filterRecord;
     EnvelopeRecord envelopeRecord;
     MixerRecord mixerRecord;
     VcaRecord vcaRecord;
+    VoiceLfoRecord voiceLfoRecord;
+    VibratoLfoRecord vibratoLfoRecord;
     ModAmountRecord modAmountRecord;
+    RingModulatorRecord ringModulatorRecord;
+    ChorusRecord chorusRecord;
+    DelayRecord delayRecord;
 
     EngineTables tables;
 

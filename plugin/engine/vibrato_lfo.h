@@ -46,6 +46,7 @@ public:
     void releaseInput(int kind);
 
     double currentRate() const { return osc.rate; }
+    int outputUses(int kind) const { return kind == kLfoOutGate ? outputs.gateUses : outputs.valueUses; }
 
 private:
     void computeRateFields();

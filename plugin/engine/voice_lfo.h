@@ -65,6 +65,11 @@ public:
     void releaseInput(int kind, int slot, int tag);
 
     double rateOf(int slot) const { return slots[clampSlot(slot)].osc.rate; }
+    // Uses of a slot's output of the kind (kLfoOutGate or the value).
+    int outputUses(int kind, int slot) const {
+        const LfoOutputs& o = slots[clampSlot(slot)].outputs;
+        return kind == kLfoOutGate ? o.gateUses : o.valueUses;
+    }
 
 private:
     struct Slot {

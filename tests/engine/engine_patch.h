@@ -23,6 +23,10 @@ struct EnginePatch {
     }
 
     int send(int code) { return engine.command(&record, code); }
+    void rerate(float rate) {
+        record.sampleRate = rate;
+        send(kCmdSampleRate);
+    }
 
     void zone(int zone, int mode, int channel = 16, int lowKey = 0, int highKey = 127) {
         record.zone = zone;
@@ -110,6 +114,14 @@ struct EnginePatch {
     void block() {
         std::vector<float> out[SynthEngine::kQueueChannels];
         render(engine.getBlockLength(), out);
+    }
+
+    // Renders count samples and returns master left + right.
+    std::vector<float> renderSum(int count) {
+        std::vector<float> out[SynthEngine::kQueueChannels];
+        render(count, out);
+        for (size_t i = 0; i < out[0].size(); ++i) out[0][i] += out[1][i];
+        return out[0];
     }
 
     const GateRecord& gate(int slot) { return *engine.valuePort(kSourceGate, slot)->gate; }

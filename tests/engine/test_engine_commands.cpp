@@ -361,6 +361,62 @@ TEST_F(CommandTest, MasterVolumeAndSwitchesAreStored) {
     EXPECT_EQ(engine.getSlot(9).cutoff[2], 1000.f);
 }
 
+// kCmdBrilliance reaches all four filters: the brilliance offset glides in over 50 ms
+// (256^0.25 = 4 on every cutoff) and the resonance offset raises Q by 20 per unit, a
+// quarter of it on the 4-pole filters of line 1.
+TEST_F(CommandTest, BrillianceAndPolesReachEveryFilterOfThePart) {
+    patch.basicPatch(kAssignRotate, 1, 1);
+    const int cutoffCodes[4] = {kCmdHighPass1, kCmdHighPass2, kCmdLowPass1, kCmdLowPass2};
+    patch.record.part = 0;
+    for (int f = 0; f < 4; ++f) {
+        engine.connect(kSrcVelocity, kDstFilterAudio + 8 * f, 0);
+        engine.connect(kSrcFilter0 + f, kDstModAmount0 + f, 0);
+        engine.disconnect(kDstFilter0 + 8 * f + 1, -1, 0);  // the filter envelopes
+        patch.record.cutoff = 300.f;
+        patch.record.resonance = 0.f;
+        patch.send(cutoffCodes[f]);
+    }
+    patch.record.valueA = 0.25f;
+    patch.record.valueB = 0.5f;
+    patch.send(kCmdBrilliance);
+    patch.record.enabled = 1;
+    patch.send(kCmdLine1Poles);
+    patch.noteOn(60);
+    for (int b = 0; b < 1000; ++b) patch.block();
+    for (int f = 0; f < 4; ++f) {
+        EXPECT_NEAR(engine.filter(f).usedCutoff(0), 1200.f, 0.5f) << f;
+        EXPECT_NEAR(engine.filter(f).usedQ(0), f % 2 == 0 ? 0.707f + 20.f * 0.125f : 0.707f + 20.f * 0.5f, 1e-4f) << f;
+    }
+}
+
+// kCmdPartLfoMode: a slot's LFO follows the slot the code names, until a negative one
+// clears the link.
+TEST_F(CommandTest, PartLfoModeLinksAndUnlinksTheSlotsLfos) {
+    patch.basicPatch(kAssignRotate, 2, 1);
+    ASSERT_EQ(engine.connect(kSrcVoiceLfo2, kDstModAmount0, 0), 0);  // slots 0, 8, 16, 24 run
+    patch.record.part = 0;
+    patch.record.subIndex = 1;
+    patch.record.lfoWave = kLfoSawUp;
+    patch.record.lfoRate = 3.f;
+    patch.send(kCmdPartLfo);
+    patch.record.kind = 0;  // follow slot 0
+    patch.send(kCmdPartLfoMode);
+    auto value = [&](int slot) {
+        const float v = engine.sourceBuffer(kSrcVoiceLfo2, slot)->samples[0];
+        engine.releaseSource(kSrcVoiceLfo2, slot);
+        return v;
+    };
+    for (int b = 0; b < 10; ++b) {
+        patch.block();
+        for (int k = 1; k < 4; ++k) ASSERT_EQ(value(8 * k), value(0)) << b;
+    }
+    patch.record.kind = -1;
+    patch.send(kCmdPartLfoMode);
+    patch.block();
+    // Each slot started from a phase of its own.
+    EXPECT_NE(value(8), value(0));
+}
+
 const int kEveryCode[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  16, 17, 18, 19, 20,  21,  22,  23,  24,  25, 32, 33, 34, 35,
                           36, 37, 38, 39, 40, 41, 48, 49, 50, 51, 52, 53, 55, 56, 57,  64,  65,  66,  67,  68, 69, 70, 71,
                           72, 73, 80, 81, 82, 83, 85, 86, 87, 88, 89, 96, 97, 98, 99, 100, 101, 102, 103, 104, 113, 114};

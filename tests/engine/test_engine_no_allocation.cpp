@@ -86,6 +86,11 @@ void session(SynthEngine& engine, EngineCommand& record) {
         engine.connect(kSrcVelocity, kDstVca1Audio, p);
         engine.connect(kSrcEnvelope0, kDstModAmount0 + 2, p);
         engine.connect(kSrcModAmount0 + 2, kDstEnvelopeModulation + 8, p);
+        // The line through a filter, and the LFOs at work.
+        engine.connect(kSrcVelocity, kDstFilterAudio + 2 * 8, p);
+        engine.connect(kSrcFilter0 + 2, kDstVca2Audio, p);
+        engine.connect(kSrcVoiceLfo1, kDstFilter0 + 2 * 8 + 2, p);
+        engine.connect(kSrcGate, kDstLfoTrigger1, p);
     }
     engine.command(&record, kCmdVoicesPerPart);
     const float envelope[6] = {2.f, 80.f, 30.f, 0.f, 1.f, 0.6f};
@@ -112,6 +117,11 @@ void session(SynthEngine& engine, EngineCommand& record) {
             record.amount = 1.01f;
             record.pan = 0.3f;
             record.kind = round & 1;
+            // Chorus, delay and ring modulators on in the even rounds, off in the odd ones.
+            record.enabled = (round & 1) == 0;
+            record.option = 1;
+            record.lfoRate = 2.f;
+            record.timeMs = 200.f;
             engine.command(&record, code);
         }
         record.zoneMode = kAssignRotate;

@@ -161,10 +161,22 @@ TEST_F(RoutingTest, SourceBuffersAreTheModulesPortsAndTheValuePorts) {
     engine.releaseSource(kSrcMixer0 + 1, 0);
     EXPECT_NE(engine.sourceBuffer(kSrcModAmount0 + 9, 31), nullptr);
     engine.releaseSource(kSrcModAmount0 + 9, 31);
-    // Outputs of the oscillators (still silent), filters and LFOs are absent for now.
-    const int absent[] = {kSrcOsc1Mix, kSrcOsc2Sync, kSrcFilter0 + 3, kSrcVoiceLfo1, kSrcVibratoLfo};
-    for (int source : absent)
-        EXPECT_EQ(engine.sourceBuffer(source, 0), nullptr) << source;
+    // Outputs of the oscillators are absent until they are built.
+    for (int source : {kSrcOsc1Mix, kSrcOsc2Sync}) EXPECT_EQ(engine.sourceBuffer(source, 0), nullptr) << source;
+    // The filters' outputs are audio, the LFOs' one value per block.
+    for (int f = 0; f < 4; ++f) {
+        SignalPort* filter = engine.sourceBuffer(kSrcFilter0 + f, 9);
+        ASSERT_NE(filter, nullptr) << f;
+        EXPECT_EQ(filter->controlRate, 0);
+        engine.releaseSource(kSrcFilter0 + f, 9);
+    }
+    for (int source : {kSrcVoiceLfo1, kSrcVoiceLfo2, kSrcVibratoLfo}) {
+        SignalPort* lfo = engine.sourceBuffer(source, 4);
+        ASSERT_NE(lfo, nullptr) << source;
+        EXPECT_EQ(lfo->controlRate, 1);
+        engine.releaseSource(source, 4);
+    }
+    EXPECT_NE(engine.sourceBuffer(kSrcVoiceLfo2, 4), engine.sourceBuffer(kSrcVoiceLfo2, 5));
     EXPECT_EQ(engine.sourceBuffer(-1, 0), nullptr);
     EXPECT_EQ(engine.sourceBuffer(42, 0), nullptr);
 }
@@ -202,6 +214,187 @@ TEST_F(RoutingTest, AConnectionCarriesItsSignalAndADisconnectionStopsIt) {
     out[0].clear();
     patch.render(44 * 20, out);
     EXPECT_GT(std::fabs(out[0].back()), 0.01f);
+}
+
+
+TEST_F(RoutingTest, TheVibratoLfoIsTakenOncePerDefaultReaderAndReleasedWithIt) {
+    // Oscillators 1, 2, the four filters and both VCAs, for the four slots of every part.
+    VibratoLfo& vibrato = engine.vibratoLfo();
+    EXPECT_EQ(vibrato.outputUses(kLfoOutValue), 8 * 4 * SynthEngine::kParts);
+    EXPECT_EQ(vibrato.outputUses(kLfoOutGate), 0);
+    // Nothing reads a filter or a per-voice LFO until the plug-in routes one.
+    for (int f = 0; f < SynthEngine::kFilters; ++f) {
+        EXPECT_EQ(engine.filter(f).getUseCount(), 0) << f;
+        EXPECT_FALSE(engine.filter(f).isActive()) << f;
+    }
+    for (int lfo = 1; lfo <= 2; ++lfo)
+        for (int s = 0; s < SynthEngine::kSlots; ++s) ASSERT_EQ(engine.voiceLfo(lfo).outputUses(kLfoOutValue, s), 0);
+
+    engine.disconnect(kDstFilter0 + 8 * 3, kSrcVibratoLfo, 6);  // filter 3's vibrato, part 6
+    EXPECT_EQ(vibrato.outputUses(kLfoOutValue), 8 * 4 * SynthEngine::kParts - 4);
+    for (int p = 0; p < SynthEngine::kParts; ++p) engine.connect(kSrcVibratoLfo, -1, p);
+    EXPECT_EQ(vibrato.outputUses(kLfoOutValue), 0);
+}
+
+TEST_F(RoutingTest, FilterAndLfoOutputsCountEveryConnectedSlot) {
+    Filter& filter = engine.filter(2);
+    ASSERT_EQ(engine.connect(kSrcFilter0 + 2, kDstModAmount0, 3), 0);
+    EXPECT_EQ(filter.getUseCount(), 4);
+    EXPECT_TRUE(filter.isActive());
+    ASSERT_EQ(engine.connect(kSrcFilter0 + 2, kDstModAmount0 + 1, 5), 0);
+    EXPECT_EQ(filter.getUseCount(), 8);
+    engine.disconnect(kDstModAmount0, -1, 3);
+    EXPECT_EQ(filter.getUseCount(), 4);
+    EXPECT_EQ(engine.connect(kSrcFilter0 + 2, -1, 5), 0);
+    EXPECT_EQ(filter.getUseCount(), 0);
+    EXPECT_FALSE(filter.isActive());
+
+    VoiceLfo& lfo = engine.voiceLfo(2);
+    const int d = kDstEnvelopeModulation;  // a summing input
+    ASSERT_EQ(engine.connect(kSrcVoiceLfo2, d, 2), 0);
+    ASSERT_EQ(engine.connect(kSrcVoiceLfo2, d, 2), 0);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(lfo.outputUses(kLfoOutValue, 2 + 8 * k), 2) << k;
+    EXPECT_EQ(lfo.outputUses(kLfoOutValue, 3), 0);
+    EXPECT_EQ(engine.voiceLfo(1).outputUses(kLfoOutValue, 2), 0);
+    engine.disconnect(d, kSrcVoiceLfo2, 2);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(lfo.outputUses(kLfoOutValue, 2 + 8 * k), 0) << k;
+}
+
+// Every default connection into a filter carries its source: with all of them at work
+// the cutoff each filter uses is the commanded one times 256^m, m being the sum the
+// module forms from the very ports the engine connected. Removing them leaves the cutoff.
+TEST_F(RoutingTest, DefaultConnectionsCarryTheirSourcesIntoTheFilters) {
+    patch.basicPatch(kAssignRotate, 1, 1);
+    const float base = 200.f;
+    const int cutoffCodes[4] = {kCmdHighPass1, kCmdHighPass2, kCmdLowPass1, kCmdLowPass2};
+    const int depthCodes[4] = {kCmdHighPass1Brilliance, kCmdHighPass2Brilliance, kCmdLowPass1Brilliance,
+                               kCmdLowPass2Brilliance};
+    const int vibratoCodes[4] = {kCmdHighPass1Modulation, kCmdHighPass2Modulation, kCmdLowPass1Modulation,
+                                 kCmdLowPass2Modulation};
+    const float touchDepth[4] = {0.3f, 0.25f, 0.2f, 0.35f};
+    const float initialDepth[4] = {0.15f, 0.1f, 0.05f, 0.12f};
+    const float vibratoDepth = 0.2f, touchAmount = 0.1f;
+    patch.record.part = 0;
+    for (int f = 0; f < 4; ++f) {
+        // An audio input and a reader, so that the filter runs.
+        ASSERT_EQ(engine.connect(kSrcVelocity, kDstFilterAudio + 8 * f, 0), 0);
+        ASSERT_EQ(engine.connect(kSrcFilter0 + f, kDstModAmount0 + f, 0), 0);
+        patch.record.cutoff = base;
+        patch.record.resonance = 0.f;
+        patch.send(cutoffCodes[f]);
+        patch.record.valueA = touchDepth[f];
+        patch.record.valueB = initialDepth[f];
+        patch.send(depthCodes[f]);
+        patch.record.valueA = vibratoDepth;
+        patch.record.valueB = touchAmount;
+        patch.send(vibratoCodes[f]);
+    }
+    patch.record.valueA = patch.record.valueB = 0.75f;  // brilliance scaling 0.5 below and above 64
+    patch.record.valueC = patch.record.valueD = 0.5f;
+    patch.send(kCmdKeyScaling);
+    patch.envelope(0, 0, 5.f, 50.f, 50.f, 0.1f, 0.2f);
+    patch.envelope(0, 2, 20.f, 80.f, 50.f, 0.05f, 0.15f);
+    patch.record.lfoRate = 3.f;
+    patch.record.lfoWave = kLfoSine;
+    patch.send(kCmdVibratoLfo);
+    patch.noteOn(76, 100);
+
+    auto portValue = [&](int source) {
+        SignalPort* port = engine.sourceBuffer(source, 0);
+        const float v = port->samples[0];
+        engine.releaseSource(source, 0);
+        return v;
+    };
+    bool vibratoMoved = false, envelopeMoved = false;
+    for (int b = 0; b < 40; ++b) {
+        if (b == 5) {
+            patch.record.note = -1;
+            patch.record.pressure = 0.5f;
+            patch.send(kCmdAftertouch);
+        }
+        patch.block();
+        ASSERT_EQ(engine.getSlot(0).state, 16);
+        const float pressure = portValue(kSrcPressure);
+        const float velocity = portValue(kSrcVelocity);
+        const float scaling = portValue(kSrcBrillianceScaling);
+        const float vibrato = portValue(kSrcVibratoLfo);
+        vibratoMoved |= std::fabs(vibrato) > 0.05f;
+        ASSERT_NEAR(scaling, 12.f * 0.5f / 64.f, 1e-6f);
+        for (int f = 0; f < 4; ++f) {
+            // Line 1 (filters 0 and 2) follows envelope 0, line 2 envelope 2.
+            const float envelope = portValue(kSrcEnvelope0 + (f % 2 == 0 ? 0 : 2));
+            envelopeMoved |= envelope > 0.05f;
+            const double m = envelope + scaling + vibrato * (vibratoDepth + pressure * touchAmount) * 0.5 +
+                             pressure * touchDepth[f] + velocity * initialDepth[f];
+            const double expected = base * std::pow(256.0, m);
+            ASSERT_NEAR(engine.filter(f).usedCutoff(0), expected, expected * 2e-4) << "filter " << f << " block " << b;
+        }
+    }
+    EXPECT_TRUE(vibratoMoved);
+    EXPECT_TRUE(envelopeMoved);
+    EXPECT_GT(portValue(kSrcPressure), 0.1f);  // pressure is smoothed over seconds
+
+    for (int f = 0; f < 4; ++f)
+        for (int input = 0; input < 7; ++input) engine.disconnect(kDstFilter0 + 8 * f + input, -1, 0);
+    patch.block();
+    for (int f = 0; f < 4; ++f) EXPECT_NEAR(engine.filter(f).usedCutoff(0), base, base * 1e-4) << f;
+}
+
+TEST_F(RoutingTest, HighestPressureSpeedsTheVibratoUntilItsConnectionIsRemoved) {
+    patch.basicPatch(kAssignRotate, 1, 1);
+    patch.record.lfoRate = 2.f;
+    patch.record.lfoWave = kLfoSine;
+    patch.send(kCmdVibratoLfo);
+    patch.record.valueA = 0.5f;
+    patch.send(kCmdVibratoTouch);
+    patch.noteOn(60);
+    patch.block();
+    patch.record.note = -1;
+    patch.record.pressure = 0.8f;
+    patch.send(kCmdAftertouch);
+    for (int b = 0; b < 200; ++b) patch.block();
+    const float highest = engine.valuePort(kSourceHighestPressure, 0)->samples[0];
+    ASSERT_GT(highest, 0.2f);
+    EXPECT_NEAR(engine.vibratoLfo().currentRate(), 2.0 * std::pow(64.0, highest * 0.5), 1e-3);
+    engine.disconnect(kDstVibratoRate, -1, 0);
+    patch.block();
+    EXPECT_NEAR(engine.vibratoLfo().currentRate(), 2.0, 1e-6);
+}
+
+TEST_F(RoutingTest, PerVoiceLfoInputsTakeRateAmplitudeAndTrigger) {
+    patch.basicPatch(kAssignRotate, 1, 1);
+    const float rate = 1.5f;
+    patch.record.part = 0;
+    patch.record.subIndex = 0;
+    patch.record.lfoRate = rate;
+    patch.record.lfoWave = kLfoSine;
+    patch.record.tempoSync = 0;
+    patch.send(kCmdPartLfo);
+    ASSERT_EQ(engine.connect(kSrcVoiceLfo1, kDstModAmount0, 0), 0);  // a reader
+    ASSERT_EQ(engine.connect(kSrcExpression, kDstLfoRate1, 0), 0);
+    ASSERT_EQ(engine.connect(kSrcVelocity, kDstLfoAmplitude1, 0), 0);
+    ASSERT_EQ(engine.connect(kSrcGate, kDstLfoTrigger1, 0), 0);
+    patch.record.pedal = 0.25f;
+    patch.send(kCmdExpression);
+    for (int b = 0; b < 10; ++b) patch.block();
+
+    // The note's gate restarts the slot at phase 0: its first block's value is one step
+    // of the sine, scaled by the velocity.
+    patch.noteOn(60, 127);
+    patch.block();
+    const double expression = engine.valuePort(kSourceExpression, 0)->samples[0];
+    const double hz = rate * std::pow(64.0, expression);
+    EXPECT_NEAR(engine.voiceLfo(1).rateOf(0), hz, 1e-4 * hz);
+    SignalPort* value = engine.sourceBuffer(kSrcVoiceLfo1, 0);
+    const double step = 2.0 * 3.14159265358979323846 * hz * engine.getBlockLength() / engine.getSampleRate();
+    EXPECT_NEAR(value->samples[0], std::sin(step), 2e-3);
+    engine.releaseSource(kSrcVoiceLfo1, 0);
+
+    // Without the amplitude source it plays at full scale; without the rate source at its own rate.
+    engine.disconnect(kDstLfoAmplitude1, -1, 0);
+    engine.disconnect(kDstLfoRate1, -1, 0);
+    patch.block();
+    EXPECT_NEAR(engine.voiceLfo(1).rateOf(0), rate, 1e-6);
 }
 
 }  // namespace
