@@ -446,7 +446,9 @@ int SynthEngine::command(EngineCommand* record, int code) {
         chorusRecord.depth = r.valueA;
         chorusRecord.reserved[0] = kChorusConstant;
         chorus.message(&chorusRecord, kChorusSettings);
-        chorusOn = !(r.enabled == 0 && r.lfoWave != 0);
+        // The switch turns the effect off in either type: with the tremolo type (word 0) an
+        // "on" that could not be switched off would leave the musician no way to stop it.
+        chorusOn = r.enabled != 0;
         break;
     case kCmdAftertouch:
         if (std::isfinite(r.pressure)) setAftertouch(r.note, accepted(r.pressure, 0.f));

@@ -174,11 +174,16 @@ TEST_P(EngineEffects, AChorusWithDepthSpreadsTheSidesAndOneSwitchedOffChangesNot
         spread = std::max(spread, std::fabs(chorused.left()[i] - chorused.right()[i]));
     EXPECT_GT(spread, 0.01f);
 
-    EffectPatch off;
-    ASSERT_TRUE(off.begin(GetParam()));
-    chorusSettings(off, 1.f, 1.f, 1, 0);
-    EXPECT_FALSE(off.engine.isChorusOn());
-    expectSameTake(off.play(100.f, 200.f), dry.play(100.f, 200.f));
+    // Either type, chorus (word 1) or tremolo (word 0), switched off changes nothing.
+    for (int type : {1, 0}) {
+        EffectPatch off;
+        ASSERT_TRUE(off.begin(GetParam()));
+        chorusSettings(off, 1.f, 1.f, type, 0);
+        EXPECT_FALSE(off.engine.isChorusOn()) << type;
+        EffectPatch reference;
+        ASSERT_TRUE(reference.begin(GetParam()));
+        expectSameTake(off.play(100.f, 200.f), reference.play(100.f, 200.f));
+    }
 }
 
 // ---------------------------------------------------------------- ring modulators
