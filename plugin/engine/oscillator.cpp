@@ -47,7 +47,7 @@ float portValue(const SignalPort* port) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
-// Edge jitter of the analogue original: a slight frequency-dependent loss on the pulse step
+// Edge jitter, an analogue imperfection: a slight frequency-dependent loss on the pulse step
 // (first) and the phase jump (second).
 void jitterFactors(double f, double& pulse, double& saw) {
     if (f < 32.0) { pulse = 0.01; saw = 0.01; }
@@ -558,6 +558,7 @@ void Oscillator::beginPass(Slot& s, bool triangleOn) {
     }
 
     updateWidth(s, triangleOn);
+    if (std::isnan(offset)) offset = 0.0;  // opposite overflows of huge sources
     if (offset != 0.0) {
         // Semitone ratio, linearly interpolated; offsets beyond the table's ten octaves stop at its ends.
         double index = std::clamp(offset + kSemitoneCentre, 0.0, double(kSemitoneSize - 1));
@@ -901,7 +902,8 @@ void Oscillator::outputStage(Slot& s) {
 
     if (s.noiseLevel != 0.0f) {
         // The exponent is bounded so that a wild modulation sum stays finite.
-        const double exponent = std::clamp(1.2 * double(s.noiseModulation), -8.0, 8.0);
+        double exponent = 1.2 * double(s.noiseModulation);
+        exponent = std::isnan(exponent) ? 0.0 : std::clamp(exponent, -8.0, 8.0);
         const float level = float(s.noiseLevel * std::pow(10.0, exponent));
         for (int i = 0; i < L; ++i) {
             double& x = s.noise;

@@ -244,10 +244,9 @@ TEST(Oscillator, PitchFromZeroCrossings) {
 
 TEST(Oscillator, FrequencyAboveTheLimitPlaysAt20kHz) {
     Rig rig;
-    SignalPort* mix = rig.osc.takeOutput(kOscOutMix, 0);
+    SignalPort* sync = rig.osc.takeOutput(kOscOutSync, 0);
     rig.wave(0, kSaw);
     rig.voice(0, 25000.0f);
-    SignalPort* sync = rig.osc.takeOutput(kOscOutSync, 0);
     rig.osc.process();
     EXPECT_FLOAT_EQ(rig.osc.frequency(0), 20000.0f);
     // A second's wraps, from the sync signal.
@@ -340,6 +339,53 @@ TEST(Oscillator, WidthModulationLatchesAtWraps) {
     rig.osc.releaseInput(kOscInPulseWidth, 0, 32);
     render(rig, mix, 100, 0, 440.0f);
     EXPECT_NEAR(rig.osc.latchedWidth(0), 0.5f + 0.48f * 0.25f, 1e-6);
+}
+
+TEST(Oscillator, TriangleHasUnitPeakToPeakAndStaysBoundedUnderWidthModulation) {
+    Rig rig;
+    SignalPort* mix = rig.osc.takeOutput(kOscOutMix, 0);
+    rig.wave(0, kTriangle);
+    std::vector<float> y = render(rig, mix, 400, 0, 440.0f);
+    auto range = std::minmax_element(y.end() - 4410, y.end());
+    EXPECT_NEAR(*range.second - *range.first, 1.0f, 0.05f);
+
+    // A pulse-width LFO swinging the width across its whole range, block by block.
+    ValuePort lfo;
+    rig.rec.slot = 0;
+    rig.rec.pwmDepth = 1.0f;
+    rig.osc.message(&rig.rec, kOscMsgPwmDepth);
+    rig.osc.connectInput(kOscInPwmLfo, &lfo.port, 0, 29);
+    for (int b = 0; b < 2000; ++b) {
+        lfo.set(float(std::sin(2 * kPi * b / 400.0)));
+        rig.voice(0, 440.0f);
+        rig.osc.process();
+        for (int i = 0; i < kL; ++i) ASSERT_LT(std::fabs(mix->samples[i]), 1.5f) << "block " << b;
+    }
+}
+
+TEST(Oscillator, PitchSweepsStayBounded) {
+    // Every waveform and a synced slave, swept over the whole range in both directions.
+    Rig slave(44100.0f, 1), master(44100.0f, 2);
+    SignalPort* out = slave.osc.takeOutput(kOscOutMix, 0);
+    SignalPort* sine = slave.osc.takeOutput(kOscOutSine, 0);
+    slave.osc.connectInput(kOscInSync, master.osc.takeOutput(kOscOutSync, 0), 0, 5);
+    master.osc.takeOutput(kOscOutMix, 0);
+    slave.switches(0, true, true, false);
+    master.switches(0, true, true, true);
+    const int blocks = 2000;
+    for (int b = 0; b < blocks; ++b) {
+        double t = double(b) / blocks;
+        double up = 20.0 * std::pow(1000.0, t), down = 20000.0 * std::pow(0.001, t);
+        slave.voice(0, float(up), float(0.1 + 0.8 * t), 16, b < blocks / 2 ? 1 : 2);
+        master.voice(0, float(down), float(0.9 - 0.8 * t));
+        slave.osc.process();
+        master.osc.process();
+        for (int i = 0; i < kL; ++i) {
+            ASSERT_TRUE(std::isfinite(out->samples[i]));
+            ASSERT_LT(std::fabs(out->samples[i]), 3.0f) << "block " << b;
+            ASSERT_LT(std::fabs(sine->samples[i]), 1.1f);
+        }
+    }
 }
 
 // --- Sync ---------------------------------------------------------------------------------
