@@ -18,7 +18,7 @@ constexpr double kMaxFrequency = 20000.0;
 // count well clear of overflow.
 constexpr int32_t kMaxPeriod = 1 << 30;
 constexpr int32_t kTickCeiling = kMaxPeriod + (kMaxPeriod >> 1);
-// Commits per pass beyond which the generator stops stepping back (never reached by
+// Commits per generated sample beyond which a pass stops stepping back (never reached by
 // well-formed edges; a guard against a loop that does not advance).
 constexpr int kMaxCommitsPerSample = 8;
 
@@ -387,26 +387,36 @@ void Oscillator::releaseOutput(int kind, int slot) {
     }
 }
 
+namespace {
+
+// The single input or the summing list behind an input kind; false for kinds without one.
+template <class Slot, class Input, class SumInput>
+bool inputOf(Slot& s, int kind, Input*& single, SumInput*& sum) {
+    single = nullptr;
+    sum = nullptr;
+    switch (kind) {
+    case kOscInSync: single = &s.sync; return true;
+    case kOscInVibrato: single = &s.vibrato; return true;
+    case kOscInBend: single = &s.bend; return true;
+    case kOscInTouch: single = &s.touch; return true;
+    case kOscInPwmLfo: single = &s.pwmLfo; return true;
+    case kOscInPitch: sum = &s.pitch; return true;
+    case kOscInPulseWidth: sum = &s.pulseWidth; return true;
+    case kOscInNoise: sum = &s.noiseInput; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
 int Oscillator::connectInput(int kind, SignalPort* port, int slot, int tag) {
     Slot* s = slotAt(slot);
-    if (!s) return 1;
-    SumInput* sum = nullptr;
-    Input* single = nullptr;
-    switch (kind) {
-    case kOscInSync:
-        // Only another oscillator's sync output can drive the sync.
-        s->sync = {port && port->kind == kPortSync ? port : nullptr, tag};
-        return 0;
-    case kOscInVibrato: single = &s->vibrato; break;
-    case kOscInBend: single = &s->bend; break;
-    case kOscInTouch: single = &s->touch; break;
-    case kOscInPwmLfo: single = &s->pwmLfo; break;
-    case kOscInPitch: sum = &s->pitch; break;
-    case kOscInPulseWidth: sum = &s->pulseWidth; break;
-    case kOscInNoise: sum = &s->noiseInput; break;
-    default: return 1;
-    }
+    Input* single;
+    SumInput* sum;
+    if (!s || !inputOf(*s, kind, single, sum)) return 1;
     if (single) {
+        // Only another oscillator's sync output can drive the sync.
+        if (kind == kOscInSync && port && port->kind != kPortSync) port = nullptr;
         *single = {port, tag};
         return 0;
     }
@@ -421,20 +431,9 @@ int Oscillator::connectInput(int kind, SignalPort* port, int slot, int tag) {
 
 void Oscillator::releaseInput(int kind, int slot, int tag) {
     Slot* s = slotAt(slot);
-    if (!s) return;
-    SumInput* sum = nullptr;
-    Input* single = nullptr;
-    switch (kind) {
-    case kOscInSync: single = &s->sync; break;
-    case kOscInVibrato: single = &s->vibrato; break;
-    case kOscInBend: single = &s->bend; break;
-    case kOscInTouch: single = &s->touch; break;
-    case kOscInPwmLfo: single = &s->pwmLfo; break;
-    case kOscInPitch: sum = &s->pitch; break;
-    case kOscInPulseWidth: sum = &s->pulseWidth; break;
-    case kOscInNoise: sum = &s->noiseInput; break;
-    default: return;
-    }
+    Input* single;
+    SumInput* sum;
+    if (!s || !inputOf(*s, kind, single, sum)) return;
     if (single) {
         if (single->tag == tag) *single = {nullptr, -1};
         return;
