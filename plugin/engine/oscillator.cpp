@@ -1,18 +1,991 @@
 #include "engine/oscillator.h"
 
-Oscillator::Oscillator() : number(0), blockLength(44), historyLength(9) {}
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int kSounding = 16;
+constexpr int kSineSize = 8192;
+constexpr int kSemitoneSize = 241;
+constexpr int kSemitoneCentre = 120;
+constexpr double kMinFrequency = 0.001;
+constexpr double kMaxFrequency = 20000.0;
+// Periods are held in 32-bit ticks: a frequency so low that its period would not fit
+// (0.001 Hz is 2.3e10 ticks at 44.1 kHz) plays with the longest period that keeps the tick
+// count well clear of overflow.
+constexpr int32_t kMaxPeriod = 1 << 30;
+constexpr int32_t kTickCeiling = kMaxPeriod + (kMaxPeriod >> 1);
+// Commits per generated sample beyond which a pass stops stepping back (never reached by
+// well-formed edges; a guard against a loop that does not advance).
+constexpr int kMaxCommitsPerSample = 8;
+
+double logistic(double& x, double r) {
+    x = 4.0 * r * x * (1.0 - x);
+    if (x == 0.0) x = 1e-6;
+    else if (x == 1.0) x = 0.999999;
+    return x;
+}
+
+float flushTiny(float v) { return std::fabs(v) < 1e-37f ? 0.0f : v; }
+
+float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
+
+// Nearest integer, saturated to the 32-bit range.
+int32_t roundToInt(double v) {
+    v = std::floor(v + 0.5);
+    if (!(v > -2147483647.0)) return v != v ? 0 : -2147483647;
+    if (v > 2147483647.0) return 2147483647;
+    return int32_t(v);
+}
+
+float portValue(const SignalPort* port) {
+    if (!port || !port->samples) return 0.0f;
+    float v = port->samples[0];
+    return std::isfinite(v) ? v : 0.0f;
+}
+
+// Edge jitter, an analogue imperfection: a slight frequency-dependent loss on the pulse step
+// (first) and the phase jump (second).
+void jitterFactors(double f, double& pulse, double& saw) {
+    if (f < 32.0) { pulse = 0.01; saw = 0.01; }
+    else if (f < 65.0) { pulse = 0.004; saw = 0.005; }
+    else if (f < 130.0) { pulse = 0.003; saw = 0.004; }
+    else if (f < 500.0) { pulse = 0.0005; saw = 0.001; }
+    else if (f < 1000.0) { pulse = 0.0001; saw = 0.0005; }
+    else if (f < 1500.0) { pulse = 0.0001; saw = 0.0001; }
+    else { pulse = 0.0; saw = 0.0; }
+}
+
+void fillTicks(int32_t* p, int n, int32_t v) { std::fill(p, p + n, v); }
+void zero(float* p, int n) { std::fill(p, p + n, 0.0f); }
+
+}  // namespace
+
+struct Oscillator::Slot {
+    int state;
+    float baseFrequency;
+    float baseWidth;
+    int syncMode;        // from message 3
+    int activeSyncMode;  // takes effect while nothing is pending
+    float pwmDepth;
+    float sawTarget, sawLevel;
+    float pulseTarget, pulseLevel;
+    float triangleTarget, triangleLevel;
+    float noiseLevel;
+    bool restart;
+    bool ranSinceRestart;
+    bool sawRunning, pulseRunning, sineRunning;
+
+    double frequency;  // Hz, as applied to the period
+    double invFrequency;
+    int32_t period;    // N ticks
+    double invPeriod;
+    double increment;  // phase per sample, P / N
+    double phase;      // +0.5 down to -0.5 per period
+    double wrapThreshold;
+    double pulseThreshold;
+    int32_t high;       // d: high time in ticks
+    int32_t tickCount;  // ticks since the last wrap
+    bool pulseHigh;
+
+    float widthSmoothed;
+    float widthLatched;
+    bool widthMoving;
+    bool widthChanged;
+    bool frequencyChanged;
+    double pendingFrequency;
+
+    int pending;  // 0 none, 1 edge, 2 sync
+    int pendingCount;
+    double syncPhase;
+    int32_t syncTicks;  // the master's ticks since its wrap, followed while a sync is pending
+    int64_t syncQuarter;
+
+    double pulseNaive;
+    double trianglePulseNaive;
+
+    float* saw;
+    float* pulse;
+    float* trianglePulse;
+    float* triangle;
+    float* sine;
+    float* delayedInvFrequency;
+    float* delayedWidth;
+    int32_t* tickRing;
+    int32_t* delayedTicks;
+    int32_t* delayedHigh;
+    int writePos;
+    int redo;  // positions ahead whose triangle and sine are already made
+
+    double triangleSum;
+    double triangleGain;
+    double triangleWidth;
+    double triangleInvFrequency;
+    double triangleDc;
+    int triangleWarmup;
+    bool triangleStarted;
+
+    float sinePhase;  // table entries
+    float sineIncrement;
+    float sineDc;
+    float sineFade;
+
+    double noise;
+    float pulseDc;
+    float sawDc;
+    float pwm;
+    float noiseModulation;
+    int quietBlocks;
+
+    Input vibrato, bend, touch, pwmLfo, sync;
+    SumInput pitch, pulseWidth, noiseInput;
+
+    float* mix;
+    float* sineOut;
+    float* syncSilence;
+    int32_t* syncOut;
+    SignalPort mixPort, sinePort, syncPort;
+    int useMix, useSine, useSync;
+};
+
+Oscillator::Oscillator()
+    : number(1), blockLength(44), historyLength(9), sampleRate(44100.0), ratePerMs(44.1), invRate(1.0 / 44100.0),
+      ticksPerSecond(512.0 * 44100.0), stepTables(nullptr), ticks(512), tableLength(16384), stepLength(32), quarter(8),
+      ringSize(256), ringMask(255), ringDelay(88), readPos(0), sineTable(nullptr), semitoneTable(nullptr),
+      levelCoeff(0.0f), widthCoeff(0.0f), trianglePole(0.0), drift(0.0), driftSmoothing(0.01), driftDepth(0.002),
+      startRandom(0.1), driftRandom(0.2), jitter(0.01), vibratoDepth(0.0f), touchAmount(0.0f), bendRange(24),
+      useCount(0), active(false), resetPending(false) {}
+
 Oscillator::~Oscillator() { free(); }
 
+void Oscillator::computeRateFields(float rate) {
+    double r = rate;
+    if (!(r >= 8000.0)) r = r > 0.0 ? 8000.0 : 44100.0;  // NaN and non-positive rates: the default
+    if (r > 384000.0) r = 384000.0;
+    sampleRate = r;
+    ratePerMs = r / 1000.0;
+    invRate = 1.0 / r;
+    stepTables = &stepTablesForRate(r);
+    ticks = stepTables->ticksPerSample;
+    tableLength = stepTables->length;
+    stepLength = stepTables->stepSamples;
+    quarter = stepLength / 4;
+    ticksPerSecond = ticks * r;
+    levelCoeff = float(1.0 - std::exp(-1.0 / (50.0 * ratePerMs)));
+    widthCoeff = float(1.0 - std::exp(-1.0 / (0.4 * ratePerMs)));
+}
+
 int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate) {
-    number = oscillatorNumber;
+    free();
+    number = oscillatorNumber == 2 ? 2 : 1;
+    computeRateFields(rate);
+    blockLength = 44;
+    historyLength = quarter + 1;
+    ringDelay = blockLength < stepLength ? stepLength + 2 * blockLength : 2 * blockLength;
+    ringSize = blockLength + ringDelay > 256 ? 512 : 256;
+    ringMask = ringSize - 1;
+    readPos = 0;
+    trianglePole = std::pow(10.0, -64.0 / 44100.0);
+    drift = 0.0;
+    driftSmoothing = 0.01;
+    driftDepth = 0.002;
+    startRandom = 0.1 * number;
+    driftRandom = 0.2 * number;
+    jitter = 0.01 * number;
+    vibratoDepth = 0.0f;
+    touchAmount = 0.0f;
+    bendRange = 24;
+    useCount = 0;
+    active = false;
+    resetPending = false;
+    try {
+        if (record && record->sineTable && record->sineSize >= kSineSize) {
+            sineTable = record->sineTable;
+        } else {
+            ownSine.resize(kSineSize + 1);
+            for (int i = 0; i < kSineSize; ++i) ownSine[i] = float(std::sin(2.0 * 3.14159265358979323846 * i / kSineSize));
+            ownSine[kSineSize] = ownSine[0];
+            sineTable = ownSine.data();
+        }
+        if (record && record->semitoneTable && record->semitoneSize >= kSemitoneSize) {
+            semitoneTable = record->semitoneTable;
+        } else {
+            ownSemitone.resize(kSemitoneSize);
+            const double step = std::pow(2.0, 1.0 / 12.0);
+            for (int i = 0; i < kSemitoneSize; ++i) {
+                int k = i - kSemitoneCentre;
+                double v = 1.0;
+                for (int j = 0; j < std::abs(k); ++j) v *= step;
+                ownSemitone[i] = float(k < 0 ? 1.0 / v : v);
+            }
+            semitoneTable = ownSemitone.data();
+        }
+        const int R = ringSize, span = historyLength + blockLength;
+        const int floatsPerSlot = 7 * R + 3 * span;
+        const int intsPerSlot = 3 * R + span;
+        floatPool.assign(size_t(floatsPerSlot) * kSlots, 0.0f);
+        intPool.assign(size_t(intsPerSlot) * kSlots, 0);
+        slots.assign(kSlots, Slot());
+        for (int i = 0; i < kSlots; ++i) {
+            Slot& s = slots[i];
+            float* f = floatPool.data() + size_t(floatsPerSlot) * i;
+            int32_t* n = intPool.data() + size_t(intsPerSlot) * i;
+            s.saw = f; f += R;
+            s.pulse = f; f += R;
+            s.trianglePulse = f; f += R;
+            s.triangle = f; f += R;
+            s.sine = f; f += R;
+            s.delayedInvFrequency = f; f += R;
+            s.delayedWidth = f; f += R;
+            s.mix = f; f += span;
+            s.sineOut = f; f += span;
+            s.syncSilence = f;
+            s.tickRing = n; n += R;
+            s.delayedTicks = n; n += R;
+            s.delayedHigh = n; n += R;
+            s.syncOut = n;
+            s.mixPort = {0, kPortSamples, blockLength, historyLength, s.mix + historyLength, nullptr, 0.0f, 0.0f, nullptr};
+            s.sinePort = {0, kPortSamples, blockLength, historyLength, s.sineOut + historyLength, nullptr, 0.0f, 0.0f,
+                          nullptr};
+            s.syncPort = {0, kPortSync, blockLength, historyLength, s.syncSilence + historyLength,
+                          s.syncOut + historyLength, 0.0f, 0.0f, nullptr};
+            for (Input* in : {&s.vibrato, &s.bend, &s.touch, &s.pwmLfo, &s.sync}) *in = {nullptr, -1};
+            s.state = 18;
+            s.baseFrequency = 261.62f;
+            s.baseWidth = 0.1f;
+            s.widthSmoothed = 0.1f;
+            // Every slot's noise starts elsewhere on the map.
+            s.noise = 0.01 * number + 0.029 * (i + 1);
+            resetSlot(s);
+        }
+    } catch (const std::bad_alloc&) {
+        free();
+        return 1;
+    }
     return 0;
 }
 
-void Oscillator::setSampleRate(float rate) {}
-int Oscillator::message(OscillatorRecord* record, int code) { return 0; }
-void Oscillator::process() {}
-void Oscillator::free() {}
-SignalPort* Oscillator::takeOutput(int kind, int slot) { return nullptr; }
-void Oscillator::releaseOutput(int kind, int slot) {}
-int Oscillator::connectInput(int kind, SignalPort* port, int slot, int tag) { return kind == 8 ? 1 : 0; }
-void Oscillator::releaseInput(int kind, int slot, int tag) {}
+void Oscillator::setSampleRate(float rate) {
+    computeRateFields(rate);
+    readPos = 0;
+    // The tick grid may have changed: every slot starts afresh on it.
+    for (Slot& s : slots) s.restart = true;
+}
+
+void Oscillator::free() {
+    std::vector<Slot>().swap(slots);
+    std::vector<float>().swap(floatPool);
+    std::vector<int32_t>().swap(intPool);
+    std::vector<float>().swap(ownSine);
+    std::vector<float>().swap(ownSemitone);
+    sineTable = nullptr;
+    semitoneTable = nullptr;
+    useCount = 0;
+    active = false;
+    resetPending = false;
+}
+
+Oscillator::Slot* Oscillator::slotAt(int slot) {
+    if (slots.empty()) return nullptr;
+    return &slots[std::clamp(slot, 0, kSlots - 1)];
+}
+
+const Oscillator::Slot* Oscillator::slotAt(int slot) const {
+    if (slots.empty()) return nullptr;
+    return &slots[std::clamp(slot, 0, kSlots - 1)];
+}
+
+int32_t Oscillator::periodTicks(int slot) const { const Slot* s = slotAt(slot); return s ? s->period : 0; }
+int32_t Oscillator::highTicks(int slot) const { const Slot* s = slotAt(slot); return s ? s->high : 0; }
+float Oscillator::latchedWidth(int slot) const { const Slot* s = slotAt(slot); return s ? s->widthLatched : 0.0f; }
+float Oscillator::frequency(int slot) const { const Slot* s = slotAt(slot); return s ? float(s->frequency) : 0.0f; }
+
+int Oscillator::message(OscillatorRecord* record, int code) {
+    if (!record || slots.empty()) return 0;
+    Slot& s = *slotAt(record->slot);
+    switch (code) {
+    case kOscMsgVoice:
+        s.state = record->state;
+        if (s.state == kSounding) {
+            s.baseFrequency = finiteOr(record->frequency, s.baseFrequency);
+            s.baseWidth = finiteOr(record->width, s.baseWidth);
+            s.syncMode = std::clamp(record->syncMode, 0, 2);
+        }
+        break;
+    case kOscMsgDrift:
+        driftSmoothing = std::clamp(finiteOr(record->driftSmoothing, 0.01f), 0.0f, 1.0f);
+        driftDepth = finiteOr(record->driftDepth, 0.002f);
+        break;
+    case kOscMsgPwmDepth:
+        s.pwmDepth = finiteOr(record->pwmDepth, 0.0f);
+        break;
+    case kOscMsgModulation:
+        vibratoDepth = finiteOr(record->vibratoDepth, 0.0f);
+        touchAmount = finiteOr(record->touchAmount, 0.0f);
+        break;
+    case kOscMsgSwitches: {
+        float triangle = record->triangle != 0 ? 1.0f : 0.0f;
+        if (triangle != 0.0f && triangle != s.triangleTarget) s.restart = true;
+        s.sawTarget = record->saw != 0 ? 1.0f : 0.0f;
+        s.pulseTarget = record->pulse != 0 ? 1.0f : 0.0f;
+        s.triangleTarget = triangle;
+        if (s.state != kSounding) {
+            s.sawLevel = s.sawTarget;
+            s.pulseLevel = s.pulseTarget;
+            s.triangleLevel = s.triangleTarget;
+        }
+        break;
+    }
+    case kOscMsgNoise:
+        s.noiseLevel = finiteOr(record->noise, 0.0f);
+        break;
+    case kOscMsgBendRange:
+        bendRange = record->bendRange;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Ports
+
+SignalPort* Oscillator::takeOutput(int kind, int slot) {
+    Slot* s = slotAt(slot);
+    if (!s) return nullptr;
+    SignalPort* port = nullptr;
+    switch (kind) {
+    case kOscOutMix: ++s->useMix; port = &s->mixPort; break;
+    case kOscOutSine: ++s->useSine; s->sineFade = 0.0f; port = &s->sinePort; break;
+    case kOscOutSync: ++s->useSync; port = &s->syncPort; break;
+    default: return nullptr;
+    }
+    ++useCount;
+    active = true;
+    resetPending = true;
+    return port;
+}
+
+void Oscillator::releaseOutput(int kind, int slot) {
+    Slot* s = slotAt(slot);
+    if (!s) return;
+    const int span = historyLength + blockLength;
+    int* count = kind == kOscOutMix ? &s->useMix : kind == kOscOutSine ? &s->useSine : kind == kOscOutSync ? &s->useSync : nullptr;
+    if (!count || *count == 0) return;
+    if (--*count == 0) {
+        if (kind == kOscOutMix) zero(s->mix, span);
+        else if (kind == kOscOutSine) zero(s->sineOut, span);
+        else fillTicks(s->syncOut, span, kOscNoWrap);
+    }
+    if (useCount > 0 && --useCount == 0) {
+        active = false;
+        for (Slot& each : slots) resetSlot(each);
+    }
+}
+
+namespace {
+
+// The single input or the summing list behind an input kind; false for kinds without one.
+template <class Slot, class Input, class SumInput>
+bool inputOf(Slot& s, int kind, Input*& single, SumInput*& sum) {
+    single = nullptr;
+    sum = nullptr;
+    switch (kind) {
+    case kOscInSync: single = &s.sync; return true;
+    case kOscInVibrato: single = &s.vibrato; return true;
+    case kOscInBend: single = &s.bend; return true;
+    case kOscInTouch: single = &s.touch; return true;
+    case kOscInPwmLfo: single = &s.pwmLfo; return true;
+    case kOscInPitch: sum = &s.pitch; return true;
+    case kOscInPulseWidth: sum = &s.pulseWidth; return true;
+    case kOscInNoise: sum = &s.noiseInput; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+int Oscillator::connectInput(int kind, SignalPort* port, int slot, int tag) {
+    Slot* s = slotAt(slot);
+    Input* single;
+    SumInput* sum;
+    if (!s || !inputOf(*s, kind, single, sum)) return 1;
+    if (single) {
+        // Only another oscillator's sync output can drive the sync.
+        if (kind == kOscInSync && port && port->kind != kPortSync) port = nullptr;
+        *single = {port, tag};
+        return 0;
+    }
+    if (sum->count >= kMaxSources) return 1;
+    if (port) {
+        sum->port[sum->count] = port;
+        sum->tag[sum->count] = tag;
+        ++sum->count;
+    }
+    return 0;
+}
+
+void Oscillator::releaseInput(int kind, int slot, int tag) {
+    Slot* s = slotAt(slot);
+    Input* single;
+    SumInput* sum;
+    if (!s || !inputOf(*s, kind, single, sum)) return;
+    if (single) {
+        if (single->tag == tag) *single = {nullptr, -1};
+        return;
+    }
+    for (int i = 0; i < sum->count; ++i) {
+        if (sum->tag[i] != tag) continue;
+        // Close the gap so that the sources after it still count.
+        for (int j = i + 1; j < sum->count; ++j) {
+            sum->port[j - 1] = sum->port[j];
+            sum->tag[j - 1] = sum->tag[j];
+        }
+        --sum->count;
+        sum->port[sum->count] = nullptr;
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Slot state
+
+void Oscillator::clearOutputs(Slot& s) {
+    const int span = historyLength + blockLength;
+    zero(s.mix, span);
+    zero(s.sineOut, span);
+    fillTicks(s.syncOut, span, kOscNoWrap);
+}
+
+void Oscillator::resetSlot(Slot& s) {
+    const int R = ringSize;
+    for (float* ring : {s.saw, s.pulse, s.trianglePulse, s.triangle, s.sine}) zero(ring, R);
+    fillTicks(s.tickRing, R, kOscNoWrap);
+    std::fill(s.delayedInvFrequency, s.delayedInvFrequency + R, 1.0f);
+    std::fill(s.delayedWidth, s.delayedWidth + R, 0.5f);
+    fillTicks(s.delayedTicks, R, 0);
+    fillTicks(s.delayedHigh, R, 0);
+    clearOutputs(s);
+    s.pulseDc = s.sawDc = s.sineDc = 0.0f;
+    s.triangleSum = s.triangleDc = 0.0;
+    s.triangleStarted = false;
+    s.frequency = 1.0;
+    s.invFrequency = 1.0;
+    s.widthLatched = 0.0f;
+    s.sinePhase = 0.0f;
+    s.pending = 0;
+    s.pendingCount = 0;
+    s.redo = 0;
+    s.widthChanged = false;
+    s.frequencyChanged = false;
+    s.restart = true;
+    s.ranSinceRestart = false;
+}
+
+double Oscillator::nextStart() { return logistic(startRandom, 0.999); }
+
+void Oscillator::updateWidth(Slot& s, bool triangleOn) {
+    const float lo = triangleOn ? 0.2f : 0.02f, hi = triangleOn ? 0.8f : 0.98f;
+    // Moving toward the clamped target: a target beyond the limits settles at the limit.
+    float target = std::clamp(s.baseWidth + 0.48f * s.pwm, lo, hi);
+    if (s.restart || std::fabs(s.widthSmoothed - target) < 0.001f) {
+        s.widthSmoothed = target;
+        s.widthMoving = false;
+    } else {
+        s.widthSmoothed = std::clamp(flushTiny(s.widthSmoothed + (target - s.widthSmoothed) * widthCoeff), lo, hi);
+        s.widthMoving = true;
+    }
+    if (s.pending == 0 && s.widthSmoothed != s.widthLatched) s.widthChanged = true;
+}
+
+void Oscillator::computePeriod(Slot& s) {
+    double n = std::floor(ticksPerSecond / s.frequency + 0.5);
+    n = std::clamp(n, 2.0 * ticks, double(kMaxPeriod));
+    s.period = int32_t(n);
+    s.invPeriod = 1.0 / n;
+    s.increment = ticks / n;
+    s.wrapThreshold = s.increment * 0.5 - 0.5;
+    s.high = int32_t(std::floor(double(s.widthLatched) * n + 0.5));
+    s.pulseThreshold = 0.5 - s.high / n + s.increment * 0.5;
+    s.sineIncrement = float(kSineSize * s.frequency * invRate);
+    if (!s.restart) return;
+    s.phase = -0.5 * nextStart();
+    s.pulseHigh = s.phase > s.pulseThreshold;
+    const double w = s.widthLatched;
+    s.pulseNaive = s.pulseHigh ? 0.5 : -0.5;
+    s.trianglePulseNaive = s.pulseHigh ? (1.0 - w) * 0.5 : -w * 0.5;
+    s.tickCount = roundToInt((0.5 - s.phase) * n);
+    s.sinePhase = 0.0f;
+    s.triangleWarmup = 4 * quarter - 1;
+    s.triangleStarted = false;
+    s.triangleDc = 0.0;
+    s.restart = false;
+}
+
+void Oscillator::applyFrequency(Slot& s, double f) {
+    s.frequency = f;
+    s.invFrequency = 1.0 / f;
+    s.frequencyChanged = false;
+    computePeriod(s);
+}
+
+void Oscillator::beginPass(Slot& s, bool triangleOn) {
+    // Pitch drift: a smoothed random walk shared by the module's slots.
+    double x = logistic(driftRandom, 0.999);
+    drift -= (drift - (1.0 - 2.0 * x)) * driftSmoothing;
+    double f = s.baseFrequency * (1.0 + drift * driftDepth);
+
+    double offset = 0.0, factor = 1.0;
+    if (s.vibrato.port) offset = portValue(s.vibrato.port) * (vibratoDepth + portValue(s.touch.port) * touchAmount) * 12.0;
+    double bend = portValue(s.bend.port);
+    if (bendRange > 0) offset += bendRange * bend;
+    else if (bendRange == 0) factor = 1.0 + bend;
+    for (int i = 0; i < s.pitch.count; ++i) offset += 24.0 * portValue(s.pitch.port[i]);
+    float pwm = portValue(s.pwmLfo.port) * s.pwmDepth;
+    for (int i = 0; i < s.pulseWidth.count; ++i) pwm += portValue(s.pulseWidth.port[i]);
+    s.pwm = pwm;
+    float noise = 0.0f;
+    for (int i = 0; i < s.noiseInput.count; ++i) noise += portValue(s.noiseInput.port[i]);
+    s.noiseModulation = noise;
+    if (s.sync.port) {
+        double q = std::floor(double(s.sync.port->period) * ticksPerSecond + 0.5);
+        s.syncQuarter = std::isfinite(q) ? int64_t(std::clamp(q, 0.0, 4.0e18)) / 4 : 0;
+    }
+
+    updateWidth(s, triangleOn);
+    if (std::isnan(offset)) offset = 0.0;  // opposite overflows of huge sources
+    if (offset != 0.0) {
+        // Semitone ratio, linearly interpolated; offsets beyond the table's ten octaves stop at its ends.
+        double index = std::clamp(offset + kSemitoneCentre, 0.0, double(kSemitoneSize - 1));
+        int i = std::min(int(index), kSemitoneSize - 2);
+        double frac = index - i;
+        f *= semitoneTable[i] + frac * (semitoneTable[i + 1] - semitoneTable[i]);
+    }
+    f *= factor;
+    // A frequency above half the rate would let the phase pass two edges in one sample.
+    const double top = std::min(kMaxFrequency, 0.5 * sampleRate);
+    if (!(f > kMinFrequency)) f = kMinFrequency;
+    if (f > top) f = top;
+
+    if (s.pending == 0) {
+        s.activeSyncMode = s.syncMode;
+        if (s.restart) s.widthLatched = s.widthSmoothed;
+        if (s.restart || f != s.frequency) applyFrequency(s, f);
+    } else if (f != s.frequency) {
+        s.pendingFrequency = f;
+        s.frequencyChanged = true;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Generator
+
+void Oscillator::placeStep(float* ring, const float* table, int writePos, double height, int32_t offset) {
+    // The step is centred on the exact edge, `offset` ticks before the current entry. Entries
+    // before it hold the naive value from before the edge, the current one and those after
+    // it the value after the edge: they take the table less the step itself.
+    const int P = ticks, T = tableLength, half = tableLength / 2;
+    const float h = float(height);
+    for (int k = 1;; ++k) {
+        int index = offset - k * P + half;
+        if (index <= 0) break;
+        if (index > T - 1) index = T - 1;
+        ring[(writePos - k) & ringMask] += h * table[index];
+    }
+    for (int k = 0;; ++k) {
+        int index = offset + k * P + half;
+        if (index >= T) break;
+        ring[(writePos + k) & ringMask] += h * (table[index] - 1.0f);
+    }
+}
+
+void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
+    enum { kWrap, kPulseEdge, kSync };
+    const int kind = s.pending == 2 ? kSync : s.pulseHigh ? kPulseEdge : kWrap;
+    const int32_t t0 = roundToInt((0.5 - s.phase) * s.period);
+    int64_t offset;
+    if (kind == kWrap) {
+        s.tickCount = roundToInt(double(t0) - s.period);
+        offset = s.tickCount;
+    } else if (kind == kPulseEdge) {
+        s.tickCount = t0;
+        offset = int64_t(t0) - s.high;
+    } else {
+        s.tickCount = roundToInt(double(t0) - (double(s.tickCount) - s.syncTicks));
+        offset = s.tickCount;
+    }
+    // The edge lies between the crossing sample and the commit sample.
+    offset = std::clamp<int64_t>(offset, 0, int64_t(quarter + 1) * ticks);
+
+    double pulseJitter, sawJitter;
+    jitterFactors(s.frequency, pulseJitter, sawJitter);
+    const double pulseStep = 1.0 - jitter * pulseJitter;
+    const double sawScale = 1.0 - jitter * sawJitter;
+    double jump = 0.0, pulse = 0.0, trianglePulse = 0.0;
+    if (kind == kWrap) {
+        jump = sawScale;
+        pulse = pulseStep;
+        trianglePulse = 0.5;
+        s.pulseHigh = true;
+    } else if (kind == kPulseEdge) {
+        pulse = -pulseStep;
+        trianglePulse = -0.5;
+        s.pulseHigh = false;
+    } else {
+        jump = (0.5 - s.syncPhase) * sawScale;
+        if (!s.pulseHigh) {
+            pulse = pulseStep;
+            trianglePulse = 0.5;
+            s.pulseHigh = true;
+        }
+    }
+    const int32_t e = int32_t(offset);
+    if (sawOn && jump != 0.0) placeStep(s.saw, stepTables->saw, s.writePos, jump, e);
+    if (pulseOn && pulse != 0.0) placeStep(s.pulse, stepTables->pulse, s.writePos, pulse, e);
+    if (triangleOn && trianglePulse != 0.0) placeStep(s.trianglePulse, stepTables->pulse, s.writePos, trianglePulse, e);
+    s.phase += jump;
+    s.pulseNaive += pulse;
+    s.trianglePulseNaive += trianglePulse;
+    s.pending = 0;
+    s.pendingCount = 0;
+    if (kind == kPulseEdge) return;
+    // The pulse is high again: the period takes the latched width and any new frequency.
+    if (s.widthChanged) {
+        s.widthLatched = s.widthSmoothed;
+        s.widthChanged = false;
+    }
+    if (s.frequencyChanged) {
+        s.frequency = s.pendingFrequency;
+        s.frequencyChanged = false;
+    }
+    s.invFrequency = 1.0 / s.frequency;
+    s.trianglePulseNaive = (1.0 - s.widthLatched) * 0.5;
+    computePeriod(s);
+}
+
+void Oscillator::triangleSample(Slot& s) {
+    const int at = s.writePos;
+    if (s.triangleWarmup > 0) {
+        s.triangle[at] = 0.0f;
+        --s.triangleWarmup;
+        s.triangleStarted = false;
+        return;
+    }
+    // The pulse and its parameters 2 x c/4 samples back, where the steps are in place.
+    const int back = (at - 2 * quarter) & ringMask;
+    const double w = std::clamp(double(s.delayedWidth[back]), 0.01, 0.99);
+    const double invF = s.delayedInvFrequency[back];
+    if (!s.triangleStarted) {
+        // Gain for a peak-to-peak of 1: the pulse's integral over its high part is w(1-w)/2 periods.
+        s.triangleGain = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+        const double t = s.delayedTicks[back], d = s.delayedHigh[back];
+        s.triangleSum = t >= d ? 0.5 / s.triangleGain - ((t - d) / ticks) * w * 0.5
+                               : (1.0 - w) * 0.5 * t / ticks - 0.5 / s.triangleGain;
+        s.triangleWidth = w;
+        s.triangleInvFrequency = invF;
+        s.triangleStarted = true;
+    } else {
+        if (w != s.triangleWidth || invF != s.triangleInvFrequency) {
+            double gain = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+            s.triangleSum *= s.triangleGain / gain;
+            s.triangleGain = gain;
+            s.triangleWidth = w;
+            s.triangleInvFrequency = invF;
+        }
+        s.triangleSum += s.trianglePulse[back];
+    }
+    const double y = s.triangleSum * s.triangleGain;
+    s.triangleDc = trianglePole * s.triangleDc + (1.0 - trianglePole) * y;
+    s.triangle[at] = float(y - s.triangleDc);
+}
+
+void Oscillator::sineSample(Slot& s) {
+    float p = s.sinePhase + s.sineIncrement;
+    if (p >= float(kSineSize)) p -= float(kSineSize) * std::floor(p / float(kSineSize));
+    int i = int(p);
+    if (i >= kSineSize) {  // rounding just below the wrap
+        i = 0;
+        p = 0.0f;
+    }
+    s.sinePhase = p;
+    const float frac = p - float(i);
+    s.sine[s.writePos] = sineTable[i] + frac * (sineTable[i + 1] - sineTable[i]);
+}
+
+void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn) {
+    const int L = blockLength;
+    const int P = ticks;
+    const bool sineOn = s.useSine > 0;
+    const bool pulseRing = pulseOn || triangleOn;
+    SignalPort* master = s.sync.port;
+    const bool syncOn = number == 1 && s.activeSyncMode > 0 && !triangleOn && master && master->ticks &&
+                        s.syncQuarter > 0;
+    const int syncBlock = master ? master->blockLength : 0;
+    const int syncHistory = master ? master->historyLength : 0;
+    int commits = 0;
+    bool advance = true;
+    for (int n = 0; n < L;) {
+        if (phaseOn) {
+            if (advance) {
+                if (s.tickCount < kTickCeiling) s.tickCount += P;
+                s.phase -= s.increment;
+                if (s.widthMoving && s.redo == 0) updateWidth(s, triangleOn);
+            }
+            advance = true;
+            bool found = false;
+            if (syncOn) {
+                const int index = syncBase + n;
+                const bool inRange = index < syncBlock && index - 1 >= -syncHistory;
+                if (s.pending == 2) {
+                    // Follow the master's count; a master wrap that comes meanwhile is not
+                    // consumed and is found again when these samples are regenerated.
+                    int32_t w = inRange ? master->ticks[index] : s.syncTicks + P;
+                    s.syncTicks = w < s.syncTicks ? s.syncTicks + P : w;
+                    if (s.syncTicks > (quarter + 1) * P) s.syncTicks = 0;
+                } else if (s.pending == 0 && inRange) {
+                    const int32_t w = master->ticks[index];
+                    const int64_t fall = int64_t(master->ticks[index - 1]) - w;
+                    if (fall > s.syncQuarter && w < s.syncQuarter && w > -30 * P) {
+                        master->ticks[index - 1] = kOscNoWrap;
+                        if (s.activeSyncMode == 1 || s.tickCount > 0.75 * s.period) {
+                            s.pending = 2;
+                            s.pendingCount = 1;
+                            s.syncPhase = double(w) / s.period + s.phase;
+                            s.syncTicks = w;
+                            found = true;
+                        }
+                    }
+                }
+            }
+            if (s.pending == 0) {
+                if (s.phase <= (s.pulseHigh ? s.pulseThreshold : s.wrapThreshold)) {
+                    s.pending = 1;
+                    s.pendingCount = 1;
+                }
+            } else if (!found && ++s.pendingCount > quarter) {
+                commit(s, sawOn, pulseRing, triangleOn);
+                if (++commits <= kMaxCommitsPerSample * L) {
+                    // Step back to the crossing sample: the entries lose the naive values
+                    // that their regeneration will add again, so they keep the values from
+                    // before the edge, which the placed steps expect.
+                    for (int k = 0; k < quarter; ++k) {
+                        s.phase += s.increment;
+                        s.tickCount -= P;
+                        s.writePos = (s.writePos - 1) & ringMask;
+                        if (sawOn) s.saw[s.writePos] -= float(s.phase);
+                        if (pulseRing) s.pulse[s.writePos] -= float(s.pulseNaive);
+                        if (triangleOn) s.trianglePulse[s.writePos] -= float(s.trianglePulseNaive);
+                        s.tickRing[s.writePos] = s.tickCount;
+                    }
+                    n -= quarter;
+                    s.redo += quarter;
+                    advance = false;
+                    continue;
+                }
+            }
+            const int at = s.writePos;
+            if (sawOn) s.saw[at] += float(s.phase);
+            if (pulseRing) s.pulse[at] += float(s.pulseNaive);
+            if (triangleOn) {
+                s.trianglePulse[at] += float(s.trianglePulseNaive);
+                s.delayedInvFrequency[at] = float(s.invFrequency);
+                s.delayedWidth[at] = s.widthLatched;
+                s.delayedTicks[at] = s.tickCount;
+                s.delayedHigh[at] = s.high;
+            }
+            s.tickRing[at] = s.tickCount;
+        }
+        if (s.redo > 0) {
+            --s.redo;
+        } else {
+            if (triangleOn) triangleSample(s);
+            if (sineOn) sineSample(s);
+        }
+        s.writePos = (s.writePos + 1) & ringMask;
+        ++n;
+    }
+}
+
+void Oscillator::runSlot(Slot& s) {
+    const bool sawOn = s.sawLevel != 0.0f || s.sawTarget != 0.0f;
+    const bool pulseOn = s.pulseLevel != 0.0f || s.pulseTarget != 0.0f;
+    const bool triangleOn = s.triangleLevel != 0.0f || s.triangleTarget != 0.0f;
+    const bool phaseOn = sawOn || pulseOn || triangleOn || s.useSync > 0;
+    // A machinery at rest keeps no edge pending, or frequency changes would wait on it.
+    if (!phaseOn) s.pending = 0;
+    // A slot that did not run in step with the read position starts afresh.
+    if (!s.restart && ((s.writePos - readPos) & ringMask) != ringDelay - blockLength) s.restart = true;
+    int passes = 1;
+    if (s.restart) {
+        s.writePos = readPos;
+        // The rings ahead of the read position are generated anew: nothing may be left in them.
+        for (float* ring : {s.saw, s.pulse, s.trianglePulse, s.triangle, s.sine}) zero(ring, ringSize);
+        s.pending = 0;
+        s.pendingCount = 0;
+        s.redo = 0;
+        passes = ringDelay / blockLength;
+    }
+    s.ranSinceRestart = true;
+    const int total = passes * blockLength;
+    for (int pass = 0; pass < passes; ++pass) {
+        beginPass(s, triangleOn);
+        generate(s, pass * blockLength - (total - blockLength), sawOn, pulseOn, triangleOn, phaseOn);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Output stage
+
+void Oscillator::outputStage(Slot& s) {
+    const int L = blockLength, M = historyLength, D = ringDelay;
+    std::memmove(s.mix, s.mix + L, sizeof(float) * M);
+    float* out = s.mix + M;
+    bool wrote = false;
+    auto settle = [](float& level, float target) {
+        if (std::fabs(level - target) < 0.01f) {
+            level = target;
+            return true;
+        }
+        return false;
+    };
+    auto emit = [&](int i, float v) {
+        if (wrote) out[i] += v;
+        else out[i] = v;
+    };
+
+    if (s.triangleLevel != 0.0f || s.triangleTarget != 0.0f) {
+        if (settle(s.triangleLevel, s.triangleTarget)) {
+            for (int i = 0; i < L; ++i) emit(i, s.triangle[(readPos + i) & ringMask] * s.triangleLevel);
+        } else {
+            for (int i = 0; i < L; ++i) {
+                s.triangleLevel = flushTiny(s.triangleLevel + (s.triangleTarget - s.triangleLevel) * levelCoeff);
+                emit(i, s.triangle[(readPos + i) & ringMask] * s.triangleLevel);
+            }
+        }
+        wrote = true;
+    }
+
+    // Pulse and sawtooth: the ring less its one-pole lowpass, i.e. free of DC and inverted.
+    auto waveform = [&](float* ring, float& dc, float& level, float target, bool clearBehind) {
+        const bool settled = settle(level, target);
+        if (settled && level == 0.0f) {
+            if (!wrote) std::fill(out, out + L, 0.0f);
+        } else {
+            for (int i = 0; i < L; ++i) {
+                const float x = ring[(readPos + i) & ringMask];
+                dc = 0.01f * x + 0.99f * dc;
+                if (!settled) level = flushTiny(level + (target - level) * levelCoeff);
+                emit(i, (dc - x) * level);
+                if (clearBehind) ring[(readPos + i - D) & ringMask] = 0.0f;
+            }
+            dc = flushTiny(dc);
+        }
+        wrote = true;
+    };
+
+    const bool pulseRuns = s.pulseLevel != 0.0f || s.pulseTarget != 0.0f;
+    const bool triangleRuns = s.triangleLevel != 0.0f || s.triangleTarget != 0.0f;
+    if (pulseRuns) waveform(s.pulse, s.pulseDc, s.pulseLevel, s.pulseTarget, false);
+
+    if (s.sawLevel != 0.0f || s.sawTarget != 0.0f) {
+        waveform(s.saw, s.sawDc, s.sawLevel, s.sawTarget, true);
+        s.sawRunning = true;
+    } else if (s.sawRunning) {
+        zero(s.saw, ringSize);
+        s.sawRunning = false;
+    }
+
+    if (s.noiseLevel != 0.0f) {
+        // The exponent is bounded so that a wild modulation sum stays finite.
+        double exponent = 1.2 * double(s.noiseModulation);
+        exponent = std::isnan(exponent) ? 0.0 : std::clamp(exponent, -8.0, 8.0);
+        const float level = float(s.noiseLevel * std::pow(10.0, exponent));
+        for (int i = 0; i < L; ++i) {
+            double& x = s.noise;
+            x = 3.9999995 * x * (1.0 - x);
+            if (x == 0.0) x = 1e-6;
+            else if (x == 1.0) x = 0.999999;
+            emit(i, level * float(2.0 * x - 1.0));
+        }
+        wrote = true;
+    }
+
+    if (s.useSine > 0) {
+        std::memmove(s.sineOut, s.sineOut + L, sizeof(float) * M);
+        float* sine = s.sineOut + M;
+        for (int i = 0; i < L; ++i) {
+            const int at = (readPos + i) & ringMask;
+            const float y = s.sine[at];
+            s.sineDc = 0.01f * y + 0.99f * s.sineDc;
+            float v = y - s.sineDc;
+            s.sine[(at - D) & ringMask] = 0.0f;
+            if (s.sineFade < 0.99f) {
+                s.sineFade += (1.0f - s.sineFade) * levelCoeff;
+                v *= s.sineFade;
+            }
+            sine[i] = v;
+        }
+        s.sineDc = flushTiny(s.sineDc);
+        s.sineRunning = true;
+    } else if (s.sineRunning) {
+        zero(s.sineOut, M + L);
+        s.sineRunning = false;
+    }
+
+    if (s.useSync > 0) {
+        std::memmove(s.syncOut, s.syncOut + L, sizeof(int32_t) * M);
+        for (int i = 0; i < L; ++i) s.syncOut[M + i] = s.tickRing[(readPos + i) & ringMask];
+        s.syncPort.frequency = float(s.frequency);
+        s.syncPort.period = float(s.invFrequency);
+    }
+
+    if (pulseRuns || triangleRuns) {
+        for (int i = 0; i < L; ++i) {
+            const int at = (readPos - D + i) & ringMask;
+            s.pulse[at] = 0.0f;
+            s.trianglePulse[at] = 0.0f;
+        }
+        s.pulseRunning = true;
+    } else if (s.pulseRunning) {
+        // Steps placed ahead while the pulse ran would come back when it runs again.
+        zero(s.pulse, ringSize);
+        zero(s.trianglePulse, ringSize);
+        s.pulseRunning = false;
+    }
+
+    if (wrote) {
+        s.quietBlocks = 0;
+    } else if (s.quietBlocks < 3) {
+        // A faint random floor after the last waveform, for three blocks.
+        for (int i = 0; i < L; ++i) out[i] = float(1e-20 * nextStart());
+        ++s.quietBlocks;
+    }
+}
+
+void Oscillator::process() {
+    if (slots.empty()) return;
+    if (!active) {
+        if (resetPending) {
+            for (Slot& s : slots) {
+                clearOutputs(s);
+                s.restart = true;
+            }
+            resetPending = false;
+        }
+        return;
+    }
+    for (Slot& s : slots) {
+        const bool taken = s.useMix > 0 || s.useSine > 0 || s.useSync > 0;
+        if (s.state == kSounding && taken) {
+            runSlot(s);
+            outputStage(s);
+        } else if (s.state != kSounding && s.ranSinceRestart) {
+            resetSlot(s);
+        }
+    }
+    readPos = (readPos + blockLength) & ringMask;
+}

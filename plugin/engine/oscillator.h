@@ -1,14 +1,19 @@
 // Band-limited oscillator module serving all 32 voice slots: sawtooth, pulse and
 // triangle mix with noise, a sine, and a sync signal.
 //
-// Placeholder: the interface the engine builds on. The generator itself (step tables on
-// the tick grid, delayed commit, sync, triangle, sine, noise, drift) is not built yet:
-// this placeholder reports the block and history lengths and produces silence.
+// Sawtooth and pulse are band-limited step synthesis on a grid of P ticks per sample: the
+// naive waveform accumulates in a ring per slot, and every edge adds a band-limited step
+// (step_tables.h) centred on its exact tick. Edges are committed c/4 samples after the
+// sample that crossed them, then the generator steps back and regenerates from the crossing
+// sample, so that edges closer together than c/4 samples are still found one by one. The
+// output runs D samples behind the generator.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/signal_port.h"
+#include "engine/step_tables.h"
 
 // The oscillator's message record: seventeen 32-bit words, then the engine's tables.
 struct OscillatorRecord {
@@ -49,10 +54,28 @@ enum OscillatorPortKind {
     kOscInNoise = 15,
 };
 
+enum OscillatorMessage {
+    kOscMsgVoice = 3,
+    kOscMsgDrift = 6,
+    kOscMsgPwmDepth = 7,
+    kOscMsgModulation = 8,
+    kOscMsgSwitches = 10,
+    kOscMsgNoise = 12,
+    kOscMsgBendRange = 13,
+};
+
+// Tick value of the sync signal where there is no wrap to follow.
+constexpr int32_t kOscNoWrap = -300000;
+
 class Oscillator {
 public:
+    static constexpr int kSlots = 32;
+    static constexpr int kMaxSources = 6;
+
     Oscillator();
     ~Oscillator();
+    Oscillator(const Oscillator&) = delete;
+    Oscillator& operator=(const Oscillator&) = delete;
 
     int init(OscillatorRecord* record, int number, float rate);
     void setSampleRate(float rate);
@@ -63,13 +86,89 @@ public:
     int getBlockLength() const { return blockLength; }
     int getHistoryLength() const { return historyLength; }
 
+    // The sync output's port carries kind kPortSync: `ticks` is the signal (ticks since the
+    // slot's last wrap, kOscNoWrap where none), `samples` points at silence.
     SignalPort* takeOutput(int kind, int slot);
     void releaseOutput(int kind, int slot);
     int connectInput(int kind, SignalPort* port, int slot, int tag);
     void releaseInput(int kind, int slot, int tag);
 
+    // Observation for tests: the period in ticks, the high time and the latched width.
+    int32_t periodTicks(int slot) const;
+    int32_t highTicks(int slot) const;
+    float latchedWidth(int slot) const;
+    float frequency(int slot) const;
+    int ticksPerSample() const { return ticks; }
+    int stepSamples() const { return stepLength; }
+
 private:
+    struct Input {
+        SignalPort* port;
+        int32_t tag;
+    };
+    struct SumInput {
+        SignalPort* port[kMaxSources];
+        int32_t tag[kMaxSources];
+        int count;
+    };
+    struct Slot;
+
+    void computeRateFields(float rate);
+    void resetSlot(Slot& s);
+    void clearOutputs(Slot& s);
+    void runSlot(Slot& s);
+    void beginPass(Slot& s, bool triangleOn);
+    void updateWidth(Slot& s, bool triangleOn);
+    void applyFrequency(Slot& s, double f);
+    void computePeriod(Slot& s);
+    void generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn);
+    void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
+    void placeStep(float* ring, const float* table, int writePos, double height, int32_t offset);
+    void triangleSample(Slot& s);
+    void sineSample(Slot& s);
+    void outputStage(Slot& s);
+    double nextStart();
+    Slot* slotAt(int slot);
+    const Slot* slotAt(int slot) const;
+
+    // Module-wide.
     int number;
-    int blockLength;
-    int historyLength;
+    int blockLength;    // L
+    int historyLength;  // M
+    double sampleRate;
+    double ratePerMs;
+    double invRate;
+    double ticksPerSecond;
+    const StepTableSet* stepTables;
+    int ticks;       // P
+    int tableLength;  // T
+    int stepLength;   // c
+    int quarter;      // c / 4: the commit delay in samples
+    int ringSize;    // R
+    int ringMask;
+    int ringDelay;   // D
+    int readPos;
+    const float* sineTable;
+    const float* semitoneTable;
+    std::vector<float> ownSine;
+    std::vector<float> ownSemitone;
+    float levelCoeff;
+    float widthCoeff;
+    double trianglePole;
+    double drift;
+    double driftSmoothing;
+    double driftDepth;
+    double startRandom;
+    double driftRandom;
+    double jitter;
+    float vibratoDepth;
+    float touchAmount;
+    int bendRange;
+    int useCount;
+    bool active;
+    bool resetPending;
+
+    std::vector<Slot> slots;
+    std::vector<float> floatPool;
+    std::vector<int32_t> intPool;
 };

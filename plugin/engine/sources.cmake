@@ -24,4 +24,5 @@ list(APPEND HALVORN_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/delay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/arpeggiator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_arpeggiator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/step_tables.cpp
 )

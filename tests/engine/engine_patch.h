@@ -56,6 +56,7 @@ struct EnginePatch {
     }
     // Line 1 of the part carries velocity x amplifier envelope; line 2 stays silent.
     void audibleLine1(int part) {
+        engine.disconnect(kDstVca2Audio, -1, part);
         engine.disconnect(kDstVca1Audio, -1, part);
         engine.connect(kSrcVelocity, kDstVca1Audio, part);
         envelope(part, 1, 1.f, 50.f, 20.f, 0.5f);

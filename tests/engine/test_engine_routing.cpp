@@ -161,8 +161,16 @@ TEST_F(RoutingTest, SourceBuffersAreTheModulesPortsAndTheValuePorts) {
     engine.releaseSource(kSrcMixer0 + 1, 0);
     EXPECT_NE(engine.sourceBuffer(kSrcModAmount0 + 9, 31), nullptr);
     engine.releaseSource(kSrcModAmount0 + 9, 31);
-    // Outputs of the oscillators are absent until they are built.
-    for (int source : {kSrcOsc1Mix, kSrcOsc2Sync}) EXPECT_EQ(engine.sourceBuffer(source, 0), nullptr) << source;
+    // The oscillators' mix is audio; their sync output is a tick signal.
+    SignalPort* mix = engine.sourceBuffer(kSrcOsc1Mix, 0);
+    ASSERT_NE(mix, nullptr);
+    EXPECT_EQ(mix->kind, kPortSamples);
+    EXPECT_EQ(mix->controlRate, 0);
+    engine.releaseSource(kSrcOsc1Mix, 0);
+    SignalPort* sync = engine.sourceBuffer(kSrcOsc2Sync, 0);
+    ASSERT_NE(sync, nullptr);
+    EXPECT_EQ(sync->kind, kPortSync);
+    engine.releaseSource(kSrcOsc2Sync, 0);
     // The filters' outputs are audio, the LFOs' one value per block.
     for (int f = 0; f < 4; ++f) {
         SignalPort* filter = engine.sourceBuffer(kSrcFilter0 + f, 9);
