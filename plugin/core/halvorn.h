@@ -208,6 +208,8 @@ private:
     void sendEnvelope(const LineBlock& values, int line, bool amplifier);
     void sendPartLfo(const LineBlock& values, int line);
     void sendLfoMode(const LineBlock& values, int patch, int line, int part);
+    void setTempoFields(bool synchronised, float division);
+    void sendToEveryPart(int code);
 
     // The globals (halvorn_globals.cpp): answers whether a preset load is due.
     bool applyGlobalParameter(int index);

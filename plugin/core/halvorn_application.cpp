@@ -299,16 +299,16 @@ void Halvorn::sendPartLfo(const LineBlock& values, int line) {
     command.subIndex = line;
     command.lfoWave = lfoWaveLetter(values.lfoWave);
     command.lfoRate = lfoRateCurve(values.lfoSpeed);
-    if (isOn(values.lfoSync)) {
-        command.tempoSync = 1;
-        command.tempo = (float)tempo;
-        command.tempoDivision = (int)lfoDivisionSteps(values.lfoSpeed);
-    } else {
-        command.tempoSync = 0;
-        command.tempo = 120.f;
-        command.tempoDivision = 1;
-    }
+    setTempoFields(isOn(values.lfoSync), lfoDivisionSteps(values.lfoSpeed));
     sendCommand(kCmdPartLfo);
+}
+
+// A synchronised setting follows a division of the host tempo (narrowed to single
+// precision); otherwise it runs on its own time, given as one beat at 120 per minute.
+void Halvorn::setTempoFields(bool synchronised, float division) {
+    command.tempoSync = synchronised ? 1 : 0;
+    command.tempo = synchronised ? (float)tempo : 120.f;
+    command.tempoDivision = synchronised ? (int)division : 1;
 }
 
 // The LFO's trigger mode: "mono" makes every part's LFO follow the one of the patch's first

@@ -292,15 +292,7 @@ void Halvorn::sendDelay() {
     command.level = stored(g.delayDepth);
     command.valueA = stored(g.delayDryWet);
     command.timeMs = delayTimeCurve(g.delaySpeed);
-    if (isOn(g.delaySync)) {
-        command.tempoSync = 1;
-        command.tempo = (float)tempo;
-        command.tempoDivision = (int)delayDivisionSteps(g.delaySpeed);
-    } else {
-        command.tempoSync = 0;
-        command.tempo = 120.f;
-        command.tempoDivision = 1;
-    }
+    setTempoFields(isOn(g.delaySync), delayDivisionSteps(g.delaySpeed));
     sendCommand(kCmdDelay);
 }
 
@@ -335,15 +327,7 @@ void Halvorn::sendArpeggiator() {
     command.arpRepeats = stepOf(kQuarters, g.arpRepeat) + 1;
     const float speed = 1.f - stored(g.arpSpeed);
     command.timeMs = delayTimeCurve(speed);
-    if (isOn(g.arpSync)) {
-        command.tempoSync = 1;
-        command.tempo = (float)tempo;
-        command.tempoDivision = (int)delayDivisionSteps(speed);
-    } else {
-        command.tempoSync = 0;
-        command.tempo = 120.f;
-        command.tempoDivision = 1;
-    }
+    setTempoFields(isOn(g.arpSync), delayDivisionSteps(speed));
     sendCommand(kCmdArpeggiator);
 }
 
@@ -399,16 +383,10 @@ void Halvorn::applyMultiMode() {
     partsOfPatchCount[patch] = kPartCount;
     reapplyParameters();
 
-    for (int part = 0; part < kPartCount; part++) {
-        command.part = part;
-        command.pan = 0.5f;
-        sendCommand(kCmdPartPan);
-    }
-    for (int part = 0; part < kPartCount; part++) {
-        command.part = part;
-        command.level = partVolumeCurve(1.f);
-        sendCommand(kCmdPartVolume);
-    }
+    command.pan = 0.5f;
+    sendToEveryPart(kCmdPartPan);
+    command.level = partVolumeCurve(1.f);
+    sendToEveryPart(kCmdPartVolume);
     for (int part = 0; part < kPartCount; part++) {
         command.part = part;
         command.amount = detuneCurve(0.5f);
@@ -416,25 +394,23 @@ void Halvorn::applyMultiMode() {
         sendCommand(kCmdLine1Pitch);
         sendCommand(kCmdLine2Pitch);
     }
-    for (int part = 0; part < kPartCount; part++) {
-        command.part = part;
-        command.zone = 0;
-        sendCommand(kCmdPartZone);
-    }
     command.zone = 0;
+    sendToEveryPart(kCmdPartZone);
     command.zoneChannel = 16;
     command.zoneLowKey = 0;
     command.zoneHighKey = 127;
     command.zoneMode = 0;
-    command.kind = 1;
+    command.kind = 1;  // zone 0's arpeggiator switch, then every part's three switches on
     sendCommand(kCmdZone);
-    for (int code : {kCmdPartPortamento, kCmdPartEffects, kCmdPartRingMod})
-        for (int part = 0; part < kPartCount; part++) {
-            command.part = part;
-            command.kind = 1;
-            sendCommand(code);
-        }
+    for (int code : {kCmdPartPortamento, kCmdPartEffects, kCmdPartRingMod}) sendToEveryPart(code);
     reapplyParameters();
+}
+
+void Halvorn::sendToEveryPart(int code) {
+    for (int part = 0; part < kPartCount; part++) {
+        command.part = part;
+        sendCommand(code);
+    }
 }
 
 // The preset browser's position, each level stored as index / count: the bank resolves the
