@@ -195,10 +195,12 @@ private:
     void sendCommand(int code);
     void silenceEngine();
     void resetParameterApplication();
+    // Stores, tells the editor and applies; answers whether a preset load is due.
+    bool storeAndApply(int index, float value);
+    void resendParameter(int index);
     void rebuildPartsOfPatch();
     void applyPatchParameter(int patch, int local, int part);
     void applyPatchInternalParameter(int patch, int local, int part);
-    void applyGlobalParameter(int index);
     void sendOscillatorShape(const PatchBlock& block, int line);
     void sendOscillatorSwitches(const PatchBlock& block, int line);
     void sendFilters(const LineBlock& values, int line);
@@ -206,13 +208,47 @@ private:
     void sendEnvelope(const LineBlock& values, int line, bool amplifier);
     void sendPartLfo(const LineBlock& values, int line);
     void sendLfoMode(const LineBlock& values, int patch, int line, int part);
-    // Where the signal-path switches, the modulation matrix and the globals take over
-    // (placeholders until those are built).
+    void setTempoFields(bool synchronised, float division);
+    void sendToEveryPart(int code);
+
+    // The globals (halvorn_globals.cpp): answers whether a preset load is due.
+    bool applyGlobalParameter(int index);
+    void applyGlobalSetting(int index);
+    void sendVibratoLfo();
+    void sendVibratoDepths();
+    void sendRingModulator();
+    void sendGlide(float touchFactor);
+    void sendChorus();
+    void sendDelay();
+    void sendPartPitch(int part);
+    void sendZone(int zone);
+    void sendArpeggiator();
+    void sendPedals();
+    void sendBendSetup();
+    void applyMultiMode();
+    bool moveBrowser(int index);
+
+    // The signal-path switches and the modulation matrix (halvorn_signal_path.cpp).
     bool isSignalPathParameter(int local) const;
     void applySignalPathParameter(int patch, int local);
+    void switchHighPass1(bool on, int part) { switchHighPass(0, on, part); }
+    void switchLowPass1(bool on, int part) { switchLowPass(0, on, part); }
+    void switchHighPass2(bool on, int part) { switchHighPass(1, on, part); }
+    void switchLowPass2(bool on, int part) { switchLowPass(1, on, part); }
+    void switchOsc1Sine(bool on, int part) { switchSine(0, on, part); }
+    void switchOsc2Sine(bool on, int part) { switchSine(1, on, part); }
+    void switchHighPass(int line, bool on, int part);
+    void switchLowPass(int line, bool on, int part);
+    void switchSine(int line, bool on, int part);
+    int chainInput(int part, int line) const;
+    int chainEnd(int part, int line) const;
+    int lineOneFirstStage(int part) const;
+    void applyDerive(int patch, int part);
+    void applyModulationSource(int patch, int row, int part);
+    void applyModulationDestination(int patch, int row, int part);
+    void setModulationPanel(bool open);
     void linkPulseWidth(int part, int line, float depth);
     void linkLfoTrigger(int part, int line, bool linked);
-    void applyGlobalSetting(int index);
     bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
     ProgramRecord* currentRecord();
 

@@ -3,70 +3,20 @@
 // sent to the engine once for every part that plays the patch.
 //
 // Runs on both the user-interface and the audio thread (MIDI controllers per sub-block):
-// nothing here allocates or touches a file.
+// nothing here allocates, and only a preset load that a MIDI program change asked for
+// touches a file (outside the instance lock where the caller does not hold it).
 #include <cstring>
 
+#include "core/application_locals.h"
 #include "core/halvorn.h"
 #include "core/parameter_table.h"
 #include "core/value_curves.h"
 #include "editor/halvorn_edit.h"
 
+using namespace application;
+
 namespace {
 
-// Patch host locals of line 1; line 2 adds kLineLocals.
-namespace hostLocal {
-enum {
-    kLfoSpeed = 0,
-    kLfoPwmDepth = 1,
-    kOscWidth = 2,
-    kOscNoise = 3,
-    kHighPassCutoff = 4,
-    kLowPassResonance = 7,
-    kVcfLevel = 8,
-    kOscSine = 9,
-    kVcfInitialLevel = 10,
-    kVcfReleaseTime = 14,
-    kVcaAttackTime = 15,
-    kVcaReleaseTime = 18,
-    kVcaLevel = 19,
-    kInitialBrilliance = 20,
-    kInitialLevel = 21,
-    kAfterBrilliance = 22,
-    kAfterLevel = 23,
-    kLineLocals = 24,
-};
-
-enum { kDetune = 48, kMix = 49, kOsc1Accord = 50, kOsc2Accord = 51, kFirstModAmount = 52 };
-}  // namespace hostLocal
-
-// Patch internal locals.
-namespace internalLocal {
-enum {
-    kSawTriangle = 0,
-    kSquare = 1,
-    kKeyboard = 2,
-    kSineOn = 3,
-    kHighPassOn = 4,
-    kLowPassOn = 5,
-    kFilterPoles = 6,
-    kLfoWave = 7,
-    kLfoTrigger = 8,
-    kLfoSync = 9,
-    kInternalLineLocals = 10,  // line 2 adds this to locals 0-9
-    kRange1 = 20,
-    kRange2 = 21,
-    kOsc2Derive = 22,
-    kOsc1Sync = 23,
-    kFirstModulationChoice = 24,
-};
-}  // namespace internalLocal
-
-inline bool isOn(float value) { return saneParameterValue(value) >= 0.5f; }
-inline float stored(float value) { return saneParameterValue(value); }
-
-// LFO waveform letters by sixths of the stored value: sample and hold, random, square, rising
-// and falling sawtooth, sine.
-const int32_t kLfoWaveLetters[6] = {'F', 'E', 'A', 'B', 'C', '@'};
 // Oscillator ranges by sixths, in semitones: "+ 2 octaves" down to "- 1 octave".
 const int32_t kRangeSemitones[6] = {24, 19, 12, 7, 0, -12};
 
@@ -104,16 +54,30 @@ void Halvorn::resetParameterApplication() {
 }
 
 void Halvorn::setParameter(VstInt32 index, float value) {
-    std::lock_guard<std::recursive_mutex> guard(stateLock);
+    bool presetDue = false;
+    {
+        std::lock_guard<std::recursive_mutex> guard(stateLock);
+        presetDue = storeAndApply(index, value);
+    }
+    // A browser move that honours a MIDI program change loads the preset's files; they are
+    // opened here, after this call's hold on the instance lock has ended.
+    if (presetDue) loadCurrentPreset();
+}
+
+bool Halvorn::storeAndApply(int index, float value) {
     // NaN is the lowest value; no value beyond the curves' range is stored or sent.
     value = saneParameterValue(value);
     ProgramRecord* record = currentRecord();
+    const float previous = record ? readParameter(*record, index) : 0.f;
     // Indices without a slot (2060, and any outside the four ranges) store nothing.
     if (record) writeParameter(*record, index, value);
     // The editor is told of every index, with or without a slot; it is always ours.
     if (editor) static_cast<HalvornEdit*>(editor)->setParameter(index, value);
     int patch = -1;
-    if (!record || !findParameter(index, &patch)) return;
+    const ParameterDescriptor* descriptor = record ? findParameter(index, &patch) : nullptr;
+    if (!descriptor) return false;
+    // The tuning values live on in the MIDI control file, rewritten when they changed.
+    if (descriptor->keyUse == KeyUse::tuning && !(previous == value)) midiMapModified = 1;
 
     int local, kind;
     decodeParameterIndex(index, &local, nullptr, &kind, nullptr);
@@ -135,8 +99,9 @@ void Halvorn::setParameter(VstInt32 index, float value) {
             }
             break;
         }
-        default: applyGlobalParameter(index); break;
+        default: return applyGlobalParameter(index);
     }
+    return false;
 }
 
 // Patch host parameters, for one part of the patch.
@@ -332,18 +297,18 @@ void Halvorn::sendEnvelope(const LineBlock& values, int line, bool amplifier) {
 // The per-voice LFO of a line: rate in Hz, and with its sync on a division of the host tempo.
 void Halvorn::sendPartLfo(const LineBlock& values, int line) {
     command.subIndex = line;
-    command.lfoWave = kLfoWaveLetters[stepOf(kSixths, values.lfoWave)];
+    command.lfoWave = lfoWaveLetter(values.lfoWave);
     command.lfoRate = lfoRateCurve(values.lfoSpeed);
-    if (isOn(values.lfoSync)) {
-        command.tempoSync = 1;
-        command.tempo = (float)tempo;
-        command.tempoDivision = (int)lfoDivisionSteps(values.lfoSpeed);
-    } else {
-        command.tempoSync = 0;
-        command.tempo = 120.f;
-        command.tempoDivision = 1;
-    }
+    setTempoFields(isOn(values.lfoSync), lfoDivisionSteps(values.lfoSpeed));
     sendCommand(kCmdPartLfo);
+}
+
+// A synchronised setting follows a division of the host tempo (narrowed to single
+// precision); otherwise it runs on its own time, given as one beat at 120 per minute.
+void Halvorn::setTempoFields(bool synchronised, float division) {
+    command.tempoSync = synchronised ? 1 : 0;
+    command.tempo = synchronised ? (float)tempo : 120.f;
+    command.tempoDivision = synchronised ? (int)division : 1;
 }
 
 // The LFO's trigger mode: "mono" makes every part's LFO follow the one of the patch's first
@@ -355,11 +320,14 @@ void Halvorn::sendLfoMode(const LineBlock& values, int patch, int line, int part
     sendCommand(kCmdPartLfoMode);
 }
 
+// Through the virtual operations, as a host or the editor would set it.
+void Halvorn::resendParameter(int index) { setParameter(index, getParameter(index)); }
+
 void Halvorn::reapplyParameters() {
     std::lock_guard<std::recursive_mutex> guard(stateLock);
     const int ranges[2][2] = {{0, 495}, {1000, 1351}};
     for (const auto& range : ranges)
-        for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
+        for (int index = range[0]; index <= range[1]; index++) resendParameter(index);
 }
 
 // The patch-to-parts lists from NUM_PATCH_VOIE1-8, then every patch parameter again so that
@@ -378,36 +346,3 @@ void Halvorn::rebuildPartsOfPatch() {
     }
     reapplyParameters();
 }
-
-void Halvorn::applyGlobalParameter(int index) {
-    if (index >= kInternalGlobalBase && index < kInternalGlobalBase + kPartCount) {
-        rebuildPartsOfPatch();
-        return;
-    }
-    applyGlobalSetting(index);
-}
-
-// Placeholders until the application of the global parameters and the signal-path switches
-// with the modulation matrix are built. Until then these parameters are only stored: the
-// engine keeps its initial chains (every switch off, no link, no modulation row) and its
-// initial global settings.
-
-bool Halvorn::isSignalPathParameter(int local) const {
-    if (local >= internalLocal::kFirstModulationChoice || local == internalLocal::kOsc2Derive) return true;
-    const int lineLocal = local < internalLocal::kInternalLineLocals ? local : local - internalLocal::kInternalLineLocals;
-    return local < 2 * internalLocal::kInternalLineLocals &&
-           (lineLocal == internalLocal::kSineOn || lineLocal == internalLocal::kHighPassOn || lineLocal == internalLocal::kLowPassOn);
-}
-
-// The sine, high-pass, low-pass and derive switches and the modulation rows' choices of a
-// patch, for every part that plays it, with the re-sends that follow them.
-void Halvorn::applySignalPathParameter(int patch, int local) {}
-
-// LFO 1 (2) into oscillator 1 (2)'s pulse-width input while the depth is not 0.
-void Halvorn::linkPulseWidth(int part, int line, float depth) {}
-
-// The voice gate into the LFO's trigger input while its mode is "trigg".
-void Halvorn::linkLfoTrigger(int part, int line, bool linked) {}
-
-// The commands of the host globals 496-548 and the internal globals 2008-2108.
-void Halvorn::applyGlobalSetting(int index) {}

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/application_fixture.h"
 #include "core/halvorn.h"
 #include "core/parameter_table.h"
 #include "core/preset_keys.h"
@@ -19,109 +20,11 @@
 #include "host/test_host.h"
 #include "presets/preset_tree.h"
 
-// The test program's own editor: it keeps what the instrument shows it.
-class RecordingEditor : public HalvornEdit {
-public:
-    explicit RecordingEditor(Halvorn* effect) : HalvornEdit(effect) {}
-    void setParameter(int index, float value) override { shown.push_back({index, value}); }
-    std::vector<std::pair<int, float>> shown;
-};
-
 HalvornEdit* createHalvornEdit(Halvorn* effect) { return new RecordingEditor(effect); }
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-const float kInfinity = std::numeric_limits<float>::infinity();
-
-struct Sent {
-    int code;
-    EngineCommand command;
-};
-
-class CommandLog : public EngineCommandObserver {
-public:
-    void commandSent(const EngineCommand& command, int code) override { sent.push_back({code, command}); }
-    void engineReset() override { resets++; }
-    void clear() {
-        sent.clear();
-        resets = 0;
-    }
-    std::vector<Sent> sent;
-    int resets = 0;
-};
-
-std::vector<std::pair<int, float>> automated;
-
-VstIntPtr VSTCALLBACK automationHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
-    if (opcode == audioMasterVersion) return 2400;
-    if (opcode == audioMasterAutomate) automated.push_back({index, opt});
-    return 0;
-}
-
-// One expected field of a command: a float, an int or an envelope entry.
-struct Field {
-    const char* name;
-    float EngineCommand::*real;
-    int32_t EngineCommand::*whole;
-    int entry;
-    double value;
-};
-#define REAL(f, v) Field{#f, &EngineCommand::f, nullptr, -1, (double)(v)}
-#define WHOLE(f, v) Field{#f, nullptr, &EngineCommand::f, -1, (double)(v)}
-#define ENVELOPE(n, v) Field{"envelope[" #n "]", nullptr, nullptr, n, (double)(v)}
-
-struct Expected {
-    int code;
-    std::vector<Field> fields;
-};
-
-void expectFields(const EngineCommand& command, const std::vector<Field>& fields, const std::string& where) {
-    for (const Field& field : fields) {
-        if (field.whole) {
-            EXPECT_EQ(command.*field.whole, (int32_t)field.value) << where << " " << field.name;
-        } else {
-            const float actual = field.entry >= 0 ? command.envelope[field.entry] : command.*field.real;
-            EXPECT_NEAR(actual, field.value, 1e-6 * std::fabs(field.value) + 1e-7) << where << " " << field.name;
-        }
-    }
-}
-
-// Indices relative to a patch: host locals as they are, internal locals from 1000 up.
-int indexIn(int patch, int relative) {
-    return relative < 1000 ? 62 * patch + relative : 1000 + 44 * patch + (relative - 1000);
-}
-int internal(int local) { return 1000 + local; }
-
-class Application : public ::testing::Test {
-protected:
-    void SetUp() override { create(); }
-    void TearDown() override { automated.clear(); }
-
-    void create() {
-        synth.reset();
-        synth.reset(new Halvorn(automationHost));
-        ASSERT_FALSE(synth->creationFailed());
-        synth->setCommandObserver(&log);
-        log.clear();
-    }
-    RecordingEditor& editor() { return *static_cast<RecordingEditor*>(synth->getEditor()); }
-    std::vector<unsigned char> chunk() {
-        void* data = nullptr;
-        synth->getChunk(&data, false);
-        return std::vector<unsigned char>((unsigned char*)data, (unsigned char*)data + 5392);
-    }
-    std::vector<int> partsOf(int code) const {
-        std::vector<int> parts;
-        for (const Sent& sent : log.sent)
-            if (sent.code == code) parts.push_back(sent.command.part);
-        return parts;
-    }
-
-    TestInstall install;
-    CommandLog log;
-    std::unique_ptr<Halvorn> synth;
-};
+using namespace application_test;
 
 struct PatchCase {
     const char* name;
