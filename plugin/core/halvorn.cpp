@@ -4,6 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/number_text.h"
+#include "core/parameter_table.h"
+#include "core/preset_keys.h"
 #include "editor/halvorn_edit.h"
 #include "presets/install_dir.h"
 #include "presets/install_settings.h"
@@ -261,11 +264,35 @@ int Halvorn::clearAllMidiCC() { return -1; }
 void Halvorn::clearMidiCC(int controller) {}
 bool Halvorn::isMidiAssignable(int index) { return false; }
 
-// Placeholder until the MIDI control file is built: it is opened (construction needs
-// it) but its map and tuning lines are not read yet.
+// The MIDI control file: the tuning lines are read here. Placeholder for the rest: the
+// learn assignments of the other lines are skipped until controllers and MIDI learn exist.
 int Halvorn::readControlMidi() {
+    static const int kTuningIndices[] = {2097, 2098, 2099, 2100, 2101, 2102, 2103, 2104, 2105, 2107, 2108};
+    ProgramRecord* record = currentRecord();
+    if (record)
+        for (int index : kTuningIndices) writeParameter(*record, index, 0.f);
     FILE* file = openInstallFile(*installSettings, installSettings->getControlMidiPath(), "r");
     if (!file) return 1;
+    // Words are read into 32 bytes: a longer word in a foreign file is cut, never overruns.
+    char word[kPresetKeySize];
+    while (std::fscanf(file, "%31s", word) == 1) {
+        if (std::strlen(word) == sizeof(word) - 1) std::fscanf(file, "%*[^ \t\r\n]");  // the rest of a long word
+        if (std::strncmp(word, "TUNE", 4) != 0) {
+            int skipped;
+            if (std::fscanf(file, "%d", &skipped) != 1) break;
+            continue;
+        }
+        char number[kPresetKeySize];
+        double value;
+        if (std::fscanf(file, "%31s", number) != 1 || !parseNumber(number, &value)) break;
+        const char* key = std::strlen(word) > 5 ? word + 5 : "";
+        int index = -1;
+        for (int candidate : kTuningIndices) {
+            const ParameterDescriptor* descriptor = findParameter(candidate);
+            if (descriptor && descriptor->key && !std::strcmp(descriptor->key, key)) index = candidate;
+        }
+        if (index >= 0 && record) writeParameter(*record, index, saneParameterValue((float)value));
+    }
     std::fclose(file);
     return 0;
 }

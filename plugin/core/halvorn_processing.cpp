@@ -169,10 +169,14 @@ void Halvorn::programChange(int program) {
     midiActivity = 1;
     programChangePending = 1;
     int count = presetCount;
-    if (count < 1) return;  // an empty sub-bank has nothing to select
     float current = getParameter(kParamInstrumentMenu);
-    float wanted = (float)program / (float)count;
-    if (current == wanted) return;
+    float wanted = count > 0 ? (float)program / (float)count : current;
+    // Nothing to select (an empty sub-bank, or the preset already current): the request
+    // is dropped, or a later chunk or program restore would load from disk over it.
+    if (count < 1 || current == wanted) {
+        programChangePending = 0;
+        return;
+    }
     if (program >= count) wanted = (float)(count - 1) / (float)count;
     setParameter(kParamInstrumentMenu, wanted);
     if (IHalvornEdit* notify = dynamic_cast<IHalvornEdit*>(editor)) notify->presetChanged();

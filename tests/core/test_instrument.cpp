@@ -164,3 +164,27 @@ TEST_F(Instrument, EditorOriginAndNoteNotification) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Instrument, TheControlFileGivesTheTuningValues) {
+    std::string longWord(80, 'X');
+    ASSERT_TRUE(install.writeFile("save\\controlMidi", "AUTO_VOIX_2_LFO1_SPEED 21\nTUNE_VEXA_TUNE 0.250000\n" + longWord +
+                                                           " 5\nTUNE_VEXA_DETUNE3 0.750000\nTUNE_UNKNOWN 0.5\n"
+                                                           "TUNE_POP_UP_CLIC 1.000000\n"));
+    Halvorn synth(stringHost);
+    ASSERT_FALSE(synth.creationFailed());
+    EXPECT_FLOAT_EQ(synth.getParameter(2105), 0.25f);
+    EXPECT_FLOAT_EQ(synth.getParameter(2099), 0.75f);
+    EXPECT_FLOAT_EQ(synth.getParameter(2108), 1.f);
+    EXPECT_FLOAT_EQ(synth.getParameter(2097), 0.f);
+}
+
+TEST_F(Instrument, AnEmptyControlFileLeavesEveryTuningValueAtZero) {
+    ASSERT_TRUE(install.writeFile("save\\controlMidi", ""));
+    Halvorn synth(stringHost);
+    ASSERT_FALSE(synth.creationFailed());
+    for (int index : {2097, 2104, 2105, 2107, 2108}) EXPECT_FLOAT_EQ(synth.getParameter(index), 0.f) << index;
+}
+
+}  // namespace

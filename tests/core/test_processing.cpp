@@ -241,9 +241,12 @@ TEST_F(Processing, ProgramChangeSelectsWithinTheSubBank) {
     synth->calls.clear();
     send(*synth, {midi(0xC0, 1, 0)});
     EXPECT_TRUE(synth->calls.empty()) << "the same selection sets nothing";
+    EXPECT_EQ(HalvornTestAccess::programChangePending(*synth), 0)
+        << "and leaves no request behind for a later chunk or program restore to act on";
     HalvornTestAccess::setPresetCount(*synth, 0);
     send(*synth, {midi(0xC0, 1, 0)});
     EXPECT_TRUE(synth->calls.empty()) << "an empty sub-bank selects nothing";
+    EXPECT_EQ(HalvornTestAccess::programChangePending(*synth), 0);
 }
 
 }  // namespace
