@@ -1,6 +1,7 @@
 // MIDI input, the note queue and the processing calls of the instrument object.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -247,6 +248,35 @@ TEST_F(Processing, ProgramChangeSelectsWithinTheSubBank) {
     send(*synth, {midi(0xC0, 1, 0)});
     EXPECT_TRUE(synth->calls.empty()) << "an empty sub-bank selects nothing";
     EXPECT_EQ(HalvornTestAccess::programChangePending(*synth), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Every built-in voice template, loaded into a line of every patch, plays.
+TEST(VoiceTemplates, EachTemplateSounds) {
+    TestInstall install;
+    for (int line = 0; line < 2; line++) {
+        for (int sound = 0; sound < 11; sound++) {
+            RecordingHalvorn synth;
+            ASSERT_FALSE(synth.creationFailed());
+            for (int patch = 0; patch < 8; patch++) synth.loadFactoryPatch(line, sound, patch);
+            send(synth, {midi(0x90, 60, 110)});
+            std::vector<std::vector<float>> buffers(10, std::vector<float>(512));
+            float* pointers[10];
+            for (int c = 0; c < 10; c++) pointers[c] = buffers[(size_t)c].data();
+            double energy = 0;
+            for (int block = 0; block < 40; block++) {
+                synth.processReplacing(nullptr, pointers, 512);
+                for (float x : buffers[0]) {
+                    ASSERT_TRUE(std::isfinite(x));
+                    energy += (double)x * x;
+                }
+            }
+            EXPECT_GT(std::sqrt(energy / (40 * 512.0)), 1e-4) << "line " << line << " sound " << sound;
+        }
+    }
 }
 
 }  // namespace
