@@ -48,15 +48,7 @@ public:
 };
 
 VstMidiEvent midi(unsigned char status, unsigned char d1, unsigned char d2, int delta = 0) {
-    VstMidiEvent event;
-    std::memset(&event, 0, sizeof(event));
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(event);
-    event.deltaFrames = delta;
-    event.midiData[0] = (char)status;
-    event.midiData[1] = (char)d1;
-    event.midiData[2] = (char)d2;
-    return event;
+    return TestHost::midiEvent(status, d1, d2, delta);
 }
 
 VstInt32 send(Halvorn& synth, std::vector<VstMidiEvent> events) {

@@ -37,15 +37,7 @@ std::vector<std::vector<float>> play(const std::vector<Note>& notes, int total, 
         std::vector<VstMidiEvent> events;
         for (const Note& n : notes) {
             if (n.frame < start || n.frame >= start + frames) continue;
-            VstMidiEvent e;
-            std::memset(&e, 0, sizeof(e));
-            e.type = kVstMidiType;
-            e.byteSize = sizeof(e);
-            e.deltaFrames = n.frame - start;
-            e.midiData[0] = (char)n.status;
-            e.midiData[1] = (char)n.key;
-            e.midiData[2] = (char)n.velocity;
-            events.push_back(e);
+            events.push_back(TestHost::midiEvent(n.status, n.key, n.velocity, n.frame - start));
         }
         if (!events.empty()) host.sendEvents(events);
         buffers.assign((size_t)kOutputs, std::vector<float>((size_t)frames, replacing ? 123.f : 0.f));

@@ -92,15 +92,7 @@ int main(int argc, char** argv) {
         std::vector<VstMidiEvent> events;
         for (const Step& step : steps) {
             if (step.frame < start || step.frame >= start + block) continue;
-            VstMidiEvent event;
-            std::memset(&event, 0, sizeof(event));
-            event.type = kVstMidiType;
-            event.byteSize = sizeof(event);
-            event.deltaFrames = step.frame - start;
-            event.midiData[0] = (char)step.status;
-            event.midiData[1] = (char)step.note;
-            event.midiData[2] = (char)step.velocity;
-            events.push_back(event);
+            events.push_back(TestHost::midiEvent(step.status, step.note, step.velocity, step.frame - start));
         }
         if (!events.empty()) host.sendEvents(events);
         host.render(outputs, block, true);

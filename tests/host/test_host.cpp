@@ -109,7 +109,8 @@ std::string TestHost::text(VstInt32 opcode, VstInt32 index) {
     return buffer;
 }
 
-VstIntPtr TestHost::sendMidi(unsigned char status, unsigned char data1, unsigned char data2, VstInt32 deltaFrames) {
+VstMidiEvent TestHost::midiEvent(unsigned char status, unsigned char data1, unsigned char data2,
+                                 VstInt32 deltaFrames) {
     VstMidiEvent event;
     std::memset(&event, 0, sizeof(event));
     event.type = kVstMidiType;
@@ -118,7 +119,11 @@ VstIntPtr TestHost::sendMidi(unsigned char status, unsigned char data1, unsigned
     event.midiData[0] = (char)status;
     event.midiData[1] = (char)data1;
     event.midiData[2] = (char)data2;
-    return sendEvents({event});
+    return event;
+}
+
+VstIntPtr TestHost::sendMidi(unsigned char status, unsigned char data1, unsigned char data2, VstInt32 deltaFrames) {
+    return sendEvents({midiEvent(status, data1, data2, deltaFrames)});
 }
 
 VstIntPtr TestHost::sendEvents(const std::vector<VstMidiEvent>& events) {

@@ -53,6 +53,9 @@ public:
                        float opt = 0.f);
     std::string text(VstInt32 opcode, VstInt32 index = 0);  // a dispatcher call that writes a text
 
+    // A short MIDI event of three bytes at a delta frame.
+    static VstMidiEvent midiEvent(unsigned char status, unsigned char data1, unsigned char data2,
+                                  VstInt32 deltaFrames = 0);
     // MIDI: a single short event through effProcessEvents.
     VstIntPtr sendMidi(unsigned char status, unsigned char data1, unsigned char data2, VstInt32 deltaFrames = 0);
     VstIntPtr sendEvents(const std::vector<VstMidiEvent>& events);
