@@ -85,18 +85,10 @@ int Halvorn::takeMidiActivity() {
 }
 
 void Halvorn::queueNote(int note, int velocity, int channel, int deltaFrames) {
-    bool release = velocity == 0;
     int slot = queueCount;
-    if (!release) {
-        // A full queue of note-ons overwrites its 128th entry, which is never played.
-        if (slot >= kNoteOnLimit) {
-            slot = kNoteOnLimit;
-            queueNoteNumber[slot] = note;
-            queueVelocity[slot] = velocity;
-            queueChannel[slot] = channel;
-            queueDelta[slot] = deltaFrames;
-            return;
-        }
+    if (velocity != 0) {
+        // Note-ons beyond the 127th of a call are never played.
+        if (slot >= kNoteOnLimit) return;
     } else if (slot >= kNoteQueueSize) {
         // Past the whole array a release of every note stands in for the releases that do
         // not fit, so none is lost.

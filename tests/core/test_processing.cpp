@@ -160,6 +160,9 @@ TEST_F(Processing, NoteOnsStopAt127ButReleasesAreNeverLost) {
     for (int i = 0; i < 300; i++) offs.push_back(midi(0x80, (unsigned char)(i % 128), 0, 200));
     send(*synth, offs);
     EXPECT_EQ(HalvornTestAccess::queueCount(*synth), 427);
+    send(*synth, {midi(0x90, 100, 100, 300)});
+    EXPECT_EQ(HalvornTestAccess::queueCount(*synth), 427) << "a note-on past the limit is dropped";
+    EXPECT_EQ(HalvornTestAccess::queuedVelocity(*synth, 127), 0) << "and overwrites no queued release";
     render(512);
     EXPECT_EQ(HalvornTestAccess::queueCount(*synth), 0);
 }
