@@ -182,9 +182,10 @@ void Halvorn::runControllerSmoothing() {}
 void Halvorn::followHostTempo() {
     VstTimeInfo* time = getTimeInfo(kVstTempoValid);
     if (!time || !(time->flags & kVstTempoValid) || !std::isfinite(time->tempo)) return;
-    double hostTempo = time->tempo;
+    // A tempo of 0 is kept as 0.0001; compared in that form, it is not taken anew every call.
+    double hostTempo = time->tempo == 0.0 ? 0.0001 : time->tempo;
     if (hostTempo == tempo) return;
-    tempo = hostTempo == 0.0 ? 0.0001 : hostTempo;
+    tempo = hostTempo;
     auto reapply = [this](int index) {
         float value = getParameter(index);
         if (value != 0.f) setParameter(index, value);

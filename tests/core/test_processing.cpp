@@ -221,6 +221,9 @@ TEST_F(Processing, HostTempoIsFollowed) {
     hostTime.tempo = 0.0;
     render(64);
     EXPECT_DOUBLE_EQ(HalvornTestAccess::tempo(*synth), 0.0001);
+    synth->calls.clear();
+    render(64);
+    EXPECT_TRUE(synth->calls.empty()) << "a host tempo of 0 is not taken anew every call";
 }
 
 TEST_F(Processing, ProgramChangeSelectsWithinTheSubBank) {
