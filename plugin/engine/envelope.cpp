@@ -1,5 +1,6 @@
 #include "engine/envelope.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -244,7 +245,15 @@ float Envelope::fallToward(float* out, float v, float target, float c, float lev
         if (v < level + endThreshold) {
             st = endState;
             v = level;
+            out[i] = v;
+            // Arrived: with the coefficient at 0 every further step gives the level again,
+            // unless the distance to the aim is not finite (then the steps give NaN).
+            if (std::isfinite(target - level)) {
+                std::fill(out + i + 1, out + blockLength, level);
+                return level;
+            }
             c = 0.f;
+            continue;
         }
         out[i] = v;
     }

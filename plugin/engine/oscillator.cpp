@@ -97,6 +97,8 @@ struct Oscillator::Slot {
     bool widthChanged;
     bool frequencyChanged;
     double pendingFrequency;
+    double periodFrequency;  // the frequency and width the period was last computed from
+    float periodWidth;
 
     int pending;  // 0 none, 1 edge, 2 sync
     int pendingCount;
@@ -503,6 +505,8 @@ void Oscillator::updateWidth(Slot& s, bool triangleOn) {
 }
 
 void Oscillator::computePeriod(Slot& s) {
+    s.periodFrequency = s.frequency;
+    s.periodWidth = s.widthLatched;
     double n = std::floor(ticksPerSecond / s.frequency + 0.5);
     n = std::clamp(n, 2.0 * ticks, double(kMaxPeriod));
     s.period = int32_t(n);
@@ -662,8 +666,10 @@ void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
         s.frequency = s.pendingFrequency;
         s.frequencyChanged = false;
     }
-    s.invFrequency = 1.0 / s.frequency;
     s.trianglePulseNaive = (1.0 - s.widthLatched) * 0.5;
+    // The period follows from the frequency and the latched width alone: unchanged, it stands.
+    if (!s.restart && s.frequency == s.periodFrequency && s.widthLatched == s.periodWidth) return;
+    s.invFrequency = 1.0 / s.frequency;
     computePeriod(s);
 }
 
@@ -726,9 +732,53 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                         s.syncQuarter > 0;
     const int syncBlock = master ? master->blockLength : 0;
     const int syncHistory = master ? master->historyLength : 0;
+    // Without sync, triangle, sine or a moving width a sample needs only the phase, the naive
+    // values and the tick count: those run on locals, up to a sample that commits an edge.
+    const bool plain = phaseOn && !syncOn && !triangleOn && !sineOn && !s.widthMoving;
     int commits = 0;
     bool advance = true;
     for (int n = 0; n < L;) {
+        if (plain && advance) {
+            double phase = s.phase;
+            int32_t tickCount = s.tickCount;
+            int pending = s.pending, pendingCount = s.pendingCount, redo = s.redo, at = s.writePos;
+            const double increment = s.increment;
+            const double threshold = s.pulseHigh ? s.pulseThreshold : s.wrapThreshold;
+            const float pulseNaive = float(s.pulseNaive);
+            float* const saw = s.saw;
+            float* const pulse = s.pulse;
+            int32_t* const tickRing = s.tickRing;
+            bool commitNext = false;
+            while (n < L) {
+                if (tickCount < kTickCeiling) tickCount += P;
+                phase -= increment;
+                if (pending == 0) {
+                    if (phase <= threshold) {
+                        pending = 1;
+                        pendingCount = 1;
+                    }
+                } else if (pendingCount + 1 > quarter) {
+                    commitNext = true;  // advanced already; the general path commits
+                    break;
+                } else {
+                    ++pendingCount;
+                }
+                if (sawOn) saw[at] += float(phase);
+                if (pulseRing) pulse[at] += pulseNaive;
+                tickRing[at] = tickCount;
+                if (redo > 0) --redo;
+                at = (at + 1) & ringMask;
+                ++n;
+            }
+            s.phase = phase;
+            s.tickCount = tickCount;
+            s.pending = pending;
+            s.pendingCount = pendingCount;
+            s.redo = redo;
+            s.writePos = at;
+            if (!commitNext) break;
+            advance = false;
+        }
         if (phaseOn) {
             if (advance) {
                 if (s.tickCount < kTickCeiling) s.tickCount += P;
@@ -875,14 +925,34 @@ void Oscillator::outputStage(Slot& s) {
         if (settled && level == 0.0f) {
             if (!wrote) std::fill(out, out + L, 0.0f);
         } else {
-            for (int i = 0; i < L; ++i) {
-                const float x = ring[(readPos + i) & ringMask];
-                dc = 0.01f * x + 0.99f * dc;
-                if (!settled) level = flushTiny(level + (target - level) * levelCoeff);
-                emit(i, (dc - x) * level);
-                if (clearBehind) ring[(readPos + i - D) & ringMask] = 0.0f;
+            // On locals: through the references every store to the ring or the output
+            // would reload them.
+            float d = dc, lv = level;
+            if (!settled) {
+                for (int i = 0; i < L; ++i) {
+                    const float x = ring[(readPos + i) & ringMask];
+                    d = 0.01f * x + 0.99f * d;
+                    lv = flushTiny(lv + (target - lv) * levelCoeff);
+                    emit(i, (d - x) * lv);
+                }
+            } else if (wrote) {
+                for (int i = 0; i < L; ++i) {
+                    const float x = ring[(readPos + i) & ringMask];
+                    d = 0.01f * x + 0.99f * d;
+                    out[i] += (d - x) * lv;
+                }
+            } else {
+                for (int i = 0; i < L; ++i) {
+                    const float x = ring[(readPos + i) & ringMask];
+                    d = 0.01f * x + 0.99f * d;
+                    out[i] = (d - x) * lv;
+                }
             }
-            dc = flushTiny(dc);
+            // The entries a delay behind never overlap the ones just read (L + D fits the ring).
+            if (clearBehind)
+                for (int i = 0; i < L; ++i) ring[(readPos + i - D) & ringMask] = 0.0f;
+            dc = flushTiny(d);
+            level = lv;
         }
         wrote = true;
     };

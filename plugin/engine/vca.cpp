@@ -176,14 +176,6 @@ void Vca::renderSlot(int s) {
     if (std::fabs(lv) < kLevelFlush) lv = 0.f;
     level[s] = lv;
 
-    float* g = gainBuffer;
-    if (envelope[s]) {
-        const float* e = envelope[s]->samples;
-        for (int n = 0; n < L; ++n) g[n] = lv * e[n];
-    } else {
-        for (int n = 0; n < L; ++n) g[n] = lv;
-    }
-
     float c = levelModulation[s].sumFirst();
     if (vibrato[s]) c += vibrato[s]->samples[0] * vibratoDepth;
     if (touch[s]) c += touch[s]->samples[0] * touchDepth[s];
@@ -191,12 +183,26 @@ void Vca::renderSlot(int s) {
     if (direct[s]) c += direct[s]->samples[0];
     c = clampFinite(c, -kMaxExponent, kMaxExponent);
     const float factor = c == 0.f ? 1.f : std::pow(10.f, 3.f * c);
+
+    // Gain per sample: level x envelope x the smoothed factor, in that order of rounding.
+    float* g = gainBuffer;
+    const float* e = envelope[s] ? envelope[s]->samples : nullptr;
     float k = gain[s];
-    for (int n = 0; n < L; ++n) {
-        k += (factor - k) * gainCoefficient;
-        g[n] *= k;
+    if (k + (factor - k) * gainCoefficient == k) {
+        // The smoothing has settled (a fixed point): every step gives k again.
+        if (e) {
+            for (int n = 0; n < L; ++n) g[n] = lv * e[n] * k;
+        } else {
+            const float gk = lv * k;
+            for (int n = 0; n < L; ++n) g[n] = gk;
+        }
+    } else {
+        for (int n = 0; n < L; ++n) {
+            k += (factor - k) * gainCoefficient;
+            g[n] = (e ? lv * e[n] : lv) * k;
+        }
+        gain[s] = k;
     }
-    gain[s] = k;
 
     float* out = outputs.block(s);
     outputs.moveHistory(s);
