@@ -166,9 +166,6 @@ void Halvorn::setParameterAutomated(VstInt32 index, float value) {
     if (index < halvorn::kNumParams) callHost(audioMasterAutomate, index, 0, nullptr, value);
 }
 
-bool Halvorn::beginEdit(VstInt32 index) { return callHost(audioMasterBeginEdit, index) != 0; }
-bool Halvorn::endEdit(VstInt32 index) { return callHost(audioMasterEndEdit, index) != 0; }
-
 bool Halvorn::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
     if (!properties) return false;
 #if HALVORN_OUTPUTS == 2
@@ -187,10 +184,6 @@ bool Halvorn::getOutputProperties(VstInt32 index, VstPinProperties* properties) 
     }
     return true;
 #endif
-}
-
-bool Halvorn::getHostVendorString(char* text) {
-    return callHost(audioMasterGetVendorString, 0, 0, text) != 0;
 }
 
 bool Halvorn::getEffectName(char* name) {
@@ -214,10 +207,6 @@ VstInt32 Halvorn::canDo(char* text) {
         !std::strcmp(text, "midiProgramNames"))
         return 1;
     return -1;
-}
-
-bool Halvorn::sizeWindow(VstInt32 width, VstInt32 height) {
-    return callHost(audioMasterSizeWindow, width, height) != 0;
 }
 
 // Asks the host for its vendor or product string into a 128-byte buffer that starts empty.

@@ -70,11 +70,12 @@ public:
     float getParameter(VstInt32 index) override;
     void setParameterAutomated(VstInt32 index, float value) override;
     float getVu() override { return 0.5f; }
-    bool beginEdit(VstInt32 index) override;
-    bool endEdit(VstInt32 index) override;
+    // Each of these serves the host classes and VstInstInterface alike.
+    bool beginEdit(VstInt32 index) override { return AudioEffectX::beginEdit(index); }
+    bool endEdit(VstInt32 index) override { return AudioEffectX::endEdit(index); }
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     VstInt32 processEvents(VstEvents* events) override;
-    bool getHostVendorString(char* text) override;
+    bool getHostVendorString(char* text) override { return AudioEffectX::getHostVendorString(text); }
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
@@ -94,7 +95,7 @@ public:
     // Host names of the parameters.
     void getParameterName(VstInt32 index, char* text) override;
     void getParameterLabel(VstInt32 index, char* label) override;
-    bool sizeWindow(VstInt32 width, VstInt32 height) override;
+    bool sizeWindow(VstInt32 width, VstInt32 height) override { return AudioEffectX::sizeWindow(width, height); }
 
     // Host detection, for the editor's knob mode, size and start-up.
     virtual bool isHostFxpansion();
