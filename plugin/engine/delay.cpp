@@ -9,16 +9,14 @@ constexpr float kLineMs = 5001.0f;
 constexpr float kInitialTimeMs = 1000.0f;
 // The gains' time constant: 0.03 x 0.0001 s, a few samples.
 constexpr double kSmoothingSeconds = 0.03 * 0.0001;
-// Mended: the crossfade between the old and the new tap has a 15 ms time constant and ends
-// when the old tap is below 0.0001 (after about 140 ms). With the gains' few samples and an
-// end at 0.99 it switched taps at once and clicked.
-constexpr double kCrossfadeSeconds = 0.015;
-constexpr float kCrossfadeEnd = 0.9999f;
+// The crossfade moves with the gains' coefficient and ends once the new tap holds 99 %: within
+// one block, so that a new time target is taken at the next block.
+constexpr float kCrossfadeEnd = 0.99f;
 constexpr float kSettled = 0.0001f;
 }
 
 Delay::Delay()
-    : initialised(0), sampleRate(44100.0f), smoothing(1.0f), crossfadeCoefficient(1.0f), feedback(0.99f),
+    : initialised(0), sampleRate(44100.0f), smoothing(1.0f), feedback(0.99f),
       feedbackTarget(0.99f), wet(1.0f), wetTarget(1.0f), dry(0.0f), dryTarget(0.0f), currentTime(kInitialTimeMs),
       nextTime(kInitialTimeMs), timeTarget(kInitialTimeMs), timeLimit(kLineMs), position(1.0f) {}
 
@@ -48,7 +46,6 @@ int Delay::init(float rate) {
 void Delay::setSampleRate(float rate) {
     sampleRate = fx::acceptSampleRate(rate, sampleRate);
     smoothing = (float)fx::onePoleCoefficient(sampleRate * kSmoothingSeconds);
-    crossfadeCoefficient = (float)fx::onePoleCoefficient(sampleRate * kCrossfadeSeconds);
     line1.setSampleRate(sampleRate);
     line2.setSampleRate(sampleRate);
     updateTimeLimit();
@@ -117,7 +114,7 @@ void Delay::render(const float* leftIn, const float* rightIn, float* leftOut, fl
         }
         float a, b;
         if (Crossfade) {
-            position += (1.0f - position) * crossfadeCoefficient;
+            position += (1.0f - position) * smoothing;
             a = position * line1.read(nextTime) + (1.0f - position) * line1.read(currentTime);
             b = position * line1.read(halfNext) + (1.0f - position) * line1.read(halfCurrent);
         } else {

@@ -53,8 +53,7 @@ private:
     float sampleRate;
     DelayLine line1;  // the one processing reads
     DelayLine line2;  // cleared with the first, not read
-    float smoothing;  // per sample, a few samples' time constant: gains follow at once
-    float crossfadeCoefficient;  // per sample, 15 ms
+    float smoothing;  // per sample, a few samples' time constant: gains and crossfade follow at once
     float feedback, feedbackTarget;
     float wet, wetTarget;
     float dry, dryTarget;

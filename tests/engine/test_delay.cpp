@@ -176,46 +176,47 @@ TEST(Delay, WetAndDryGains) {
     }
 }
 
-TEST(Delay, TimeChangeCrossfadesWithoutAClick) {
-    // A 440 Hz tone, fully wet; the time moves from 300 to 307.3 ms, where the tap is about
-    // half a period out of phase. No output step may exceed the tone's own steepest step by
-    // more than the crossfade's share (mended: the crossfade takes about 140 ms, not a few
-    // samples, and ends without a step).
+TEST(Delay, TimeChangeCrossfadesWithinOneBlockAndTakesANewTimeEveryBlock) {
+    // A ramp input makes every tap's read visible. The crossfade moves the new tap in by the
+    // gains' coefficient c per sample and ends after the block; a time set in the next block
+    // is taken at once, block after block.
     for (float rate : {44100.0f, 96000.0f}) {
+        SCOPED_TRACE(rate);
         DelayRig rig(rate);
         rig.settings(300.0f, 0.0f, 1.0f);
-        const int total = rig.samples(2.0), change = rig.samples(0.8);
-        std::vector<float> left(total), right(total);
-        const double w = 2.0 * measure::kPi * 440.0 / rate;
-        for (int n = 0; n < total; ++n) left[n] = right[n] = (float)(0.5 * std::sin(w * n));
-        std::vector<float> first(left.begin(), left.begin() + change), firstR(first);
-        rig.run(first, firstR);
-        rig.settings(307.3f, 0.0f, 1.0f);
-        std::vector<float> second(left.begin() + change, left.end()), secondR(second);
-        rig.delay.process(&second[0], &secondR[0], &second[0], &secondR[0], kBlock);
-        EXPECT_TRUE(rig.delay.isCrossfading());
-        std::vector<float> rest(second.begin() + kBlock, second.end()), restR(secondR.begin() + kBlock, secondR.end());
-        rig.run(rest, restR);
-        EXPECT_FALSE(rig.delay.isCrossfading());
+        const double c = 1.0 - std::exp(-1.0 / (rate * 0.03 * 0.0001));
+        const int total = rig.samples(1.5);
+        std::vector<float> input(total);
+        for (int n = 0; n < total; ++n) input[n] = 1e-6f * (float)n;
+        auto tap = [&](int n, double ms) { return (double)input[n - ((int)(ms * rate / 1000.0) + 1)]; };
+        int start = 0;
+        auto block = [&](std::vector<float>& left, std::vector<float>& right) {
+            left.assign(input.begin() + start, input.begin() + start + kBlock);
+            right = left;
+            rig.delay.process(&left[0], &right[0], &left[0], &right[0], kBlock);
+            start += kBlock;
+        };
+        std::vector<float> left, right;
+        while (start < rig.samples(0.5)) block(left, right);
+        ASSERT_FALSE(rig.delay.isCrossfading());
+        ASSERT_NEAR(tap(start - 1, 300.0), left[kBlock - 1], 1e-9);
 
-        std::vector<float> out(first), outR(firstR);
-        out.insert(out.end(), second.begin(), second.begin() + kBlock);
-        out.insert(out.end(), rest.begin(), rest.end());
-        outR.insert(outR.end(), secondR.begin(), secondR.begin() + kBlock);
-        outR.insert(outR.end(), restR.begin(), restR.end());
-        const double toneStep = 0.5 * w;
-        double largest = 0.0, largestR = 0.0;
-        for (int n = echoIndex(300.0, rate) + 1; n < total; ++n) {
-            largest = std::max(largest, (double)std::fabs(out[n] - out[n - 1]));
-            largestR = std::max(largestR, (double)std::fabs(outR[n] - outR[n - 1]));
+        double previous = 300.0;
+        for (double ms : {307.3, 150.0, 212.5, 299.9}) {
+            rig.settings((float)ms, 0.0f, 1.0f);
+            const int first = start;
+            block(left, right);
+            // The first sample mixes the two taps by c; by the end of the block the new one holds.
+            EXPECT_NEAR(c * tap(first, ms) + (1 - c) * tap(first, previous), left[0], 2e-6) << ms;
+            EXPECT_NEAR(c * tap(first, ms / 2) + (1 - c) * tap(first, previous / 2), right[0], 2e-6) << ms;
+            EXPECT_FALSE(rig.delay.isCrossfading()) << ms;
+            EXPECT_NEAR(tap(start - 1, ms), left[kBlock - 1], 2e-6) << ms;
+            EXPECT_NEAR(tap(start - 1, ms / 2), right[kBlock - 1], 2e-6) << ms;
+            previous = ms;
         }
-        EXPECT_LT(largest, toneStep + 0.002) << rate;
-        EXPECT_LT(largestR, toneStep + 0.002) << rate;
-
-        // Afterwards the left tap reads the new time: the truncated delay, one sample late.
-        const int lag = (int)(307.3 * rate / 1000.0) + 1;
-        for (int n = total - 1000; n < total; ++n)
-            ASSERT_NEAR(0.5 * std::sin(w * (n - lag)), out[n], 1e-5) << rate << " at " << n;
+        // Settled: the taps read exactly.
+        block(left, right);
+        for (int k = 0; k < kBlock; ++k) ASSERT_EQ((float)tap(start - kBlock + k, previous), left[k]) << k;
     }
 }
 
