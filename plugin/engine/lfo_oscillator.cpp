@@ -7,6 +7,7 @@
 namespace {
 
 const double kMinimumRate = 1e-5;  // Hz
+const double kMaximumRate = 3.4e38;  // Hz: keeps the slopes finite
 const double kSinePoints = 8192.0;
 
 // Folds a value that has run below the bottom of its range (bottom .. bottom + span) back into
@@ -89,7 +90,7 @@ void LfoOutputs::clear() {
     gateRecord.retrigger = 0;
 }
 
-void LfoOscillator::reset(int32_t letter, float hz, double maxRate) {
+void LfoOscillator::reset(int32_t letter, float hz) {
     wave = lfoWaveform(letter);
     baseRate = hz;
     ramp = triangle = 0.0;
@@ -98,14 +99,14 @@ void LfoOscillator::reset(int32_t letter, float hz, double maxRate) {
     holdTime = 0.0;
     held = 0.0f;
     rateChanged = 0;
-    setShape(hz, maxRate);
+    setShape(hz);
 }
 
-void LfoOscillator::setShape(double hz, double maxRate) {
-    // A rate above the block's Nyquist limit only aliases, and lets one block jump more than
-    // a half-cycle; NaN or a negative rate from outside becomes the minimum.
+void LfoOscillator::setShape(double hz) {
+    // Fast rates need no cap: the wave step folds any number of periods back into range. NaN
+    // or a negative rate from outside becomes the minimum; an infinite one the largest float.
     if (!(hz > kMinimumRate)) hz = kMinimumRate;
-    if (hz > maxRate) hz = maxRate > kMinimumRate ? maxRate : kMinimumRate;
+    if (hz > kMaximumRate) hz = kMaximumRate;
     rate = hz;
     period = 1.0 / hz;
     h = (wave == kLfoSawUp || wave == kLfoSawDown) ? 0.0 : 0.5;

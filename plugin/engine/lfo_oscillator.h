@@ -93,9 +93,9 @@ struct LfoOscillator {
     float held;
     int32_t rateChanged;
 
-    void reset(int32_t letter, float hz, double maxRate);
-    // Shape values for a rate, clamped to 1e-5 Hz .. maxRate.
-    void setShape(double hz, double maxRate);
+    void reset(int32_t letter, float hz);
+    // Shape values for a rate of at least 1e-5 Hz.
+    void setShape(double hz);
     // Start at phase x in [0, 1).
     void restart(double x);
     // One block of d seconds. runRamp: the ramp machine runs whatever the wave (the gate output

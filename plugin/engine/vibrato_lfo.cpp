@@ -9,7 +9,6 @@
 VibratoLfo::VibratoLfo()
     : sampleRate(44100.0f),
       blockSeconds(0.0),
-      maxRate(0.0),
       blockLength(0),
       historyLength(0),
       sine(nullptr),
@@ -50,7 +49,7 @@ int VibratoLfo::init(VibratoLfoRecord* record, int kind, float rate) {
     computeRateFields();
     generator.x = 0.1;
     generator.r = 0.9999999;
-    osc.reset(kLfoSine, 0.1f, maxRate);
+    osc.reset(kLfoSine, 0.1f);
     rateModAmount = 0.0f;
     rateInput = nullptr;
     active = resetPending = 0;
@@ -60,7 +59,6 @@ int VibratoLfo::init(VibratoLfoRecord* record, int kind, float rate) {
 
 void VibratoLfo::computeRateFields() {
     blockSeconds = blockLength / static_cast<double>(sampleRate);
-    maxRate = 0.5 / blockSeconds;
 }
 
 void VibratoLfo::setSampleRate(float rate) {
@@ -68,7 +66,6 @@ void VibratoLfo::setSampleRate(float rate) {
     sampleRate = rate;
     if (buffer == nullptr) return;
     computeRateFields();
-    osc.rateChanged = 1;  // the rate limit moved with the block rate
 }
 
 void VibratoLfo::free() {
@@ -123,7 +120,7 @@ void VibratoLfo::releaseInput(int kind) {
 }
 
 void VibratoLfo::setShape(double hz) {
-    osc.setShape(hz, maxRate);
+    osc.setShape(hz);
     generator.r = 0.5 * osc.h + 0.749999;
 }
 

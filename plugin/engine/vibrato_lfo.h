@@ -54,7 +54,6 @@ private:
 
     float sampleRate;
     double blockSeconds;  // L / rate
-    double maxRate;       // Hz: half the block rate
     int blockLength;
     int historyLength;
     const float* sine;

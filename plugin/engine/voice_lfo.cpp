@@ -8,7 +8,6 @@ VoiceLfo::VoiceLfo()
     : sampleRate(44100.0f),
       inverseRate(1.0 / 44100.0),
       blockSeconds(0.0),
-      maxRate(0.0),
       blockLength(0),
       historyLength(0),
       voiceCount(0),
@@ -51,7 +50,7 @@ int VoiceLfo::init(VoiceLfoRecord* record, int kind, float rate) {
     for (int i = 0; i < kSlots; ++i) {
         Slot& s = slots[i];
         std::memset(&s, 0, sizeof(Slot));
-        s.osc.reset(kLfoSine, 0.1f, maxRate);
+        s.osc.reset(kLfoSine, 0.1f);
         s.tempoSync = 0;
         s.tempo = 120.0f;
         s.division = 1;
@@ -66,7 +65,6 @@ int VoiceLfo::init(VoiceLfoRecord* record, int kind, float rate) {
 void VoiceLfo::computeRateFields() {
     inverseRate = 1.0 / sampleRate;
     blockSeconds = blockLength * inverseRate;
-    maxRate = 0.5 / blockSeconds;
 }
 
 void VoiceLfo::setSampleRate(float rate) {
@@ -74,8 +72,6 @@ void VoiceLfo::setSampleRate(float rate) {
     sampleRate = rate;
     if (buffers == nullptr) return;
     computeRateFields();
-    // The rate limit moved with the block rate.
-    for (Slot& s : slots) s.osc.rateChanged = 1;
 }
 
 void VoiceLfo::free() {
@@ -193,7 +189,7 @@ void VoiceLfo::process() {
             s.lastTrigger = gate;
         }
         if (s.osc.rateChanged || s.rateMod.count > 0) {
-            s.osc.setShape(targetRate(s), maxRate);
+            s.osc.setShape(targetRate(s));
             s.osc.rateChanged = 0;
         }
         float v = s.osc.step(blockSeconds, sine, s.outputs.gateUses > 0, blockRandom, generator, portValue(s.hold));

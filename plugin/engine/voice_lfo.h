@@ -96,7 +96,6 @@ private:
     float sampleRate;
     double inverseRate;
     double blockSeconds;  // L / rate
-    double maxRate;       // Hz: half the block rate
     int blockLength;
     int historyLength;
     int voiceCount;

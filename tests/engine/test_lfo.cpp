@@ -24,6 +24,11 @@ const float kRate = 44100.0f;
 const double kBlockRate = static_cast<double>(kRate) / kBlock;  // values per second
 const double kBlockSeconds = kBlock / static_cast<double>(kRate);
 
+// The largest value a wave reaches at a rate: the ramp machine folds its phase back into
+// range after the step, so the triangle and sawtooth may pass their ends by one block's step
+// and back (d x s1 and d x s2, at most 4 x rate / block rate each).
+double waveBound(double rate) { return (1.0 + 8.0 * rate / kBlockRate) * (1.0 + 1e-6); }
+
 std::vector<float> engineSineTable() {
     std::vector<float> table(8193);
     for (int i = 0; i < 8192; ++i) table[i] = static_cast<float>(std::sin(2 * kPi * i / 8192));
@@ -421,10 +426,10 @@ TEST_F(VoiceLfoTest, ExtremeInputsStayBoundedAndFinite) {
         for (int b = 0; b < 2000; ++b) {
             lfo.process();
             ASSERT_TRUE(std::isfinite(port->samples[0]));
-            ASSERT_LE(std::fabs(port->samples[0]), 3.0f);
+            ASSERT_LE(std::fabs(port->samples[0]), waveBound(lfo.rateOf(slot)));
         }
-        // No faster than the block rate can carry.
-        EXPECT_LE(lfo.rateOf(slot), kBlockRate / 2 * (1 + 1e-9));
+        // The modulation sum is limited to 8 (64^8), the rate itself is not.
+        EXPECT_DOUBLE_EQ(lfo.rateOf(slot), 60.0 * std::exp2(48.0));
         EXPECT_NEAR(lfo.rateOf(slot + 8), 60.0, 1e-4);
     }
     // Rates from outside that are not positive become 1e-5 Hz; a huge negative division has
@@ -444,6 +449,32 @@ TEST_F(VoiceLfoTest, ExtremeInputsStayBoundedAndFinite) {
     record.rate = 2.0f;
     EXPECT_EQ(lfo.message(&record, kVoiceLfoMsgSettings), 0);
     EXPECT_EQ(lfo.connectInput(84, &huge.port, 99, 1), 1);
+}
+
+TEST_F(VoiceLfoTest, RatesAboveHalfTheBlockRateFoldBackIntoRange) {
+    // Three quarters of a cycle per block: the sine repeats every 4 blocks and the value two
+    // blocks on is the negative (a rate held at half the block rate would repeat every 2).
+    // The triangle and sawtooth stay finite and within one block's step of their range at
+    // many cycles per block, and keep moving.
+    const double rate = 0.75 * kBlockRate;
+    const SignalPort* port = lfo.takeOutput(kLfoOutValue, 3);
+    settings(3, kLfoSine, static_cast<float>(rate));
+    std::vector<float> v = run(port, 40);
+    EXPECT_DOUBLE_EQ(lfo.rateOf(3), static_cast<float>(rate));
+    for (size_t k = 2; k + 2 < v.size(); ++k) {
+        ASSERT_NEAR(v[k + 2], -v[k], 2e-3) << k;
+        ASSERT_NEAR(v[k + 4 - 2], v[k - 2], 2e-3) << k;
+    }
+    for (int wave : {kLfoTriangle, kLfoSawUp, kLfoSawDown, kLfoSquare}) {
+        for (double cycles : {0.75, 5.3, 1234.5}) {
+            settings(3, wave, static_cast<float>(cycles * kBlockRate));
+            v = run(port, 50);
+            EXPECT_NEAR(lfo.rateOf(3), cycles * kBlockRate, 1e-3 * cycles * kBlockRate) << char(wave);
+            for (float x : v) ASSERT_LE(std::fabs(x), waveBound(cycles * kBlockRate)) << char(wave) << " " << cycles;
+            std::set<float> distinct(v.begin(), v.end());
+            EXPECT_GT(distinct.size(), 1u) << char(wave) << " " << cycles;
+        }
+    }
 }
 
 TEST(VoiceLfoModule, BuildsItsOwnTableAndFreeIsSafeTwice) {
@@ -555,9 +586,9 @@ TEST_F(VibratoLfoTest, ExtremeRatesStayBounded) {
         settings(wave, 60.0f);  // 60 x 64 Hz asked for
         for (float v : run(500)) {
             ASSERT_TRUE(std::isfinite(v));
-            ASSERT_LE(std::fabs(v), 3.0f);
+            ASSERT_LE(std::fabs(v), waveBound(60.0 * 64.0));
         }
-        EXPECT_LE(lfo.currentRate(), kBlockRate / 2 * (1 + 1e-9));
+        EXPECT_NEAR(lfo.currentRate(), 60.0 * 64.0, 1e-6);
     }
     pressure.set(NAN);
     settings(kLfoTriangle, -1.0f);
