@@ -790,25 +790,29 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             if (syncOn) {
                 const int index = syncBase + n;
                 const bool inRange = index < syncBlock && index - 1 >= -syncHistory;
-                if (s.pending == 2) {
-                    // Follow the master's count; a master wrap that comes meanwhile is not
-                    // consumed and is found again when these samples are regenerated.
-                    int32_t w = inRange ? master->ticks[index] : s.syncTicks + P;
-                    s.syncTicks = w < s.syncTicks ? s.syncTicks + P : w;
-                    if (s.syncTicks > (quarter + 1) * P) s.syncTicks = 0;
-                } else if (s.pending == 0 && inRange) {
+                // A pending edge blocks a master wrap, a pending sync does not: the newer
+                // wrap takes over its phase and count. Mended: the commit still comes c / 4
+                // samples after the first; restarting that wait at every wrap never commits
+                // under a master faster than the wait, and the slave's phase runs away.
+                if (s.pending != 1 && inRange) {
                     const int32_t w = master->ticks[index];
                     const int64_t fall = int64_t(master->ticks[index - 1]) - w;
                     if (fall > s.syncQuarter && w < s.syncQuarter && w > -30 * P) {
                         master->ticks[index - 1] = kOscNoWrap;
                         if (s.activeSyncMode == 1 || s.tickCount > 0.75 * s.period) {
+                            if (s.pending == 0) s.pendingCount = 1;
                             s.pending = 2;
-                            s.pendingCount = 1;
                             s.syncPhase = double(w) / s.period + s.phase;
                             s.syncTicks = w;
                             found = true;
                         }
                     }
+                }
+                if (s.pending == 2 && !found) {
+                    // Follow the master's count until the commit.
+                    int32_t w = inRange ? master->ticks[index] : s.syncTicks + P;
+                    s.syncTicks = w < s.syncTicks ? s.syncTicks + P : w;
+                    if (s.syncTicks > (quarter + 1) * P) s.syncTicks = 0;
                 }
             }
             if (s.pending == 0) {
