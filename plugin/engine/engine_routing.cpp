@@ -204,8 +204,11 @@ void SynthEngine::undoEntry(int destination, int source, int part) {
 }
 
 int SynthEngine::connect(int source, int destination, int part) {
-    if (!initialised || !isPart(part) || source < 0 || source >= kRouteSources) return 1;
+    if (!initialised || !isPart(part)) return 1;
+    // Removal comes before the source check: a source that no entry can hold is removed from
+    // nowhere, and that succeeds.
     if (destination < 0) {
+        if (source < 0 || source >= kRouteSources) return 0;
         for (int d = 0; d < kRouteDestinations; ++d)
             for (int e = 0; e < inputFanIn(d); ++e) {
                 if (routes[part][d][e] != source) continue;
@@ -214,7 +217,7 @@ int SynthEngine::connect(int source, int destination, int part) {
             }
         return 0;
     }
-    if (destination >= kRouteDestinations) return 1;
+    if (source < 0 || source >= kRouteSources || destination >= kRouteDestinations) return 1;
     int* row = routes[part][destination];
     int entry = -1;
     for (int e = 0; e < inputFanIn(destination) && entry < 0; ++e)

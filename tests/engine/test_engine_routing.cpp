@@ -124,9 +124,15 @@ TEST_F(RoutingTest, OutOfRangeArgumentsAreRefused) {
     EXPECT_EQ(engine.connect(kSrcVelocity, 112, 0), 1);
     EXPECT_EQ(engine.connect(42, 90, 0), 1);
     EXPECT_EQ(engine.connect(-1, 90, 0), 1);
-    EXPECT_EQ(engine.connect(42, -1, 0), 1);
-    EXPECT_EQ(engine.connect(-5, -1, 0), 1);
     EXPECT_EQ(engine.connect(kSrcVelocity, -1, 9), 1);
+    EXPECT_EQ(usedEntries(0, 90), 0);
+    // A removal (destination < 0) is taken before the source is checked: a source no entry
+    // can hold is removed from nowhere, with success, and every connection stays.
+    for (int source : {-1, -5, 42, 1000}) {
+        EXPECT_EQ(engine.connect(source, -1, 0), 0) << source;
+        EXPECT_EQ(engine.connect(source, -7, 3), 0) << source;
+    }
+    for (int p = 0; p < 8; ++p) EXPECT_TRUE(isConnected(p, 57, kSrcOsc1Mix)) << p;
     EXPECT_EQ(usedEntries(0, 90), 0);
     // disconnect ignores what it cannot address and leaves every connection.
     engine.disconnect(57, -1, 8);
