@@ -446,9 +446,8 @@ int SynthEngine::command(EngineCommand* record, int code) {
         chorusRecord.depth = r.valueA;
         chorusRecord.reserved[0] = kChorusConstant;
         chorus.message(&chorusRecord, kChorusSettings);
-        // The switch turns the effect off in either type: with the tremolo type (word 0) an
-        // "on" that could not be switched off would leave the musician no way to stop it.
-        chorusOn = r.enabled != 0;
+        // The switch acts in the chorus type only: the tremolo type (word 0) is always on.
+        chorusOn = !(r.enabled == 0 && r.lfoWave != 0);
         break;
     case kCmdAftertouch:
         if (std::isfinite(r.pressure)) setAftertouch(r.note, accepted(r.pressure, 0.f));
