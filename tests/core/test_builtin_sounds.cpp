@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/builtin_sounds.h"
 #include "core/parameter_table.h"
@@ -117,55 +118,80 @@ TEST(BuiltinSounds, DefaultProgram) {
     EXPECT_STREQ(record->programName + 7, "longer program name");
 }
 
-// Values of every sound of both rows, read back at the slots their keys name.
+// Every cell of both template tables, read back at the slot its key names, for sounds 0-10
+// and the init sound (sound 11 and numbers outside 0-10).
 TEST(BuiltinSounds, VoiceTemplates) {
-    const int kInit = 11;
-    struct Case {
-        int line, sound;
+    struct Row {
+        int line;
         const char* key;
-        float value;
-    } cases[] = {
-        {0, 0, "CUTOFF_HIGHT1", 0.4946874f},     {0, 0, "INIT_LEVEL_VCF1", 0.875f},
-        {0, 0, "RELEASE_TEMPS_VCA1", 0.1015325f}, {0, 1, "ATTACK_TEMPS_VCA1", 0.69f},
-        {0, 1, "RELEASE_TEMPS_VCA1", 0.4131255f}, {0, 1, "CUTOFF_LOW1", 1.f},
-        {0, 2, "CUTOFF_LOW1", 0.3962499f},       {0, 2, "AFTER_BRILLANCE1", 0.3f},
-        {0, 2, "ATTACK_LEVEL_VCF1", 0.581875f},  {0, 3, "RES_LOW1", 0.7578125f},
-        {0, 3, "DECAY_TEMPS_VCA1", 1.f},         {0, 3, "SUSTAIN_LEVEL_VCA1", 0.8515625f},
-        {0, 4, "OSC1_WIDTH", 0.5503125f},        {0, 4, "CUTOFF_LOW1", 0.1435f},
-        {0, 4, "OSC1_SAW_TRI", 0.f},             {0, 4, "OSC1_SQR", 1.f},
-        {0, 5, "INITIAL_LEVEL1", 0.2971512f},    {0, 5, "CUTOFF_LOW1", 0.7010626f},
-        {0, 5, "SUSTAIN_LEVEL_VCA1", 0.0390625f}, {0, 6, "CUTOFF_HIGHT1", 0.63825f},
-        {0, 6, "DECAY_TEMPS_VCA1", 0.57f},       {0, 7, "RES_LOW1", 0.9071875f},
-        {0, 7, "RES_HIGHT1", 0.90625f},          {0, 7, "ON_HIGHT1", 1.f},
-        {0, 8, "INIT_LEVEL_VCF1", 0.43755f},     {0, 8, "ATTACK_LEVEL_VCF1", 0.560625f},
-        {0, 9, "INITIAL_LEVEL1", 0.07924999f},   {0, 9, "ATTACK_LEVEL_VCF1", 0.5364376f},
-        {0, 10, "OSC1_SINUS", 0.161f},           {0, 10, "LFO1_SPEED", 0.6205f},
-        {0, 10, "LFO1_DEPTH_PWM", 0.4765625f},   {0, 10, "OSC1_ON_SIN", 1.f},
-        {0, 10, "ATTACK_TEMPS_VCF1", 0.7753125f}, {0, kInit, "CUTOFF_LOW1", 1.f},
-        {0, kInit, "SUSTAIN_LEVEL_VCA1", 1.f},   {0, kInit, "ON_HIGHT1", 0.f},
-        {1, 0, "CUTOFF_HIGHT2", 0.5865624f},     {1, 0, "RES_LOW2", 0.8984375f},
-        {1, 0, "ATTACK_TEMPS_VCA2", 0.08f},      {1, 1, "DECAY_TEMPS_VCA2", 0.546875f},
-        {1, 1, "INIT_LEVEL_VCF2", 0.453125f},    {1, 2, "CUTOFF_LOW2", 0.6151249f},
-        {1, 2, "AFTER_LEVEL2", 0.283525f},       {1, 2, "ON_HIGHT2", 0.f},
-        {1, 3, "CUTOFF_HIGHT2", 0.03906255f},    {1, 3, "ATTACK_LEVEL_VCF2", 0.8440625f},
-        {1, 4, "RES_LOW2", 0.758125f},           {1, 4, "DECAY_TEMPS_VCA2", 0.722625f},
-        {1, 4, "SUSTAIN_LEVEL_VCA2", 0.f},       {1, 5, "LEVEL_VCF2", 0.6875f},
-        {1, 5, "CUTOFF_LOW2", 0.4274385f},       {1, 5, "RES_LOW2", 0.147501f},
-        {1, 5, "OSC2_SAW_TRI", 1.f},             {1, 5, "OSC2_SQR", 1.f},
-        {1, 6, "OSC2_WIDTH", 0.715f},            {1, 6, "CUTOFF_HIGHT2", 0.7041875f},
-        {1, 7, "RES_LOW2", 1.f},                 {1, 7, "SUSTAIN_LEVEL_VCA2", 0.3475f},
-        {1, 7, "OSC2_SAW_TRI", 0.f},             {1, 8, "DECAY_TEMPS_VCF2", 0.6641875f},
-        {1, 8, "ATTACK_LEVEL_VCF2", 0.62755f},   {1, 9, "ATTACK_TEMPS_VCF2", 0.3153125f},
-        {1, 9, "CUTOFF_LOW2", 0.6988126f},       {1, 10, "OSC2_SINUS", 0.6628125f},
-        {1, 10, "SUSTAIN_LEVEL_VCA2", 0.794375f}, {1, 10, "OSC2_ON_SIN", 1.f},
-        {1, kInit, "CUTOFF_LOW2", 1.f},          {1, kInit, "OSC2_SAW_TRI", 1.f},
-        {1, kInit, "LEVEL_VCF2", 1.f},
+        float value[12];
+    } rows[] = {
+        // Line 1: sounds 0-10, then the init sound.
+        {0, "OSC1_WIDTH", {0.f, 0.f, 0.f, 0.f, 0.5503125f, 0.7984375f, 0.636875f, 0.f, 0.555f, 0.635f, 0.2521875f, 0.f}},
+        {0, "OSC1_SINUS", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.161f, 0.f}},
+        {0, "CUTOFF_HIGHT1", {0.4946874f, 0.f, 0.f, 0.f, 0.f, 0.5465625f, 0.63825f, 0.2421875f, 0.282875f, 0.453125f, 0.3885f, 0.f}},
+        {0, "RES_HIGHT1", {0.50125f, 0.f, 0.f, 0.59375f, 0.f, 0.f, 0.203125f, 0.90625f, 0.4475f, 0.859375f, 0.806125f, 0.f}},
+        {0, "CUTOFF_LOW1", {0.739375f, 1.f, 0.3962499f, 0.660187f, 0.1435f, 0.7010626f, 0.853187f, 0.5409999f, 0.5288125f, 0.3844375f, 0.259375f, 1.f}},
+        {0, "RES_LOW1", {0.3828125f, 0.f, 0.4143749f, 0.7578125f, 0.f, 0.f, 0.2421875f, 0.9071875f, 0.5071875f, 0.8636875f, 0.80425f, 0.f}},
+        {0, "LEVEL_VCF1", {1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f}},
+        {0, "INITIAL_BRILLANCE1", {0.1796875f, 0.f, 0.2421875f, 0.f, 0.140625f, 0.2356875f, 0.133125f, 0.f, 0.2949375f, 0.1484375f, 0.3671875f, 0.f}},
+        {0, "INITIAL_LEVEL1", {0.25f, 0.1796875f, 0.265625f, 0.14375f, 0.265f, 0.2971512f, 0.265f, 0.f, 0.289f, 0.07924999f, 0.250625f, 0.f}},
+        {0, "AFTER_BRILLANCE1", {0.f, 0.f, 0.3f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.1684375f, 0.5309375f, 0.4140625f, 0.f}},
+        {0, "AFTER_LEVEL1", {0.09375f, 0.2659375f, 0.2525625f, 0.2635625f, 0.f, 0.f, 0.f, 0.f, 0.2578125f, 0.3359375f, 0.2159375f, 0.f}},
+        {0, "LFO1_SPEED", {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.6205f, 0.5f}},
+        {0, "LFO1_DEPTH_PWM", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.4765625f, 0.f}},
+        {0, "ATTACK_TEMPS_VCF1", {0.37725f, 0.f, 0.439375f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.7753125f, 0.f}},
+        {0, "DECAY_TEMPS_VCF1", {0.4871875f, 0.f, 0.3771875f, 0.f, 0.48f, 0.465f, 0.f, 0.f, 0.4184375f, 0.061875f, 0.776375f, 0.f}},
+        {0, "RELEASE_TEMPS_VCF1", {0.50375f, 0.f, 0.347f, 0.f, 0.375f, 0.035f, 0.f, 0.f, 0.375f, 0.296875f, 0.3984375f, 0.f}},
+        {0, "INIT_LEVEL_VCF1", {0.875f, 0.f, 0.34375f, 0.f, 0.3396875f, 0.453125f, 0.f, 0.f, 0.43755f, 0.7265625f, 0.6875f, 0.f}},
+        {0, "ATTACK_LEVEL_VCF1", {0.48875f, 0.f, 0.581875f, 0.f, 0.6f, 0.46925f, 0.f, 0.f, 0.560625f, 0.5364376f, 0.6326875f, 0.f}},
+        {0, "ATTACK_TEMPS_VCA1", {0.4315625f, 0.69f, 0.2759375f, 0.6346875f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f}},
+        {0, "DECAY_TEMPS_VCA1", {0.7734375f, 0.f, 0.f, 1.f, 0.4765625f, 0.5359375f, 0.57f, 0.f, 0.5253125f, 0.14f, 0.14f, 0.f}},
+        {0, "SUSTAIN_LEVEL_VCA1", {0.5703125f, 1.f, 1.f, 0.8515625f, 0.2733125f, 0.0390625f, 0.0546875f, 1.f, 0.0703125f, 1.f, 1.f, 1.f}},
+        {0, "RELEASE_TEMPS_VCA1", {0.1015325f, 0.4131255f, 0.3478125f, 0.265f, 0.37f, 0.09f, 0.15625f, 0.f, 0.175f, 0.f, 0.11f, 0.f}},
+        {0, "OSC1_SAW_TRI", {1.f, 1.f, 1.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}},
+        {0, "OSC1_SQR", {0.f, 0.f, 0.f, 0.f, 1.f, 1.f, 1.f, 0.f, 1.f, 1.f, 1.f, 0.f}},
+        {0, "OSC1_ON_SIN", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f, 0.f}},
+        {0, "ON_HIGHT1", {1.f, 0.f, 0.f, 1.f, 0.f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f, 0.f}},
+        // Line 2: sounds 0-10, then the init sound.
+        {1, "OSC2_WIDTH", {0.f, 0.f, 0.f, 0.f, 0.609375f, 0.90825f, 0.715f, 0.f, 0.f, 0.55f, 0.555f, 0.f}},
+        {1, "OSC2_SINUS", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.6628125f, 0.f}},
+        {1, "CUTOFF_HIGHT2", {0.5865624f, 0.313125f, 0.f, 0.03906255f, 0.103562f, 0.3575625f, 0.7041875f, 0.f, 0.21875f, 0.405f, 0.365f, 0.f}},
+        {1, "RES_HIGHT2", {0.673125f, 0.f, 0.f, 0.0625f, 0.5546875f, 0.1f, 0.f, 0.f, 0.4453125f, 0.478125f, 0.50125f, 0.f}},
+        {1, "CUTOFF_LOW2", {0.9284375f, 0.6815625f, 0.6151249f, 0.3634375f, 0.371875f, 0.4274385f, 0.8735f, 0.5158125f, 0.3931875f, 0.6988126f, 0.559437f, 1.f}},
+        {1, "RES_LOW2", {0.8984375f, 0.f, 0.3128124f, 0.48375f, 0.758125f, 0.147501f, 0.f, 1.f, 0.5234375f, 0.6265625f, 0.6496875f, 0.f}},
+        {1, "LEVEL_VCF2", {1.f, 1.f, 1.f, 1.f, 1.f, 0.6875f, 1.f, 1.f, 1.f, 1.f, 1.f, 1.f}},
+        {1, "INITIAL_BRILLANCE2", {0.0234375f, 0.2371875f, 0.127625f, 0.f, 0.32925f, 0.28125f, 0.f, 0.f, 0.2815625f, 0.18f, 0.351875f, 0.f}},
+        {1, "INITIAL_LEVEL2", {0.078125f, 0.078125f, 0.f, 0.1609375f, 0.1484375f, 0.289375f, 0.f, 0.f, 0.280625f, 0.f, 0.2015625f, 0.f}},
+        {1, "AFTER_BRILLANCE2", {0.f, 0.28125f, 0.305f, 0.3736875f, 0.f, 0.f, 0.f, 0.f, 0.351875f, 0.f, 0.3046875f, 0.f}},
+        {1, "AFTER_LEVEL2", {0.27125f, 0.27125f, 0.283525f, 0.171875f, 0.f, 0.f, 0.f, 0.f, 0.3296875f, 0.256375f, 0.18125f, 0.f}},
+        {1, "LFO2_SPEED", {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}},
+        {1, "LFO2_DEPTH_PWM", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f}},
+        {1, "ATTACK_TEMPS_VCF2", {0.f, 0.f, 0.5565625f, 0.3125f, 0.f, 0.f, 0.f, 0.0390625f, 0.f, 0.3153125f, 0.f, 0.f}},
+        {1, "DECAY_TEMPS_VCF2", {0.f, 0.28125f, 0.3771875f, 0.225f, 0.19475f, 0.31625f, 0.f, 0.1925f, 0.6641875f, 0.39125f, 0.4759375f, 0.f}},
+        {1, "RELEASE_TEMPS_VCF2", {0.035f, 0.3240625f, 0.3475f, 0.035f, 0.035f, 0.3475f, 0.f, 0.09375f, 0.375f, 0.f, 0.3203125f, 0.f}},
+        {1, "INIT_LEVEL_VCF2", {0.f, 0.453125f, 0.40625f, 0.5234375f, 0.375f, 0.6875f, 0.f, 0.3359375f, 0.3671875f, 0.484375f, 0.7421875f, 0.f}},
+        {1, "ATTACK_LEVEL_VCF2", {0.f, 0.48775f, 0.519375f, 0.8440625f, 0.61325f, 0.5531875f, 0.f, 0.3728125f, 0.62755f, 0.466875f, 0.593125f, 0.f}},
+        {1, "ATTACK_TEMPS_VCA2", {0.08f, 0.33f, 0.3384375f, 0.3065625f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.1171875f, 0.f, 0.f}},
+        {1, "DECAY_TEMPS_VCA2", {0.f, 0.546875f, 0.f, 0.3046875f, 0.722625f, 0.325375f, 0.504375f, 0.38125f, 0.5725f, 0.26f, 0.4240625f, 0.f}},
+        {1, "SUSTAIN_LEVEL_VCA2", {1.f, 1.f, 1.f, 1.f, 0.f, 0.0234375f, 0.f, 0.3475f, 0.0409375f, 0.356875f, 0.794375f, 1.f}},
+        {1, "RELEASE_TEMPS_VCA2", {0.205f, 0.3065625f, 0.34f, 0.09f, 0.f, 0.3321875f, 0.f, 0.f, 0.175f, 0.f, 0.f, 0.f}},
+        {1, "OSC2_SAW_TRI", {1.f, 1.f, 1.f, 1.f, 0.f, 1.f, 0.f, 0.f, 1.f, 1.f, 1.f, 1.f}},
+        {1, "OSC2_SQR", {0.f, 0.f, 0.f, 0.f, 1.f, 1.f, 1.f, 1.f, 0.f, 0.f, 0.f, 0.f}},
+        {1, "OSC2_ON_SIN", {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f, 0.f}},
+        {1, "ON_HIGHT2", {1.f, 1.f, 0.f, 1.f, 1.f, 1.f, 1.f, 0.f, 1.f, 1.f, 1.f, 0.f}},
     };
-    for (const Case& c : cases) {
-        std::unique_ptr<ProgramRecord> record = filledRecord(0x3E);
-        writeVoiceTemplate(record->patches[5].lines[c.line], c.line, c.sound);
-        EXPECT_EQ(valueOf(*record, c.key, 5), c.value) << "line " << c.line << " sound " << c.sound << " " << c.key;
-    }
+    int cells = 0;
+    for (const Row& row : rows)
+        for (int column = 0; column < 12; ++column)
+            for (int sound : column < 11 ? std::vector<int>{column} : std::vector<int>{11, -1, 99}) {
+                std::unique_ptr<ProgramRecord> record = filledRecord(0x3E);
+                writeVoiceTemplate(record->patches[5].lines[row.line], row.line, sound);
+                EXPECT_EQ(valueOf(*record, row.key, 5), row.value[column])
+                    << "line " << row.line << " sound " << sound << " " << row.key;
+                ++cells;
+            }
+    EXPECT_EQ(cells, 2 * 26 * 14);
 }
 
 // Every sound writes the 37 values of its line and nothing else: the range and the accord,
