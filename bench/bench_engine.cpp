@@ -1,30 +1,34 @@
-// Cost of the whole engine: ten seconds rendered with all 32 voices sounding (8 parts x
-// 4 voices), through the output writer, for a typical patch, for a heavy one in which
-// every slot stays busy and a voice is stolen in every block, and for the worst case:
-// both lines through two 4-pole filters whose cutoffs jump every block, every modulation
-// source connected, the pedal's volume and wah on every voice, all four ring modulators,
-// the chorus and the delay.
+// Cost of the whole engine with its real oscillators: ten seconds rendered through the
+// output writer with all 32 voices sounding (8 parts x 4 voices) and with none, for a
+// typical patch (a sawtooth on each line through its high-pass and low-pass filters), a
+// heavy one (sawtooth and pulse, 4-pole filters, the mixer, every slot busy and a voice
+// stolen in every block), and the worst case: sawtooth, pulse, triangle and noise with
+// hard sync on both lines through 4-pole filters whose cutoffs jump every block, every
+// modulation source connected, the pedal's volume and wah on every voice, all four ring
+// modulators, the chorus and the delay.
 //
-// Until the oscillators are built they produce nothing and cost nothing; each line takes
-// the voice's velocity as its audio instead, so the figures leave out the oscillators.
+// Each figure is the median over several runs; the cost per voice-sample is marginal: the
+// run with 32 voices less the idle run, over 32 voices.
+//
+//   bench_engine [runs] [seconds]
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/synth_engine.h"
 
 namespace {
 
 const float kRate = 44100.f;
-const int kSeconds = 10;
+int gSeconds = 10;
 
 struct Result {
-    double realTimeFactor;
-    double nsPerVoiceSample;
+    double seconds;        // of processing
     double slowestBlockUs;
-    double blockBudgetUs;
     float peak;  // of the left master output; NaN would show here
 };
 
@@ -40,20 +44,43 @@ void note(SynthEngine& engine, EngineCommand& record, int n, bool on) {
 
 enum Load { kTypical, kHeavy, kWorst };
 
-// Both lines through their high-pass and low-pass at 4 poles: velocity -> filter 0 ->
-// filter 2 -> VCA 1 and velocity -> filter 1 -> filter 3 -> VCA 2.
-void filterLines(SynthEngine& engine, EngineCommand& record, int p) {
+// Both lines through their high-pass and low-pass: oscillator 1 -> filter 0 -> filter 2 ->
+// VCA 1 and oscillator 2 -> filter 1 -> filter 3 -> VCA 2, at 2 or 4 poles.
+void filterLines(SynthEngine& engine, EngineCommand& record, int p, bool fourPoles) {
     engine.disconnect(kDstVca1Audio, -1, p);
     engine.disconnect(kDstVca2Audio, -1, p);
     for (int line = 0; line < 2; ++line) {
-        engine.connect(kSrcVelocity, kDstFilterAudio + 8 * line, p);
+        engine.connect(line == 0 ? kSrcOsc1Mix : kSrcOsc2Mix, kDstFilterAudio + 8 * line, p);
         engine.connect(kSrcFilter0 + line, kDstFilterAudio + 8 * (line + 2), p);
         engine.connect(kSrcFilter0 + 2 + line, line == 0 ? kDstVca1Audio : kDstVca2Audio, p);
     }
     record.part = p;
-    record.enabled = 1;
+    record.enabled = fourPoles ? 1 : 0;
     send(engine, record, kCmdLine1Poles);
     send(engine, record, kCmdLine2Poles);
+    // Cutoffs and resonances as a musician leaves them: the high-pass low, the low-pass open.
+    const float cutoffs[4] = {80.f, 120.f, 2500.f, 3500.f};
+    static const int kCodes[4] = {kCmdHighPass1, kCmdHighPass2, kCmdLowPass1, kCmdLowPass2};
+    for (int f = 0; f < 4; ++f) {
+        record.cutoff = cutoffs[f];
+        record.resonance = f < 2 ? 0.7f : 2.f;
+        send(engine, record, kCodes[f]);
+    }
+}
+
+// The waveforms of both oscillators of a part; the worst case adds noise and hard sync.
+void oscillators(SynthEngine& engine, EngineCommand& record, int p, Load load) {
+    record.part = p;
+    record.waveSaw = 1;
+    record.waveSquare = load == kTypical ? 0 : 1;
+    record.waveExtra = load == kWorst ? 1 : 0;
+    record.fixedPitch = 0;
+    record.tableIndex = 0;
+    record.level = load == kWorst ? 0.1f : 0.f;
+    record.sync = load == kWorst ? 1 : 0;
+    send(engine, record, kCmdOsc1Switches);
+    record.sync = 0;
+    send(engine, record, kCmdOsc2Switches);
 }
 
 // Every modulation source (RouteSource 12-41) into at least one summing input, the
@@ -146,17 +173,13 @@ void buildPatch(SynthEngine& engine, EngineCommand& record, Load load) {
         }
         record.pan = 0.1f * static_cast<float>(p);
         send(engine, record, kCmdPartPan);
-        // Stand-in audio for the silent oscillators.
-        engine.disconnect(kDstVca1Audio, -1, p);
-        engine.disconnect(kDstVca2Audio, -1, p);
-        engine.connect(kSrcVelocity, kDstVca1Audio, p);
-        engine.connect(kSrcVelocity, kDstVca2Audio, p);
-        // A modulation row: filter envelope -> amount 0 -> VCA 1 level.
+        oscillators(engine, record, p, load);
+        filterLines(engine, record, p, load != kTypical);
         if (load == kWorst) {
-            filterLines(engine, record, p);
             connectEverySource(engine, record, p);
             continue;
         }
+        // A modulation row: filter envelope -> amount 0 -> VCA 1 level.
         engine.connect(kSrcEnvelope0, kDstModAmount0, p);
         engine.connect(kSrcModAmount0, kDstVca1Audio + 6, p);
         if (heavy) {
@@ -166,8 +189,8 @@ void buildPatch(SynthEngine& engine, EngineCommand& record, Load load) {
             engine.connect(kSrcPressure, kDstModAmount0 + 2, p);
             engine.connect(kSrcModAmount0 + 2, kDstMixerLevel0, p);
             engine.disconnect(kDstVca1Audio, -1, p);
-            engine.connect(kSrcVelocity, kDstMixerInput0, p);
-            engine.connect(kSrcVelocity, kDstMixerInput0 + 1, p);
+            engine.connect(kSrcFilter0 + 2, kDstMixerInput0, p);
+            engine.connect(kSrcOsc2Sine, kDstMixerInput0 + 1, p);
             engine.connect(kSrcMixer0, kDstVca1Audio, p);
             record.subIndex = 1;
             record.level = 0.5f;
@@ -177,7 +200,7 @@ void buildPatch(SynthEngine& engine, EngineCommand& record, Load load) {
     if (load == kWorst) effectsOn(engine, record);
 }
 
-Result run(Load load) {
+Result run(Load load, bool notes) {
     const bool heavy = load == kHeavy;
     SynthEngine* engine = new SynthEngine;
     EngineCommand record;
@@ -197,15 +220,18 @@ Result run(Load load) {
     for (int c = 0; c < SynthEngine::kQueueChannels; ++c) outputs[c] = buffers[c];
 
     const int L = engine->getBlockLength();
-    const int blocks = static_cast<int>(kRate) * kSeconds / L;
+    const int blocks = static_cast<int>(kRate) * gSeconds / L;
     // Typical: 32 keys held for 1.5 s and released for 0.5 s. Heavy: 40 keys held at
-    // once, so that each block's new key steals a sounding voice.
-    for (int n = 0; n < (heavy ? 40 : 32); ++n) note(*engine, record, 40 + n, true);
+    // once, so that each block's new key steals a sounding voice. Idle: no key at all.
+    if (notes)
+        for (int n = 0; n < (heavy ? 40 : 32); ++n) note(*engine, record, 40 + n, true);
     double slowest = 0.0;
     float peak = 0.f;  // the largest left sample: a number that is no number shows here
     const auto start = std::chrono::steady_clock::now();
     for (int b = 0; b < blocks; ++b) {
-        if (heavy) {
+        if (!notes) {
+            if (load == kWorst) jumpCutoff(*engine, record, b);
+        } else if (heavy) {
             const int newest = 40 + (b + 40) % 80;
             note(*engine, record, 40 + b % 80, false);
             note(*engine, record, newest, true);
@@ -229,33 +255,52 @@ Result run(Load load) {
     engine->freeBuffers();
     delete engine;
 
-    const double ns = std::chrono::duration<double, std::nano>(end - start).count();
-    const double audioNs = static_cast<double>(blocks) * L / kRate * 1e9;
     Result r;
-    r.realTimeFactor = audioNs / ns;
-    r.nsPerVoiceSample = ns / (static_cast<double>(blocks) * L * SynthEngine::kSlots);
+    r.seconds = std::chrono::duration<double>(end - start).count();
     r.slowestBlockUs = slowest;
-    r.blockBudgetUs = L / kRate * 1e6;
     r.peak = peak;
     return r;
 }
 
-void print(const char* name, const Result& r) {
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+// Idle and 32-voice runs alternate, so that slow drifts of a shared machine hit both alike.
+void measure(const char* name, Load load, int runs) {
+    std::vector<double> idle, full, slowest;
+    float peak = 0.f;
+    for (int i = 0; i < runs; ++i) {
+        idle.push_back(run(load, false).seconds);
+        const Result r = run(load, true);
+        full.push_back(r.seconds);
+        slowest.push_back(r.slowestBlockUs);
+        peak = std::max(peak, r.peak);
+    }
+    const double audio = gSeconds, samples = gSeconds * (double)kRate;
+    const double budgetUs = 44.0 / kRate * 1e6;
+    const double marginal = (median(full) - median(idle)) * 1e9 / (samples * SynthEngine::kSlots);
     std::printf("%s\n", name);
-    std::printf("  real-time factor:      %.1f x\n", r.realTimeFactor);
-    std::printf("  per voice-sample:      %.2f ns\n", r.nsPerVoiceSample);
-    std::printf("  slowest block:         %.1f us (a block lasts %.1f us)\n", r.slowestBlockUs, r.blockBudgetUs);
-    std::printf("  output peak:           %.3g\n", r.peak);
+    std::printf("  real-time factor, 32 voices:  %.1f x (idle %.1f x)\n", audio / median(full), audio / median(idle));
+    std::printf("  per voice-sample (marginal):  %.2f ns\n", marginal);
+    std::printf("  slowest block (median):       %.1f us = %.0f %% of the block's %.1f us\n", median(slowest),
+                100.0 * median(slowest) / budgetUs, budgetUs);
+    std::printf("  output peak:                  %.3g\n", peak);
 }
 
 }  // namespace
 
-int main() {
-    run(kTypical);  // warm up
-    std::printf("engine, %d s at %.0f Hz, 32 voices (oscillators still silent stand-ins)\n", kSeconds, kRate);
-    print("typical patch", run(kTypical));
-    print("heavy patch (every slot busy, a steal every block)", run(kHeavy));
-    print("worst case (4-pole lines, cutoff jumps, every source, pedal, ring modulators, chorus, delay)",
-          run(kWorst));
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    if (argc > 2) gSeconds = std::max(1, std::atoi(argv[2]));
+    run(kTypical, true);  // warm up
+    std::printf("engine, medians of %d runs of %d s at %.0f Hz, 0 and 32 voices\n", runs, gSeconds, kRate);
+    measure("typical patch (sawtooth lines through high-pass and low-pass)", kTypical, runs);
+    measure("heavy patch (sawtooth and pulse, 4-pole lines, mixer, a steal every block)", kHeavy, runs);
+    measure("worst case (every waveform, sync, 4-pole lines, cutoff jumps, every source, pedal, ring "
+            "modulators, chorus, delay)",
+            kWorst, runs);
     return 0;
 }
