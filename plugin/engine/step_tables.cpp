@@ -186,25 +186,35 @@ Telling measure(const float* table, int length, int ticksPerSample) {
 
 }  // namespace steps
 
-const StepTableSet& stepTablesForRate(double rate) {
+namespace {
+
+// The pair of one range of rates, built on its first use: an instance at 44.1 kHz never
+// pays for the finer tables of the higher rates. The points live in static storage, so a
+// first change to a new rate allocates nothing.
+constexpr int kLongestTable = 40400;
+
+template <int Range>
+const StepTableSet& rangeTables() {
     struct Store {
-        std::vector<float> table[steps::kTableCount];
-        StepTableSet set[3];
+        float table[2][kLongestTable];
+        StepTableSet set;
         Store() {
-            for (int id = 0; id < steps::kTableCount; ++id) {
-                steps::TableId tid = steps::TableId(id);
-                steps::Geometry g = steps::geometry(tid);
-                table[id].resize(g.length);
-                steps::build(tid, steps::fittedShape(tid), table[id].data());
+            for (int k = 0; k < 2; ++k) {
+                steps::TableId tid = steps::TableId(2 * Range + k);
+                if (steps::geometry(tid).length <= kLongestTable) steps::build(tid, steps::fittedShape(tid), table[k]);
             }
-            for (int r = 0; r < 3; ++r) {
-                steps::Geometry g = steps::geometry(steps::TableId(2 * r));
-                set[r] = {g.ticksPerSample, g.length, g.length / g.ticksPerSample, table[2 * r].data(),
-                          table[2 * r + 1].data()};
-            }
+            steps::Geometry g = steps::geometry(steps::TableId(2 * Range));
+            set = {g.ticksPerSample, g.length, g.length / g.ticksPerSample, table[0], table[1]};
         }
     };
     static const Store store;
-    int range = rate <= 44100.0 ? 0 : rate <= 48000.0 ? 1 : 2;
-    return store.set[range];
+    return store.set;
+}
+
+}  // namespace
+
+const StepTableSet& stepTablesForRate(double rate) {
+    if (rate <= 44100.0) return rangeTables<0>();
+    if (rate <= 48000.0) return rangeTables<1>();
+    return rangeTables<2>();
 }

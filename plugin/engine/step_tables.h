@@ -13,7 +13,8 @@ struct StepTableSet {
 };
 
 // The set for a sample rate: 512 ticks up to 44100 Hz, 1024 up to 48000 Hz, 2048 above.
-// All six tables are built on the first call (thread-safe) and live until the process ends.
+// A range's pair is built on the first call for that range (thread-safe; the plug-in changes
+// rates from the dispatcher, never while it renders) and lives until the process ends.
 const StepTableSet& stepTablesForRate(double rate);
 
 // The design, exposed for the design tool and the tests.
