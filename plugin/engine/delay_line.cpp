@@ -1,6 +1,7 @@
 #include "engine/delay_line.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,7 +15,7 @@ constexpr int kGuardSamples = 3;
 
 DelayLine::DelayLine()
     : sampleRate(44100.0f), samplesPerMs(44.1f), maxDelaySamples(0.0f), capacity(0),
-      buffer(nullptr), write(0), newest(0), readMode(kDelayReadQuadratic), allpassPrevious(0.0f) {}
+      buffer(nullptr), write(0), wrapped(0), newest(0), readMode(kDelayReadQuadratic), allpassPrevious(0.0f) {}
 
 DelayLine::~DelayLine() { free(); }
 
@@ -24,14 +25,18 @@ int DelayLine::init(float rate, float maximumMs) {
     samplesPerMs = sampleRate * 0.001f;
     if (!(maximumMs > 0.0f) || maximumMs > 60000.0f) return 1;
     capacity = (int)std::ceil((double)maximumMs * 48.0) + kGuardSamples + 1;
-    buffer = new (std::nothrow) float[2 * (size_t)capacity];
+    // Zeroed by the allocator: the pages of a long line that is never written stay unmapped
+    // (a 5-second line is 2 MB), and construction does not wait for them.
+    buffer = static_cast<float*>(std::calloc(2 * (size_t)capacity, sizeof(float)));
     if (!buffer) {
         capacity = 0;
         return 1;
     }
     maxDelaySamples = (float)(capacity - kGuardSamples);
     readMode = kDelayReadQuadratic;
-    clear();
+    write = wrapped = 0;
+    newest = capacity;
+    allpassPrevious = 0.0f;
     return 0;
 }
 
@@ -71,15 +76,22 @@ float DelayLine::read(float ms) {
     }
 }
 
+// Only what was written since the last clear holds anything: positions 0 .. write - 1 of
+// both copies, or all of them once the writes wrapped.
 void DelayLine::clear() {
-    if (buffer) std::memset(buffer, 0, 2 * (size_t)capacity * sizeof(float));
+    if (buffer) {
+        const size_t used = wrapped ? (size_t)capacity : (size_t)write;
+        std::memset(buffer, 0, used * sizeof(float));
+        std::memset(buffer + capacity, 0, used * sizeof(float));
+    }
     write = 0;
+    wrapped = 0;
     newest = capacity;
     allpassPrevious = 0.0f;
 }
 
 void DelayLine::free() {
-    delete[] buffer;
+    std::free(buffer);
     buffer = nullptr;
     capacity = 0;
     write = 0;

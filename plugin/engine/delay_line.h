@@ -41,7 +41,10 @@ public:
         buffer[write] = sample;
         buffer[write + capacity] = sample;
         newest = write + capacity;
-        if (++write == capacity) write = 0;
+        if (++write == capacity) {
+            write = 0;
+            wrapped = 1;
+        }
     }
 
     // The sample `ms` milliseconds before the newest one, interpolated by the read mode.
@@ -64,6 +67,7 @@ private:
     int capacity;
     float* buffer;          // 2 x capacity
     int write;              // next write position, 0..capacity-1
+    int wrapped;            // 1 once every position was written since the last clear
     int newest;             // position of the newest sample in the upper copy
     int readMode;
     float allpassPrevious;  // the allpass read's last output

@@ -123,6 +123,29 @@ TEST(DelayLine, ClearEmptiesAndFreeIsSafeTwice) {
     EXPECT_EQ(1, line.init(44100.0f, -1.0f));
 }
 
+TEST(DelayLine, ClearLeavesNoSampleWhateverWasWritten) {
+    // Fewer samples than the capacity, exactly the capacity, a wrap, several wraps and a
+    // clear on top of a clear: afterwards every delay the line holds reads 0, then the
+    // samples pushed since the clear read back at their places.
+    DelayLine line;
+    ASSERT_EQ(0, line.init(44100.0f, 50.0f));
+    setMode(line, kDelayReadTruncated);
+    const int capacity = line.getCapacity();
+    for (int written : {1, 100, capacity - 1, capacity, capacity + 1, 3 * capacity + 17, 0}) {
+        SCOPED_TRACE(written);
+        for (int k = 0; k < written; ++k) line.push(1.0f + (float)(k % 7));
+        line.clear();
+        for (int back = 0; back < capacity - 3; ++back)
+            ASSERT_EQ(0.0f, line.read((float)back / line.getSamplesPerMs() + 1e-4f)) << back;
+        pushRamp(line, 10);
+        for (int back = 0; back < 10; ++back)
+            ASSERT_EQ((float)(9 - back), line.read((float)back / line.getSamplesPerMs() + 1e-4f)) << back;
+        for (int back = 10; back < capacity - 3; back += 97)
+            ASSERT_EQ(0.0f, line.read((float)back / line.getSamplesPerMs() + 1e-4f)) << back;
+        line.clear();
+    }
+}
+
 TEST(DelayLine, OnlyTheReadModeMessageChangesTheMode) {
     DelayLine line;
     ASSERT_EQ(0, line.init(44100.0f, 10.0f));
