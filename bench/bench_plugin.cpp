@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
                     idle = nsPerSample;
                 else
                     std::snprintf(marginal, sizeof marginal, "%.1f", (nsPerSample - idle) / notes);
-                std::printf("%-16s %5d %6d %10.1f %12.1f %14s %8.3f\n", rich ? "rich 8x4" : "default", block, notes,
+                std::printf("%-16s %5d %6d %10.1f %12.1f %14s %8.3f\n", rich ? "rich-8x4" : "default", block, notes,
                             1.0 / f.secondsPerAudioSecond, nsPerSample, marginal, f.peak);
                 std::fflush(stdout);
             }
