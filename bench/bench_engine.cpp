@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -30,6 +31,7 @@ struct Result {
     double seconds;        // of processing
     double slowestBlockUs;
     float peak;  // of the left master output; NaN would show here
+    uint64_t checksum;  // of every output sample's bits: a speed change must leave it alone
 };
 
 void send(SynthEngine& engine, EngineCommand& record, int code) { engine.command(&record, code); }
@@ -226,6 +228,7 @@ Result run(Load load, bool notes) {
     if (notes)
         for (int n = 0; n < (heavy ? 40 : 32); ++n) note(*engine, record, 40 + n, true);
     double slowest = 0.0;
+    uint64_t checksum = 14695981039346656037ull;
     float peak = 0.f;  // the largest left sample: a number that is no number shows here
     const auto start = std::chrono::steady_clock::now();
     for (int b = 0; b < blocks; ++b) {
@@ -248,6 +251,12 @@ Result run(Load load, bool notes) {
         const auto blockEnd = std::chrono::steady_clock::now();
         slowest = std::max(slowest, std::chrono::duration<double, std::micro>(blockEnd - blockStart).count());
         for (int i = 0; i < L; ++i) peak = std::max(peak, std::fabs(buffers[0][i]));
+        for (int c = 0; c < SynthEngine::kQueueChannels; ++c)
+            for (int i = 0; i < L; ++i) {
+                uint32_t bits;
+                std::memcpy(&bits, &buffers[c][i], sizeof bits);
+                checksum = (checksum ^ bits) * 1099511628211ull;
+            }
     }
     const auto end = std::chrono::steady_clock::now();
     volatile float sink = buffers[0][0];
@@ -259,6 +268,7 @@ Result run(Load load, bool notes) {
     r.seconds = std::chrono::duration<double>(end - start).count();
     r.slowestBlockUs = slowest;
     r.peak = peak;
+    r.checksum = checksum;
     return r;
 }
 
@@ -272,12 +282,14 @@ double median(std::vector<double> v) {
 void measure(const char* name, Load load, int runs) {
     std::vector<double> idle, full, slowest;
     float peak = 0.f;
+    uint64_t checksum = 0;
     for (int i = 0; i < runs; ++i) {
         idle.push_back(run(load, false).seconds);
         const Result r = run(load, true);
         full.push_back(r.seconds);
         slowest.push_back(r.slowestBlockUs);
         peak = std::max(peak, r.peak);
+        checksum = r.checksum;
     }
     const double audio = gSeconds, samples = gSeconds * (double)kRate;
     const double budgetUs = 44.0 / kRate * 1e6;
@@ -287,7 +299,7 @@ void measure(const char* name, Load load, int runs) {
     std::printf("  per voice-sample (marginal):  %.2f ns\n", marginal);
     std::printf("  slowest block (median):       %.1f us = %.0f %% of the block's %.1f us\n", median(slowest),
                 100.0 * median(slowest) / budgetUs, budgetUs);
-    std::printf("  output peak:                  %.3g\n", peak);
+    std::printf("  output peak:                  %.3g, checksum %016llx\n", peak, (unsigned long long)checksum);
 }
 
 }  // namespace
