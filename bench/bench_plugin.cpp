@@ -29,8 +29,7 @@
 #else
 #include <time.h>
 
-#include "core/audioeffect.h"
-AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
+#include "core/create_effect.h"
 #endif
 
 namespace {
