@@ -50,19 +50,16 @@ void sliderSlot(Image& im, int x, int y) {
   fillRect(im, x + 8, y + 45, 4, 1, shade(kPlate, 1.2));
   for (int k = 0; k <= 4; ++k) {
     int ty = y + 7 + k * 9;
-    fillRect(im, x + 2, ty, 4, 1, kDimText);
-    fillRect(im, x + 14, ty, 4, 1, kDimText);
+    fillRect(im, x + 3, ty, 3, 1, k % 2 ? shade(kDimText, 0.7) : kDimText);
   }
 }
 
 // Steps marked beside a stepped slider instead of the even scale.
 void sliderSteps(Image& im, int x, int y, int steps) {
   fillRect(im, x + 2, y + 7, 4, 37, kPlate);
-  fillRect(im, x + 14, y + 7, 4, 37, kPlate);
   for (int s = 0; s < steps; ++s) {
     int ty = y + 7 + int(std::lround(36.0 * s / (steps - 1)));
-    fillRect(im, x + 1, ty, 5, 1, kText);
-    fillRect(im, x + 14, ty, 5, 1, kText);
+    fillRect(im, x + 2, ty, 4, 1, kText);
   }
 }
 
@@ -193,8 +190,9 @@ void multiPanel(Image& im, int ox, int oy, bool open) {
   fillRect(im, ox, oy, 1008, 128, kPanel);
   plate(im, ox + 4, oy + 3, 737, 123);
   plate(im, ox + 744, oy + 3, 260, 123);
-  // Animation bezels.
+  // Animation bezels (the animations are not drawn while the section is closed).
   for (int ax : {20, 925}) {
+    if (!open) break;
     fillCircle(im, ox + ax + 31.5, oy + 46 + 31.5, 33.5, kShadow);
     fillCircle(im, ox + ax + 31.5, oy + 46 + 31.5, 32.5, shade(kPlate, 0.8));
   }
@@ -209,7 +207,7 @@ void multiPanel(Image& im, int ox, int oy, bool open) {
     for (int k = 0; k < 640; k += 8) line(im, ox + 92 + k, oy + 117, ox + 92 + k + 12, oy + 105, 1.0, shade(kPlate, 0.78));
     header(im, ox + 412, oy + 48, "SINGLE SOUND");
     label(im, ox + 412, oy + 64, "THE PARTS ARE HIDDEN WHILE ONE SOUND IS EDITED");
-    label(im, ox + 412, oy + 76, "PRESS SINGLE / MULTI BELOW LEFT TO SHOW THE PARTS");
+    label(im, ox + 412, oy + 76, "PRESS MULTI, BELOW LEFT, TO SHOW THEM AGAIN");
     fillRound(im, ox + 748, oy + 20, 252, 98, 4, shade(kPlate, 0.86));
     header(im, ox + 874, oy + 56, "KEYBOARD ZONES");
     return;
@@ -320,10 +318,8 @@ void voicePanel(Image& im, int ox, int oy) {
   header(im, ox + 543, oy + 88, "AMPLIFIER");
   header(im, ox + 646, oy + 88, "TOUCH");
   // Switch names beside their switches.
-  label(im, ox + 169, oy + 59, "SQR");
-  label(im, ox + 187, oy + 59, "SAW");
-  label(im, ox + 169, oy + 161, "SQR");
-  label(im, ox + 187, oy + 161, "SAW");
+  label(im, ox + 178, oy + 59, "WAVE");
+  label(im, ox + 178, oy + 161, "WAVE");
   label(im, ox + 84, oy + 104, "DRV");
   label(im, ox + 189, oy + 104, "SYN");
   label(im, ox + 234, oy + 65, "4P");
@@ -373,7 +369,6 @@ void keyboardPanel(Image& im, int ox, int oy) {
   header(im, ox + 548, oy + 2, "VOICES");
   drawText(im, ox + 428, oy + 15, "1", kAccent);
   drawText(im, ox + 428, oy + 35, "2", kAccent);
-  label(im, ox + 548, oy + 52, "STR  BRS FL EP CLV HRP ORG GTR FUNK  EDIT");
   vSeparator(im, ox + 664, oy + 4, 58);
   header(im, ox + 690, oy + 4, "MIX");
   header(im, ox + 722, oy + 4, "FILT");
@@ -531,9 +526,8 @@ Image coverFrame(int n) {
   for (int y = 149; y < 172; ++y)
     for (int x = 7; x < 27; ++x) im.set(x, y, kKey);
   // The right-hand 4 columns reach over the voice panel's edge: keep them out of the way.
-  for (int y = kHousing; y < kCoverH; ++y)
-    for (int x = kCoverW - 4; x < kCoverW; ++x)
-      if (y >= edge) im.set(x, y, kKey);
+  for (int y = 0; y < kCoverH; ++y)
+    for (int x = kCoverW - 4; x < kCoverW; ++x) im.set(x, y, kKey);
   return im;
 }
 
@@ -593,26 +587,27 @@ Image aboutWindow() {
   im.keyUncovered(0.5);
   // Title and the text band where the version and build date are written (312, 120).
   vGradient(im, 3, 4, 615, 92, rgb(64, 68, 76), kAboutPlate);
-  drawLabel(im, 200, 30, "HALVORN", kText, kShadow, 5);
-  drawLabel(im, 200, 76, "POLYPHONIC  MULTITIMBRAL  SYNTHESIZER", kAccent, kShadow);
+  drawLabel(im, 310, 22, "HALVORN", kText, kShadow, 5);
+  drawLabel(im, 310, 66, "POLYPHONIC  MULTITIMBRAL  SYNTHESIZER", kAccent, kShadow);
   fillRect(im, 306, 114, 300, 34, kShadow);
   fillRect(im, 307, 115, 298, 32, rgb(20, 22, 26));
-  drawText(im, 480, 100, "VERSION AND BUILD", kDimText);
+  drawText(im, 308, 104, "VERSION", kDimText);
   // Value pop-up switches (197, 135) and (197, 177).
   leftLabel(im, 40, 137, "VALUE POP-UPS");
   drawText(im, 40, 147, "ALL OFF", kDimText);
   leftLabel(im, 40, 179, "HOVER POP-UPS");
   drawText(im, 40, 189, "OFF", kDimText);
-  hSeparator(im, 20, 220, 581);
+  hSeparator(im, 20, 208, 581);
   // Part tunes: knobs at y 243, lamps at y 365.
-  header(im, 60, 230, "TUNING");
+  header(im, 310, 214, "TUNING");
   const int knobX[8] = {104, 158, 214, 268, 326, 377, 433, 489};
   for (int n = 0; n < 8; ++n) {
-    label(im, knobX[n] + 12, 232, "PART " + std::to_string(n + 1));
+    label(im, knobX[n] + 12, 230, "PART " + std::to_string(n + 1));
     fillCircle(im, knobX[n] + 12, 255, 14, shade(kAboutPlate, 0.8));
     fillCircle(im, knobX[n] + 12, 255, 12.5, kAboutPlate);
+    dimLabel(im, knobX[n] + 12, 272, "0");
   }
-  label(im, 565, 232, "GENERAL");
+  label(im, 565, 230, "GENERAL");
   fillCircle(im, 565, 260, 15, shade(kAboutPlate, 0.8));
   fillCircle(im, 565, 260, 13.5, kAboutPlate);
   dimLabel(im, 565, 278, "TUNE");

@@ -1,15 +1,18 @@
 // Writes every bitmap resource of the skin as a 24-bit BMP named <id>.bmp into a folder,
-// and on request a contact sheet of all of them.
-//   halvorn-skin OUTDIR [--sheet FILE.bmp]
+// and on request a contact sheet of all of them or the full face with its controls in place.
+//   halvorn-skin OUTDIR [--sheet FILE.bmp | --preview FILE.bmp]
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "preview.h"
 #include "skin_art.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--sheet") == 0)) {
-    std::fprintf(stderr, "usage: %s OUTDIR [--sheet FILE.bmp]\n", argv[0]);
+  const bool sheet = argc == 4 && std::strcmp(argv[2], "--sheet") == 0;
+  const bool preview = argc == 4 && std::strcmp(argv[2], "--preview") == 0;
+  if (argc != 2 && !sheet && !preview) {
+    std::fprintf(stderr, "usage: %s OUTDIR [--sheet FILE.bmp | --preview FILE.bmp]\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
@@ -21,7 +24,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (argc == 4 && !skin::contactSheet(bitmaps).writeBmp(argv[3])) {
+  if ((sheet || preview) &&
+      !(sheet ? skin::contactSheet(bitmaps) : skin::facePreview(bitmaps)).writeBmp(argv[3])) {
     std::fprintf(stderr, "cannot write %s\n", argv[3]);
     return 1;
   }

@@ -5,4 +5,5 @@ set(HALVORN_SKIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/controls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faces.cpp
   ${CMAKE_CURRENT_LIST_DIR}/skin_art.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preview.cpp
 )
