@@ -220,7 +220,8 @@ void multiPanel(Image& im, int ox, int oy, bool open) {
     const int cy = oy + 30;
     label(im, ox + 108 + d, cy, "ZONE");
     label(im, ox + 142 + d, cy, "SND");
-    label(im, ox + 185 + d, cy, "EDIT");
+    label(im, ox + 173 + d, cy, "ACT");
+    label(im, ox + 198 + d, cy, "EDIT");
     label(im, ox + 223 + d, cy, "TRSP");
     label(im, ox + 254 + d, cy, "FINE");
     label(im, ox + 284 + d, cy, "LVL");
@@ -469,7 +470,7 @@ void presetBarStrip(Image& im) {
   }
   fillRect(im, 691, 5, 43, 10, kBarColour);
   drawText(im, 696, 6, "IN", kDimText);
-  drawText(im, 847, 26, "VOICES", kDimText);
+  drawText(im, 882, 17, "POLY", kDimText);
 }
 
 Image fullFace(bool multiOpen) {

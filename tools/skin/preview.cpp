@@ -168,7 +168,23 @@ Image facePreview(const std::vector<Bitmap>& bitmaps) {
   }
   c.put(5002, kx + 700, kyy, 4 * lit(59) + 2 * lit(0) + lit(60));
   c.put(198, 260 + 243, ky + 99);
-  return face;
+  // The About window below the face, with its controls.
+  Image sheet(1008, 620 + 410, rgb(90, 94, 100));
+  sheet.blit(face, 0, 0);
+  Composer a(bitmaps, sheet);
+  const int ax = 193, ay = 628;
+  a.put(2000, ax, ay);
+  a.put(349, ax + 197, ay + 135, 1);
+  a.put(352, ax + 197, ay + 177, 2);
+  const int knobX[8] = {104, 158, 214, 268, 326, 377, 433, 489};
+  for (int n = 0; n < 8; ++n) {
+    a.knob(310 + n, ax + knobX[n], ay + 243, 0.5 + (n - 4) * 0.06, true);
+    a.put(366, ax + 115 + 54 * n, ay + 365, n % 3 == 0);
+  }
+  a.knob(300, ax + 552, ay + 247, 0.5, false);
+  a.put(380, ax + 40, ay + 316);
+  a.put(381, ax + 604, ay + 3);
+  return sheet;
 }
 
 }  // namespace skin

@@ -71,7 +71,7 @@ void switches(std::vector<Bitmap>& out) {
   pair(350, 351, stack({ledFrame(18, 18, 0, kAccent, true), ledFrame(18, 18, 1, kAccent, true)}), 18);
   pair(362, 363, stack({ledFrame(19, 19, 0, rgb(120, 220, 110), true), ledFrame(19, 19, 1, rgb(120, 220, 110), true)}),
        19);
-  pair(366, 367, stack({ledFrame(18, 18, 0, rgb(255, 80, 60), false), ledFrame(18, 18, 1, rgb(255, 80, 60), false)}),
+  pair(366, 367, stack({ledFrame(18, 18, 0, rgb(255, 168, 64), false), ledFrame(18, 18, 1, rgb(255, 168, 64), false)}),
        18);
   std::vector<Image> levels;
   for (int k = 0; k < 5; ++k) levels.push_back(ledFrame(17, 18, k / 4.0, rgb(120, 230, 100), false));
