@@ -215,9 +215,10 @@ double frameDifference(const Picture& p, int frameHeight, int a, int b, double* 
     return total;
 }
 
-// Knob frame f (value f / 63) points at 0.5233333 + f / 63 x (5.7566667 - 0.5233333) radians,
-// clockwise from straight down; a reversed strip holds frame f at position 63 - f. The
-// pointer's direction is read from what changes around the frame between its neighbours.
+// Knob frame f, shown for the values from f / 64 up, points at 0.5233333 + f / 64 x
+// (5.7566667 - 0.5233333) radians, clockwise from straight down (frame 32, value 0.5, straight
+// up); a reversed strip holds frame f at position 63 - f. The pointer's direction is read from
+// what changes around the frame between its neighbours.
 TEST_P(SkinResources, KnobPointersFollowTheAngleLaw) {
     struct Strip { int first, last; bool reversed; };
     const Strip strips[] = {{300, 302, false}, {220, 223, true}, {226, 231, true}, {310, 317, true}};
@@ -236,8 +237,8 @@ TEST_P(SkinResources, KnobPointersFollowTheAngleLaw) {
                 const double dx = cx - p.width / 2.0, dy = cy - fh / 2.0;
                 double angle = std::atan2(-dx, dy);
                 if (angle < 0) angle += 2 * pi;
-                const double expected = start + (end - start) * (before + after) / 2.0 / 63.0;
-                EXPECT_NEAR(angle, expected, 0.14) << "bitmap " << id << " frame " << f;
+                const double expected = start + (end - start) * (before + after) / 2.0 / 64.0;
+                EXPECT_NEAR(angle, expected, 0.05) << "bitmap " << id << " frame " << f;
             }
         }
 }

@@ -70,8 +70,10 @@ Image knobStrip(int w, int h, const KnobLook& look, Rgb matte, bool keyed, bool 
   std::vector<Image> frames;
   for (int i = 0; i < kKnobFrames; ++i) {
     // A reversed strip is read from its bottom: strip frame i shows value frame 63 - i.
+    // Frame f stands for the values from f / 64 up, so the pointer of frame 32 (value 0.5)
+    // stands straight up.
     int f = reversed ? kKnobFrames - 1 - i : i;
-    frames.push_back(knobFrame(w, h, double(f) / (kKnobFrames - 1), look, matte, keyed));
+    frames.push_back(knobFrame(w, h, double(f) / kKnobFrames, look, matte, keyed));
   }
   return stack(frames);
 }

@@ -604,8 +604,6 @@ Image aboutWindow() {
   const int knobX[8] = {104, 158, 214, 268, 326, 377, 433, 489};
   for (int n = 0; n < 8; ++n) {
     label(im, knobX[n] + 12, 230, "PART " + std::to_string(n + 1));
-    fillCircle(im, knobX[n] + 12, 255, 14, shade(kAboutPlate, 0.8));
-    fillCircle(im, knobX[n] + 12, 255, 12.5, kAboutPlate);
     dimLabel(im, knobX[n] + 12, 272, "0");
   }
   label(im, 565, 230, "GENERAL");
