@@ -164,7 +164,7 @@ Image rockerFrame(int w, int h, bool on, const std::string& label) {
   face(mid, h - 2.0, !on);
   fillCircle(im, w / 2.0, 9, 3, rgb(12, 12, 14));
   fillCircle(im, w / 2.0, 9, 2.2, on ? rgb(255, 190, 90) : rgb(70, 44, 20));
-  drawTextCentred(im, w / 2, int(mid) + 6, label, on ? rgb(150, 150, 145) : kText);
+  drawTextCentred(im, w / 2, int(mid) + 6, label, kText);
   im.keyUncovered();
   return im;
 }

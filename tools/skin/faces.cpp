@@ -133,11 +133,12 @@ Rgb whiteKeyPixel(int x, int y, bool lit, bool leftEdge, bool rightEdge) {
 
 Rgb blackKeyPixel(int x, int y, const BlackKey& b, bool lit) {
   const int local = x - b.x0;
-  Rgb base = lit ? rgb(200, 120, 40) : rgb(28, 28, 31);
-  Rgb c = base;
-  if (y > kBlackH - 10) c = shade(base, lit ? 1.15 : 1.9);  // the front slope catches the light
-  if (local == 0 || local == 11) c = shade(c, 0.6);
-  if (local >= 2 && local <= 3 && y < kBlackH - 12) c = shade(base, lit ? 1.25 : 2.2);  // highlight
+  const Rgb base = lit ? rgb(196, 112, 36) : rgb(30, 30, 34);
+  Rgb c = mix(shade(base, 0.85), base, double(y) / kBlackH);
+  if (y >= kBlackH - 9) c = lit ? shade(base, 1.2) : rgb(70, 70, 76);  // the front slope catches the light
+  if (y == kBlackH - 1) c = rgb(12, 12, 14);
+  if (local == 0 || local == 11) c = rgb(12, 12, 14);
+  else if (local >= 2 && local <= 3 && y < kBlackH - 12) c = lit ? shade(base, 1.3) : rgb(62, 62, 68);  // highlight
   return c;
 }
 
@@ -384,7 +385,9 @@ void keyboardPanel(Image& im, int ox, int oy) {
   vSeparator(im, ox + 941, oy + 4, 58);
   header(im, ox + 972, oy + 4, "VOLUME");
   knobSeat(im, ox + 947, oy + 24, 26, 26);
-  hSeparator(im, ox + 6, oy + 72, 996);
+  // Under the top row, stopping short of the arpeggiator's sliders (169 to 244, from row 67).
+  hSeparator(im, ox + 6, oy + 72, 156);
+  hSeparator(im, ox + 250, oy + 72, 752);
   // Arpeggiator.
   header(im, ox + 88, oy + 76, "ARPEGGIATOR");
   knobSeat(im, ox + 62, oy + 85, 26, 26);
@@ -417,7 +420,6 @@ void keyboardPanel(Image& im, int ox, int oy) {
   drawLabel(im, ox + 910, oy + 84, "HALVORN", kText, kShadow, 2);
   dimLabel(im, ox + 910, oy + 102, "ABOUT");
   vSeparator(im, ox + 116, oy + 126, 140);
-  hSeparator(im, ox + 6, oy + 124, 240);
   // Pedals.
   header(im, ox + 58, oy + 128, "PEDALS");
   leftLabel(im, ox + 5, oy + 146, "EXP");
