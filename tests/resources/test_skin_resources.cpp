@@ -346,6 +346,82 @@ TEST_P(SkinResources, BackgroundsAgreeWhereThePanelsAreShared) {
     EXPECT_GT(rowsEqual(open, 33, closed, 33, 128), 1000);
 }
 
+struct Box { int x, y, w, h; };
+
+int luma(uint32_t c) { return (int(c >> 16) * 3 + int((c >> 8) & 255) * 6 + int(c & 255)) / 10; }
+
+double meanLuma(const Picture& p, const Box& b) {
+    double sum = 0;
+    for (int y = b.y + 1; y < b.y + b.h - 1; ++y)
+        for (int x = b.x + 1; x < b.x + b.w - 1; ++x) sum += luma(p.at(x, y));
+    return sum / ((b.w - 2) * (b.h - 2));
+}
+
+// Where a panel writes text straight onto its background, the background under it lets the
+// text read: light under the black text of the modulation, zone, channel and mode lists,
+// dark under the green part menus and key ranges and under the About window's white lines.
+TEST_P(SkinResources, TextFieldsContrastWithTheirText) {
+    const Picture face = picture(1003), about = picture(2000);
+    ASSERT_FALSE(face.px.empty() || about.px.empty());
+    struct Field { const Picture* p; Box box; bool light; const char* what; };
+    std::vector<Field> fields;
+    for (int c = 0; c < 5; ++c)
+        for (int x : {35, 162, 106, 233}) fields.push_back({&face, {x, 161 + 38 + 26 * c, 42, 14}, true, "modulation list"});
+    for (int r = 0; r < 4; ++r)
+        for (int d : {0, 331}) {
+            fields.push_back({&face, {95 + d, 33 + 47 + 22 * r, 27, 14}, true, "zone list"});
+            fields.push_back({&face, {129 + d, 33 + 47 + 22 * r, 27, 14}, false, "part menu"});
+        }
+    for (int z = 0; z < 4; ++z) {
+        fields.push_back({&face, {765, 33 + 46 + 22 * z, 24, 14}, true, "channel list"});
+        fields.push_back({&face, {799, 33 + 46 + 22 * z, 42, 14}, false, "key range"});
+        fields.push_back({&face, {851, 33 + 46 + 22 * z, 42, 14}, true, "assignment list"});
+    }
+    fields.push_back({&about, {312, 120, 300, 15}, false, "version line"});
+    fields.push_back({&about, {312, 132, 300, 15}, false, "build line"});
+    for (const Field& f : fields) {
+        const double l = meanLuma(*f.p, f.box);
+        if (f.light)
+            EXPECT_GT(l, 150) << f.what << " at " << f.box.x << ", " << f.box.y;
+        else
+            EXPECT_LT(l, 60) << f.what << " at " << f.box.x << ", " << f.box.y;
+    }
+}
+
+// The modulation cover (272 x 178 frames, placed 22, 6 from the modulation panel's corner):
+// open (frame 6) it shows every modulation widget, closed (frame 0) it hides them all; the
+// cover button's place stays uncovered in every frame; in frames 2 to 5 the rows where the
+// half-transparent shadow band is drawn under it are left uncovered below the slats' edge.
+TEST_P(SkinResources, CoverOpensOverTheModulationRows) {
+    const Picture cover = picture(1006);
+    ASSERT_FALSE(cover.px.empty());
+    auto keyed = [&](int frame, const Box& b) {
+        int n = 0;
+        for (int y = b.y; y < b.y + b.h; ++y)
+            for (int x = b.x; x < b.x + b.w; ++x) n += cover.at(x, frame * 178 + y) == kMagenta;
+        return n;
+    };
+    std::vector<Box> widgets;
+    for (int c = 0; c < 5; ++c)
+        for (int col = 0; col < 2; ++col) {
+            widgets.push_back({(col ? 162 : 35) - 22, 38 + 26 * c - 6, 42, 14});
+            widgets.push_back({(col ? 233 : 106) - 22, 38 + 26 * c - 6, 42, 14});
+            widgets.push_back({(col ? 208 : 80) - 22, 34 + 26 * c - 6, 26, 26});
+        }
+    for (const Box& w : widgets) {
+        EXPECT_EQ(keyed(6, w), w.w * w.h) << "open cover hides the widget at " << w.x << ", " << w.y;
+        EXPECT_EQ(keyed(0, w), 0) << "closed cover shows the widget at " << w.x << ", " << w.y;
+    }
+    const Box button{31 - 22, 157 - 6, 15, 19};
+    for (int f = 0; f < 7; ++f) EXPECT_EQ(keyed(f, button), button.w * button.h) << "frame " << f;
+    const int bandTop[4] = {143, 95, 50, 29}, bandBottom[4] = {166, 125, 67, 39};
+    for (int k = 0; k < 4; ++k) {
+        const Box band{6, bandTop[k], 254, bandBottom[k] - bandTop[k] + 1};
+        EXPECT_EQ(keyed(k + 2, band), band.w * band.h) << "frame " << k + 2;
+        EXPECT_EQ(keyed(k + 2, Box{40, bandTop[k] - 1, 200, 1}), 0) << "frame " << k + 2 << " has no edge above its band";
+    }
+}
+
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Builds, SkinResources, ::testing::Values(10, 2),

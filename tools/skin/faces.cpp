@@ -526,8 +526,8 @@ Image coverFrame(int n) {
     drawLabel(im, kCoverW / 2, 80, "MODULATION MATRIX", kText, kShadow);
     drawLabel(im, kCoverW / 2, 94, "10 ROUTINGS  -  OPEN WITH THE LATCH", kDimText, kShadow);
   }
-  for (int y = 149; y < 172; ++y)
-    for (int x = 7; x < 27; ++x) im.set(x, y, kKey);
+  for (int y = 151; y < 170; ++y)
+    for (int x = 9; x < 24; ++x) im.set(x, y, kKey);
   // The right-hand 4 columns reach over the voice panel's edge: keep them out of the way.
   for (int y = 0; y < kCoverH; ++y)
     for (int x = kCoverW - 4; x < kCoverW; ++x) im.set(x, y, kKey);
