@@ -1,5 +1,6 @@
 #include "core/control_file.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +71,7 @@ bool readDecimal(const char* text, float* value) {
         while (*c >= '0' && *c <= '9') c++;
     }
     double number;
-    if (*c || !parseNumber(text, &number)) return false;
+    if (*c || !parseNumber(text, &number) || !std::isfinite(number)) return false;
     *value = saneParameterValue((float)number);
     return true;
 }
