@@ -3,12 +3,15 @@
 // sustain pedal, pressure, and the control file that keeps the map and the tuning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -480,6 +483,52 @@ TEST_F(ControllersDll, AParameterNamedTwiceFollowsBothControllers) {
         s.render(1);
         EXPECT_EQ(s.fx->getParameter(s.fx, 496), 1.f) << controller;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A processing call that returns early while the sample rate changes leaves the next call to
+// start from silence: the held note is cut, not carried on.
+TEST_F(ControllersDll, ACallAfterAnEarlyReturnStartsFromSilence) {
+    Session s;
+    ASSERT_TRUE(s);
+    s.host.sendMidi(0x90, 60, 100);
+    s.render(4096);
+    ASSERT_GT(rms(s.render(4096)), 1e-3);
+
+    // Another thread changes the sample rate (to the same rate) over and over; the processing
+    // calls go on until one of them finds the change running and returns at once, which a
+    // replacing call shows as a block of exact zeros while the note sounds.
+    std::atomic<bool> stop(false);
+    AEffect* fx = s.fx;
+    std::thread changer([fx, &stop] {
+        while (!stop) fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 44100.f);
+    });
+    std::vector<float> block(64);
+    float* outputs[10];
+    std::vector<std::vector<float>> others(10, std::vector<float>(64));
+    for (int c = 0; c < 10; c++) outputs[c] = others[(size_t)c].data();
+    outputs[0] = block.data();
+    bool returnedEarly = false;
+    for (int call = 0; call < 200000 && !returnedEarly; call++) {
+        std::fill(block.begin(), block.end(), 123.f);
+        fx->processReplacing(fx, nullptr, outputs, 64);
+        returnedEarly = std::all_of(block.begin(), block.end(), [](float x) { return x == 0.f; });
+    }
+    stop = true;
+    changer.join();
+    ASSERT_TRUE(returnedEarly) << "no call met the sample-rate change";
+    EXPECT_LT(rms(s.render(4096)), 1e-5) << "the note goes on after the early return";
+
+    // Without an early return the same changes leave the note sounding.
+    Session steady;
+    ASSERT_TRUE(steady);
+    steady.host.sendMidi(0x90, 60, 100);
+    steady.render(4096);
+    for (int n = 0; n < 50; n++) steady.fx->dispatcher(steady.fx, effSetSampleRate, 0, 0, nullptr, 44100.f);
+    EXPECT_GT(rms(steady.render(4096)), 1e-3);
 }
 
 }  // namespace
