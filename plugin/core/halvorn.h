@@ -1,6 +1,7 @@
 // The instrument: one object per plug-in instance, created through the entry points.
 #pragma once
 
+#include <cstdio>
 #include <mutex>
 
 #include "core/audioeffectx.h"
@@ -164,6 +165,10 @@ public:
     // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
     int readControlMidi();
     int writeControlMidi();
+    // The file opened for reading, or a new file beside it for writing (moved over it by
+    // writeControlMidi); null when it does not open.
+    FILE* openControlMidiForRead();
+    FILE* openControlMidiForWrite();
 
     // Preset operations on the shared tree: 0, or 1 when the parameter file cannot be opened.
     int loadCurrentPreset();

@@ -110,10 +110,30 @@ void Halvorn::clearMidiCC(int controller) {
 
 bool Halvorn::isMidiAssignable(int index) { return isMidiAssignableIndex(index); }
 
+// The control file's absolute path, empty when there is no installation or it does not fit.
+static std::string controlMidiPath(const InstallSettings& settings, const char* suffix) {
+    const std::string dir = readInstallDir(settings);
+    if (dir.empty()) return std::string();
+    const std::string path = dir + settings.getPathSeparator() + settings.getControlMidiPath() + suffix;
+    return path.size() < MAX_PATH ? path : std::string();
+}
+
+static const char kTemporarySuffix[] = ".new";
+
+FILE* Halvorn::openControlMidiForRead() {
+    const std::string path = controlMidiPath(*installSettings, "");
+    return path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+}
+
+FILE* Halvorn::openControlMidiForWrite() {
+    const std::string path = controlMidiPath(*installSettings, kTemporarySuffix);
+    return path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+}
+
 int Halvorn::readControlMidi() {
     float tuning[kControlTuningCount];
     std::string text;
-    FILE* file = openInstallFile(*installSettings, installSettings->getControlMidiPath(), "rb");
+    FILE* file = openControlMidiForRead();
     if (file) {
         char buffer[4096];
         size_t got;
@@ -143,13 +163,10 @@ int Halvorn::writeControlMidi() {
                 tuning[slot] = readParameter(*record, kControlTuningIndices[slot]);
         text = writeControlFile(midiMap, tuning);
     }
-    const std::string dir = readInstallDir(*installSettings);
-    if (dir.empty()) return 1;
-    const std::string path = dir + installSettings->getPathSeparator() + installSettings->getControlMidiPath();
-    const std::string temporary = path + ".new";
-    if (temporary.size() >= MAX_PATH) return 1;
-    FILE* file = std::fopen(temporary.c_str(), "w");
+    FILE* file = openControlMidiForWrite();
     if (!file) return 1;
+    const std::string path = controlMidiPath(*installSettings, "");
+    const std::string temporary = controlMidiPath(*installSettings, kTemporarySuffix);
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     written = std::fclose(file) == 0 && written;
     if (!written || !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
