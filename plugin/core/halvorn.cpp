@@ -30,6 +30,8 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       engineSampleRate(44100.f),
       tempo(120.0),
       midiActivity(0),
+      learnCount(0),
+      learnArmed(0),
       bankCount(0),
       subBankCount(0),
       presetCount(0),
@@ -54,6 +56,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
     std::memset(loadedBankName, 0, sizeof(loadedBankName));
     std::memset(loadedSubBankName, 0, sizeof(loadedSubBankName));
     std::memset(loadedPresetName, 0, sizeof(loadedPresetName));
+    for (int& entry : learnQueue) entry = -1;
     resetParameterApplication();
 
     // The settings outlive this instance: the shared tree keeps those of its creator.
@@ -243,50 +246,6 @@ void Halvorn::getEditorOrigin(int* x, int* y) {
 }
 
 int Halvorn::getPartActivity(int part) { return engine.isInitialised() ? engine.getPartActivity(part) : 0; }
-
-// Placeholders until MIDI learn is built.
-void Halvorn::setMidiCC(int index, int controller) {}
-int Halvorn::getMidiCC(int index) { return -1; }
-int Halvorn::startMidiLearn(int index) { return 1; }
-int Halvorn::stopMidiLearn() { return 0; }
-int Halvorn::clearAllMidiCC() { return -1; }
-void Halvorn::clearMidiCC(int controller) {}
-bool Halvorn::isMidiAssignable(int index) { return false; }
-
-// The MIDI control file: the tuning lines are read here. Placeholder for the rest: the
-// learn assignments of the other lines are skipped until controllers and MIDI learn exist.
-int Halvorn::readControlMidi() {
-    static const int kTuningIndices[] = {2097, 2098, 2099, 2100, 2101, 2102, 2103, 2104, 2105, 2107, 2108};
-    ProgramRecord* record = currentRecord();
-    if (record)
-        for (int index : kTuningIndices) writeParameter(*record, index, 0.f);
-    FILE* file = openInstallFile(*installSettings, installSettings->getControlMidiPath(), "r");
-    if (!file) return 1;
-    // Words are read into 32 bytes: a longer word in a foreign file is cut, never overruns.
-    char word[kPresetKeySize];
-    while (std::fscanf(file, "%31s", word) == 1) {
-        if (std::strlen(word) == sizeof(word) - 1) std::fscanf(file, "%*[^ \t\r\n]");  // the rest of a long word
-        if (std::strncmp(word, "TUNE", 4) != 0) {
-            int skipped;
-            if (std::fscanf(file, "%d", &skipped) != 1) break;
-            continue;
-        }
-        char number[kPresetKeySize];
-        double value;
-        if (std::fscanf(file, "%31s", number) != 1 || !parseNumber(number, &value)) break;
-        const char* key = std::strlen(word) > 5 ? word + 5 : "";
-        int index = -1;
-        for (int candidate : kTuningIndices) {
-            const ParameterDescriptor* descriptor = findParameter(candidate);
-            if (descriptor && descriptor->key && !std::strcmp(descriptor->key, key)) index = candidate;
-        }
-        if (index >= 0 && record) writeParameter(*record, index, saneParameterValue((float)value));
-    }
-    std::fclose(file);
-    return 0;
-}
-
-int Halvorn::writeControlMidi() { return 0; }
 
 // Placeholder until the preset store is built: the engine is silenced, the record takes the
 // default program, the current position is resolved with the wrap of an index beyond its

@@ -1,9 +1,11 @@
 // The instrument: one object per plug-in instance, created through the entry points.
 #pragma once
 
+#include <cstdio>
 #include <mutex>
 
 #include "core/audioeffectx.h"
+#include "core/midi_map.h"
 #include "core/program_record.h"
 #include "core/vst_inst_interface.h"
 #include "engine/engine_command.h"
@@ -163,6 +165,10 @@ public:
     // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
     int readControlMidi();
     int writeControlMidi();
+    // The file opened for reading, or a new file beside it for writing (moved over it by
+    // writeControlMidi); null when it does not open.
+    FILE* openControlMidiForRead();
+    FILE* openControlMidiForWrite();
 
     // Preset operations on the shared tree: 0, or 1 when the parameter file cannot be opened.
     int loadCurrentPreset();
@@ -189,8 +195,9 @@ private:
     void playDueNotes(int position);
     void followHostTempo();
     void programChange(int program);
-    void controllerPath(int controller, int value);
-    void runControllerSmoothing();
+    void handleController(int controller, int value);
+    void selectBrowserByController(int index, int count, int value);
+    void updateControllerSmoothing();
 
     // The parameter application.
     void sendCommand(int code);
@@ -275,6 +282,15 @@ private:
     int queueDelta[kNoteQueueSize];
     int queueCount;
     int queueRead;
+
+    // MIDI learn (halvorn_controllers.cpp). The editor's thread fills the map and the learn
+    // queue, the audio thread reads them: both under the instance lock.
+    static const int kLearnQueueSize = 16;
+    MidiMap midiMap;
+    ControllerSmoothing smoothing;
+    int learnQueue[kLearnQueueSize];
+    int learnCount;
+    int learnArmed;
 
     // Guards the program record, the command record, the engine and the note queue
     // between the host's audio thread and its user-interface thread. Recursive: MIDI

@@ -39,6 +39,7 @@ void Halvorn::startEngine() {
     std::memset(queueVelocity, 0, sizeof(queueVelocity));
     std::memset(queueChannel, 0, sizeof(queueChannel));
     std::memset(queueDelta, 0, sizeof(queueDelta));
+    smoothing.start();
     tempo = 120.0;
     resetParameterApplication();
     midiActivity = 0;
@@ -104,7 +105,7 @@ void Halvorn::queueNote(int note, int velocity, int channel, int deltaFrames) {
 
 VstInt32 Halvorn::processEvents(VstEvents* events) {
     if (!events || events->numEvents <= 0) return 1;
-    std::lock_guard<std::recursive_mutex> guard(stateLock);
+    std::unique_lock<std::recursive_mutex> guard(stateLock);
     for (VstInt32 i = 0; i < events->numEvents; i++) {
         VstEvent* event = events->events[i];
         if (!event || event->type != kVstMidiType) continue;
@@ -126,12 +127,12 @@ VstInt32 Halvorn::processEvents(VstEvents* events) {
                     queueNote(-1, 0, channel, delta);  // channel mode messages: all notes off
                 } else if (d1 == 1) {
                     setParameter(kParamModWheel, (float)d2 / 127.f);
-                    controllerPath(d1, d2);
+                    handleController(d1, d2);
                 } else if (d1 == 4 || d1 == 11) {
                     setParameter(kParamExpression, (float)d2 / 127.f);
-                    controllerPath(d1, d2);
+                    handleController(d1, d2);
                 } else {
-                    controllerPath(d1, d2);
+                    handleController(d1, d2);
                 }
                 break;
             case 0xA0:
@@ -150,7 +151,13 @@ VstInt32 Halvorn::processEvents(VstEvents* events) {
                 midiActivity = 1;
                 setParameter(kParamPitchBend, (float)(d2 * 128 + d1) / 16384.f);
                 break;
-            case 0xC0: programChange(d1); break;
+            case 0xC0:
+                // The preset load opens its files: not under this call's hold on the lock, so
+                // the user-interface thread never waits on the disk for the audio thread.
+                guard.unlock();
+                programChange(d1);
+                guard.lock();
+                break;
             default: break;  // system messages
         }
     }
@@ -158,26 +165,26 @@ VstInt32 Halvorn::processEvents(VstEvents* events) {
 }
 
 void Halvorn::programChange(int program) {
-    midiActivity = 1;
-    programChangePending = 1;
-    int count = presetCount;
-    float current = getParameter(kParamInstrumentMenu);
-    float wanted = count > 0 ? (float)program / (float)count : current;
-    // Nothing to select (an empty sub-bank, or the preset already current): the request
-    // is dropped, or a later chunk or program restore would load from disk over it.
-    if (count < 1 || current == wanted) {
-        programChangePending = 0;
-        return;
+    float wanted;
+    {
+        std::lock_guard<std::recursive_mutex> guard(stateLock);
+        midiActivity = 1;
+        programChangePending = 1;
+        int count = presetCount;
+        float current = getParameter(kParamInstrumentMenu);
+        wanted = count > 0 ? (float)program / (float)count : current;
+        // Nothing to select (an empty sub-bank, or the preset already current): the request
+        // is dropped, or a later chunk or program restore would load from disk over it.
+        if (count < 1 || current == wanted) {
+            programChangePending = 0;
+            return;
+        }
+        if (program >= count) wanted = (float)(count - 1) / (float)count;
     }
-    if (program >= count) wanted = (float)(count - 1) / (float)count;
+    // Stores under the lock, then loads the preset's files outside it.
     setParameter(kParamInstrumentMenu, wanted);
     if (IHalvornEdit* notify = dynamic_cast<IHalvornEdit*>(editor)) notify->presetChanged();
 }
-
-// Placeholder until controllers, MIDI learn and smoothing are built: bank select,
-// sustain and learned controllers are not acted on yet.
-void Halvorn::controllerPath(int controller, int value) {}
-void Halvorn::runControllerSmoothing() {}
 
 void Halvorn::followHostTempo() {
     VstTimeInfo* time = getTimeInfo(kVstTempoValid);
@@ -234,7 +241,7 @@ void Halvorn::renderHostBlock(float** outputs, VstInt32 sampleFrames, bool repla
     queueRead = 0;
     for (;;) {
         playDueNotes(position);
-        runControllerSmoothing();
+        updateControllerSmoothing();
         int piece = frames - position;
         if (piece <= 0) break;
         int more = 0;

@@ -23,6 +23,10 @@ public:
     static int interrupted(Halvorn& h) { return h.interrupted; }
     static double tempo(Halvorn& h) { return h.tempo; }
     static void setPresetCount(Halvorn& h, int count) { h.presetCount = count; }
+    static void setBrowserCounts(Halvorn& h, int banks, int subBanks) {
+        h.bankCount = banks;
+        h.subBankCount = subBanks;
+    }
     static int programChangePending(Halvorn& h) { return h.programChangePending; }
 };
 
@@ -135,6 +139,17 @@ TEST_F(Processing, ControllersPressureAndBend) {
         EXPECT_EQ(synth->takeMidiActivity(), status < 0xF0 ? 1 : 0) << std::hex << status;
         render(64);  // empties the queue
     }
+}
+
+// Bank select with no bank or sub-bank to choose from leaves the browser as it is.
+TEST_F(Processing, BankSelectWithNothingToSelectDoesNothing) {
+    const float bank = synth->getParameter(2093), subBank = synth->getParameter(2094);
+    HalvornTestAccess::setBrowserCounts(*synth, 0, 0);
+    for (int value : {0, 1, 5, 127}) send(*synth, {midi(0xB0, 0, (unsigned char)value), midi(0xB0, 32, (unsigned char)value)});
+    render(64);
+    EXPECT_TRUE(synth->calls.empty());
+    EXPECT_EQ(synth->getParameter(2093), bank);
+    EXPECT_EQ(synth->getParameter(2094), subBank);
 }
 
 TEST_F(Processing, HostileEventListsAreIgnored) {
