@@ -24,6 +24,9 @@ std::vector<float> readLeftChannel(const char* path) {
 }
 
 TEST(Capture, APlayedNoteSoundsAtItsPitchThroughTheSoundCard) {
+    const char* path = std::getenv("STANDALONE_CAPTURE");
+    ASSERT_NE(path, nullptr);
+    std::remove(path);  // what an earlier run captured
     StandaloneInstall setup(10, true, false);
     HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
@@ -46,8 +49,6 @@ TEST(Capture, APlayedNoteSoundsAtItsPitchThroughTheSoundCard) {
     DestroyWindow(frame);
 
     // The capture is whole once wine's mixer has let go of the device.
-    const char* path = std::getenv("STANDALONE_CAPTURE");
-    ASSERT_NE(path, nullptr);
     std::vector<float> left = readLeftChannel(path);
     ASSERT_GT(left.size(), 48000u / 2) << path;
     size_t first = 0;
