@@ -309,22 +309,25 @@ TEST_F(HostSide, SendsOnlyTheOpcodesAHostOfThisPluginSends) {
 // process call and never called after its close.
 TEST_F(HostSide, ClosingNeverOverlapsARender) {
     setup.probeConfig()->busyMicrosPerSlice = 50;
+    ProbeRecord* record = setup.probeRecord();
     for (int round = 0; round < 20; round++) {
         VstInstrument instrument(0);
         ASSERT_EQ(instrument.open("Probe"), 0);
+        int before = record->processCalls;
         std::atomic<bool> running{true};
         std::thread audio([&] {
             std::vector<float> left(128), right(128);
             float* outputs[2] = {left.data(), right.data()};
             while (running) instrument.render(nullptr, 0, outputs, 2, 128);
         });
-        Sleep(2 + round % 3);
+        // Closed while the audio thread is busy rendering.
+        while (record->processCalls == before) Sleep(0);
+        Sleep(round % 3);
         instrument.close();
         Sleep(2);
         running = false;
         audio.join();
     }
-    ProbeRecord* record = setup.probeRecord();
     EXPECT_GT(record->processCalls, 20);
     EXPECT_EQ(record->processAfterClose, 0);
     EXPECT_EQ(record->closeDuringProcess, 0);
