@@ -86,7 +86,8 @@ TEST(DirectSound, PlaysThroughTheLoopingBufferKeepingTheLatency) {
 
         long long start = left->getPlayPosition();
         int largestQueue = 0;
-        for (int i = 0; i < 60 && renderedFrames < 3 * 8800; i++) {
+        // Until three buffers' worth has been rendered, or 3 s on a busy machine.
+        for (int i = 0; i < 300 && renderedFrames < 3 * 8800; i++) {
             Sleep(10);
             largestQueue = std::max(largestQueue, left->getQueuedFrames());
         }
