@@ -1,0 +1,284 @@
+#include "audio_manager.h"
+
+#include <algorithm>
+#include <cstring>
+
+// ---- channels
+
+int AudioIn::getReadable(int n) { return std::min(n, ring.readable()); }
+
+void AudioIn::read(int n, float** region, int* count) {
+    if (ring.readable() >= n) ring.ensureReadable(n);
+    int take = std::min(n, ring.contiguousReadable());
+    if (take <= 0) {
+        *region = nullptr;
+        *count = 0;
+        return;
+    }
+    RingRegion part = ring.takeReadRegion(take);
+    *region = part.first;
+    *count = part.firstCount;
+}
+
+void AudioOut::getWriteRegion(int n, float** region, int* count) {
+    int take = std::min(n, ring.contiguousWritable());
+    if (take <= 0) {
+        *region = nullptr;
+        *count = 0;
+        return;
+    }
+    // Only the frames handed out count as written: the rest would be frames nobody filled.
+    RingRegion part = ring.takeWriteRegion(take);
+    *region = part.first;
+    *count = part.firstCount;
+}
+
+// ---- back-end base
+
+AudioManager::AudioManager(Audio* owner) : owner(owner) {
+    for (int i = 0; i < kMaxChannels; i++) {
+        outputPointers[i] = nullptr;
+        inputPointers[i] = nullptr;
+        outputs[i] = nullptr;
+        inputs[i] = nullptr;
+    }
+}
+
+AudioManager::~AudioManager() {
+    for (int i = 0; i < outputCount; i++) delete outputs[i];
+    for (int i = 0; i < inputCount; i++) delete inputs[i];
+}
+
+bool AudioManager::addOutput(AudioOut* output) {
+    if (outputCount >= kMaxChannels) {
+        delete output;
+        return false;
+    }
+    outputs[outputCount++] = output;
+    return true;
+}
+
+bool AudioManager::addInput(AudioIn* input) {
+    if (inputCount >= kMaxChannels) {
+        delete input;
+        return false;
+    }
+    inputs[inputCount++] = input;
+    return true;
+}
+
+int AudioManager::prepare(int bufferFrames) {
+    for (int i = 0; i < inputCount; i++)
+        if (int code = inputs[i]->prepare(bufferFrames)) return code;
+    for (int i = 0; i < outputCount; i++)
+        if (int code = outputs[i]->prepare(bufferFrames)) return code;
+    return 0;
+}
+
+int AudioManager::unprepare() {
+    for (int i = 0; i < inputCount; i++)
+        if (int code = inputs[i]->unprepare()) return code;
+    for (int i = 0; i < outputCount; i++)
+        if (int code = outputs[i]->unprepare()) return code;
+    return 0;
+}
+
+std::string AudioManager::getOutputName(int index) {
+    return index >= 0 && index < outputCount ? outputs[index]->getName() : std::string();
+}
+
+std::string AudioManager::getInputName(int index) {
+    return index >= 0 && index < inputCount ? inputs[index]->getName() : std::string();
+}
+
+int AudioManager::start() {
+    for (int i = 0; i < inputCount; i++)
+        if (int code = inputs[i]->start()) return code;
+    for (int i = 0; i < outputCount; i++)
+        if (int code = outputs[i]->start()) return code;
+    return 0;
+}
+
+int AudioManager::stop() {
+    for (int i = 0; i < inputCount; i++)
+        if (int code = inputs[i]->stop()) return code;
+    for (int i = 0; i < outputCount; i++)
+        if (outputs[i])
+            if (int code = outputs[i]->stop()) return code;
+    return 0;
+}
+
+int AudioManager::unloadDriver() {
+    for (int i = 0; i < inputCount; i++) {
+        delete inputs[i];
+        inputs[i] = nullptr;
+    }
+    for (int i = 0; i < outputCount; i++) {
+        delete outputs[i];
+        outputs[i] = nullptr;
+    }
+    inputCount = 0;
+    outputCount = 0;
+    return 0;
+}
+
+int AudioManager::getFramesAvailable() {
+    int n = 0;
+    for (int i = 0; i < outputCount; i++) n = std::max(n, outputs[i]->getFreeSpace());
+    for (int i = 0; i < inputCount; i++) n = std::min(n, inputs[i]->getReadable(n));
+    return n;
+}
+
+void AudioManager::pullInputs() {
+    for (int i = 0; i < inputCount; i++) inputs[i]->pullFromDevice();
+}
+
+void AudioManager::pushOutputs() {
+    for (int i = 0; i < outputCount; i++) outputs[i]->pushToDevice();
+}
+
+void AudioManager::process() {
+    pullInputs();
+    int n = getFramesAvailable();
+    while (n > 0) {
+        // Every output hands out the same n frames: lower n to what the tightest one takes
+        // in one piece before any input is consumed or any region taken.
+        for (int i = 0; i < outputCount; i++) n = std::min(n, outputs[i]->getRing().contiguousWritable());
+        if (n <= 0) break;
+        for (int i = 0; i < inputCount; i++) {
+            int count = 0;
+            inputs[i]->read(n, &inputPointers[i], &count);
+            if (count < n) return;  // an input came short: nothing more this time
+        }
+        for (int i = inputCount; i < kMaxChannels; i++) inputPointers[i] = nullptr;
+        for (int i = 0; i < outputCount; i++) {
+            int count = 0;
+            outputs[i]->getWriteRegion(n, &outputPointers[i], &count);
+            std::memset(outputPointers[i], 0, sizeof(float) * (size_t)count);
+        }
+        for (int i = outputCount; i < kMaxChannels; i++) outputPointers[i] = nullptr;
+        if (owner) owner->callCallback(inputPointers, inputCount, outputPointers, outputCount, n);
+        n = getFramesAvailable();
+    }
+    pushOutputs();
+}
+
+// ---- protocols
+
+Audio::Audio() = default;
+
+Audio::~Audio() {
+    stopDriver();
+    closeProtocol();
+    for (int i = 0; i < backEndCount; i++) {
+        delete backEnds[i];
+        backEnds[i] = nullptr;
+    }
+}
+
+void Audio::setBackEnd(int index, AudioManager* backEnd) {
+    if (index < 0 || index >= backEndCount) {
+        delete backEnd;
+        return;
+    }
+    if (index == protocol) closeProtocol();
+    delete backEnds[index];
+    backEnds[index] = backEnd;
+}
+
+AudioManager* Audio::getBackEnd(int index) const {
+    return index >= 0 && index < backEndCount ? backEnds[index] : nullptr;
+}
+
+AudioManager* Audio::current() const { return getBackEnd(protocol); }
+
+int Audio::selectProtocol(int index) {
+    if (index == protocol) return 0;
+    if (!getBackEnd(index)) return kHostErrorBadArgument;
+    closeProtocol();
+    int code = backEnds[index]->refreshDrivers();
+    protocol = index;
+    return code;
+}
+
+int Audio::selectDriver(int index) {
+    if (index == driver) return 0;
+    stopDriver();
+    AudioManager* backEnd = current();
+    if (index < 0 || !backEnd) return 0;
+    int code = backEnd->selectDriver(index);
+    if (!code) code = backEnd->prepare(0);
+    if (!code) code = backEnd->start();
+    if (code) {
+        // A half-opened device is closed again: its timer or callbacks must not outlive it.
+        backEnd->stop();
+        backEnd->unprepare();
+        driver = -1;
+        return code;
+    }
+    driver = index;
+    return 0;
+}
+
+int Audio::stopDriver() {
+    AudioManager* backEnd = current();
+    if (driver < 0 || !backEnd) {
+        driver = -1;
+        return 0;
+    }
+    backEnd->stop();
+    int code = backEnd->unprepare();
+    driver = -1;
+    return code;
+}
+
+void Audio::closeProtocol() {
+    AudioManager* backEnd = current();
+    if (!backEnd) return;
+    stopDriver();
+    backEnd->unloadDriver();
+    protocol = -1;
+}
+
+void Audio::setCallback(AudioCallback newCallback, void* user) {
+    callbackUser.store(user);
+    callback.store(newCallback);
+}
+
+void Audio::clearCallback() { callback.store(nullptr); }
+
+void Audio::callCallback(float** inputs, int inputCount, float** outputs, int outputCount, int frames) {
+    AudioCallback call = callback.load();
+    if (call) call(inputs, inputCount, outputs, outputCount, frames, callbackUser.load());
+}
+
+std::string Audio::getProtocolName(int index) const {
+    AudioManager* backEnd = getBackEnd(index);
+    return backEnd ? backEnd->getName() : "";
+}
+
+int Audio::getDriverCount() const { return current() ? current()->getDriverCount() : 0; }
+
+std::string Audio::getDriverName(int index) const { return current() ? current()->getDriverName(index) : ""; }
+
+void Audio::getLatencyRange(int* minimum, int* maximum, int* granularity) const {
+    AudioManager* backEnd = current();
+    if (!backEnd) return;
+    if (minimum) *minimum = backEnd->getMinLatency();
+    if (maximum) *maximum = backEnd->getMaxLatency();
+    if (granularity) *granularity = backEnd->getLatencyGranularity();
+}
+
+int Audio::getLatency() const { return current() ? current()->getLatency() : 0; }
+int Audio::setLatency(int frames) { return current() ? current()->setLatency(frames) : 0; }
+int Audio::getOutputCount() const { return current() ? current()->getOutputCount() : 0; }
+int Audio::getInputCount() const { return current() ? current()->getInputCount() : 0; }
+std::string Audio::getOutputName(int index) const { return current() ? current()->getOutputName(index) : ""; }
+std::string Audio::getInputName(int index) const { return current() ? current()->getInputName(index) : ""; }
+bool Audio::hasControlPanel() const { return current() ? current()->hasControlPanel() : false; }
+int Audio::openControlPanel() { return current() ? current()->openControlPanel() : 0; }
+int Audio::canSampleRate(float rate) const {
+    return current() ? current()->canSampleRate(rate) : kHostErrorSampleRate;
+}
+int Audio::setSampleRate(float rate) { return current() ? current()->setSampleRate(rate) : 0; }
+float Audio::getSampleRate() const { return current() ? current()->getSampleRate() : 0.f; }

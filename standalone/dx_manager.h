@@ -1,0 +1,93 @@
+// The DirectSound back end (protocol 0, "Direct X"): lists the output devices and plays a
+// stereo pair through a looping 16-bit secondary buffer that a 1 ms multimedia timer
+// tops up to the chosen latency from the two channels' rings, running the render pump
+// after each top-up. Only 44100 Hz; no inputs.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
+
+#include <atomic>
+#include <string>
+
+#include "audio_manager.h"
+
+class DXManager : public AudioManager {
+public:
+    static const int kMaxDevices = 256;
+
+    DXManager(Audio* owner, HWND window);
+    ~DXManager() override;
+
+    const char* getName() override { return "Direct X"; }
+    int getDriverCount() override { return deviceCount; }
+    std::string getDriverName(int index) override;
+    int selectDriver(int index) override;
+    // Frames, limited to the range the back end offers; read by the poll at every tick.
+    int setLatency(int frames) override;
+    bool hasControlPanel() override { return false; }
+    int canSampleRate(float rate) override;
+    int setSampleRate(float rate) override { return 0; }
+
+    HWND getWindow() const { return window; }
+    int getSelectedDevice() const { return selected; }
+    AudioOut* getOutput(int index) const { return index >= 0 && index < outputCount ? outputs[index] : nullptr; }
+
+    struct Device {
+        GUID guid;
+        std::string description;
+        std::string module;
+    };
+    const Device& getDevice(int index) const { return devices[index]; }
+
+private:
+    static BOOL CALLBACK enumerate(LPGUID guid, LPCSTR description, LPCSTR module, LPVOID context);
+    void createOutputs(const GUID& guid, const std::string& description, const std::string& module);
+
+    HWND window;
+    Device devices[kMaxDevices];
+    int deviceCount = 0;
+    int selected = -1;
+};
+
+class DXAudioOut : public AudioOut {
+public:
+    DXAudioOut(int index, const std::string& name, DXManager* manager, const GUID& device, int passive);
+    ~DXAudioOut() override;
+
+    int prepare(int bufferFrames) override;
+    int unprepare() override;
+    int start() override;
+    int stop() override;
+    int getFreeSpace() override;
+
+    // The timer's work: top the secondary buffer up to the latency, then run the pump.
+    void poll();
+
+    // Frames queued in the secondary buffer ahead of the play cursor at the last poll.
+    int getQueuedFrames() const { return queuedFrames.load(); }
+    IDirectSoundBuffer* getSecondaryBuffer() const { return secondary; }
+
+private:
+    static void CALLBACK timerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
+    void releaseBuffers();
+
+    int passive;  // 0 for the left channel, which owns the DirectSound objects; 1 for the right
+    DXManager* manager;
+    GUID device;
+    IDirectSound* directSound = nullptr;
+    IDirectSoundBuffer* primary = nullptr;
+    IDirectSoundBuffer* secondary = nullptr;
+    int bufferFrames = 0;
+    std::atomic<bool> playPending{false};
+    std::atomic<bool> pollRunning{false};
+    int writePosition = 0;
+    std::atomic<int> queuedFrames{0};
+    UINT timerId = 0;
+    bool timerRunning = false;
+    bool periodSet = false;
+    // Stop waits for a tick already inside the poll before the rings and buffers go.
+    std::atomic<bool> stopping{false};
+    std::atomic<int> activePolls{0};
+};
