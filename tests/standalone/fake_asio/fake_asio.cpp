@@ -109,6 +109,7 @@ public:
         recordOutputs(1);
         running = true;
         quit = false;
+        switchesDone = 0;
         thread = CreateThread(nullptr, 0, threadMain, this, 0, &threadId);
         return ASE_OK;
     }
@@ -373,7 +374,16 @@ private:
         int half = 0;
         DWORD next = GetTickCount();
         double elapsed = 0;
+        int32_t limit;
+        {
+            std::lock_guard<std::mutex> guard(stateLock);
+            limit = config.switchLimit;
+        }
         while (!quit) {
+            if (limit > 0 && switchesDone.load() >= limit) {
+                Sleep(1);
+                continue;
+            }
             fillInputs(half);
             ASIOCallbacks* cb = callbacks;
             double rate;
@@ -485,6 +495,17 @@ __declspec(dllexport) void fakeAsioConfigure(const FakeAsioConfig* next) {
 __declspec(dllexport) void fakeAsioCounters(FakeAsioCounters* out) {
     std::lock_guard<std::mutex> guard(stateLock);
     *out = counters;
+}
+
+__declspec(dllexport) void fakeAsioResetCounters() {
+    std::lock_guard<std::mutex> guard(stateLock);
+    FakeAsioCounters fresh;
+    std::memset(&fresh, 0, sizeof fresh);
+    fresh.liveDrivers = counters.liveDrivers;
+    fresh.liveBuffers = counters.liveBuffers;
+    fresh.rate = counters.rate;
+    fresh.sysRef = counters.sysRef;
+    counters = fresh;
 }
 
 __declspec(dllexport) int32_t fakeAsioCaptured(int32_t channel, void* out, int32_t maxBytes) {

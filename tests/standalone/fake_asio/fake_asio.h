@@ -23,7 +23,9 @@ struct FakeAsioConfig {
     int32_t realTime = 0;
     // Use bufferSwitchTimeInfo when the host answers kAsioSupportsTimeInfo.
     int32_t timeInfo = 1;
-    int32_t outputReady = 1;  // outputReady answers ASE_OK, else ASE_NotPresent
+    int32_t outputReady = 1;
+    // After this many switches the driver's thread idles until the stop (0: no limit).
+    int32_t switchLimit = 0;  // outputReady answers ASE_OK, else ASE_NotPresent
     // Failures: init answers false; the others are the error codes the call answers.
     int32_t failInit = 0;
     ASIOError getChannelsError = 0, getBufferSizeError = 0, getSampleRateError = 0, setSampleRateError = 0,
@@ -54,6 +56,8 @@ struct FakeAsioCounters {
 extern "C" {
 typedef void (*FakeAsioConfigureFn)(const FakeAsioConfig* config);
 typedef void (*FakeAsioCountersFn)(FakeAsioCounters* counters);
+// Zeroes the counters of calls; the live objects and the rate stay.
+typedef void (*FakeAsioResetCountersFn)();
 // Copies up to maxBytes of output channel's captured stream (the half-buffers in the order
 // they were played); answers the bytes captured so far.
 typedef int32_t (*FakeAsioCapturedFn)(int32_t channel, void* out, int32_t maxBytes);
