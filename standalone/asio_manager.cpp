@@ -178,15 +178,7 @@ int AsioManager::createChannels() {
     ASIOError error = ASIOGetChannels(&ins, &outs);
     if (error != ASE_OK)
         return error;
-    ASIOLong minSize = 0, maxSize = 0, preferred = 0, granularity = 0;
-    if (ASIOGetBufferSize(&minSize, &maxSize, &preferred, &granularity) == ASE_OK) {
-        latencyMin = driverMinSize = minSize;
-        latencyMax = driverMaxSize = maxSize;
-        latencyPreferred = driverPreferredSize = preferred;
-        latencyGranularity = driverGranularity = granularity;
-        if (latencyCurrent == -1)
-            latencyCurrent = preferred;
-    }
+    readBufferSizes();
     inputChannels = std::max(0, std::min<int>(ins, kMaxChannels));
     outputChannels = std::max(0, std::min<int>(outs, kMaxChannels));
     for (int i = 0; i < inputChannels + outputChannels; ++i) {
@@ -212,6 +204,19 @@ int AsioManager::createChannels() {
     return 0;
 }
 
+void AsioManager::readBufferSizes() {
+    ASIOLong minSize = 0, maxSize = 0, preferred = 0, granularity = 0;
+    if (ASIOGetBufferSize(&minSize, &maxSize, &preferred, &granularity) != ASE_OK)
+        return;
+    int previousPreferred = driverPreferredSize;
+    latencyMin = driverMinSize = minSize;
+    latencyMax = driverMaxSize = maxSize;
+    latencyPreferred = driverPreferredSize = preferred;
+    latencyGranularity = driverGranularity = granularity;
+    if (latencyCurrent == -1 || latencyCurrent == previousPreferred)
+        latencyCurrent = preferred;
+}
+
 int AsioManager::prepare(int) {
     if (selected < 0 || !loaded)
         return kHostErrorAsioNoDriver;
@@ -233,6 +238,9 @@ int AsioManager::prepare(int) {
             driverRate = rate;
         }
     }
+    // Again at every preparation: a driver asks for a reset when its buffer size was changed
+    // in its control panel, and the old size may no longer be accepted.
+    readBufferSizes();
     int size;
     if (driverMinSize == driverMaxSize && driverMaxSize == driverPreferredSize)
         size = driverPreferredSize;

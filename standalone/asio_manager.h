@@ -70,6 +70,8 @@ public:
 
 private:
     static LRESULT CALLBACK resetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The driver's buffer sizes into the back end's latency range.
+    void readBufferSizes();
     // Stops the pump: no buffer switch renders once it returns.
     void haltPump();
 

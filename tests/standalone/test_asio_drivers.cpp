@@ -13,6 +13,9 @@ namespace {
 TEST_F(AsioTest, ListsRegisteredDriversUnderTheirNames) {
     const std::string forty = "Forty Character Driver Name Abcdefghijkl";
     ASSERT_EQ(forty.size(), 40u);
+    const std::string thirtyOne = "Thirty One Characters Exactly!!";
+    ASSERT_EQ(thirtyOne.size(), 31u);
+    FakeAsio::addDriver("Max", thirtyOne);
     FakeAsio::addDriver("Loopback", "Loopback");
     FakeAsio::addDriver("Studio", "Studio Card ASIO");
     FakeAsio::addDriver("NoDescription", "");
@@ -31,14 +34,15 @@ TEST_F(AsioTest, ListsRegisteredDriversUnderTheirNames) {
     const Case expected[] = {
         {"Asio " + forty.substr(0, 28) + "..."},
         {"Asio Loopback"},
+        {"Asio " + thirtyOne},  // longer than 32 bytes with its prefix, kept whole
         {"Asio NoDescription"},
         {"Studio Card ASIO"},
         {"Asio Test Driver"},
     };
-    ASSERT_EQ(audio->getDriverCount(), 5);
-    for (int i = 0; i < 5; ++i)
+    ASSERT_EQ(audio->getDriverCount(), 6);
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(audio->getDriverName(i), expected[i].listed) << i;
-    EXPECT_EQ(manager->getDriverName(5), "none (index error)");
+    EXPECT_EQ(manager->getDriverName(6), "none (index error)");
     EXPECT_EQ(manager->getDriverName(-1), "none (index error)");
     EXPECT_STREQ(manager->getName(), "Asio");
     EXPECT_EQ(audio->getProtocolName(Audio::kProtocolAsio), "Asio");
@@ -370,6 +374,9 @@ TEST_F(AsioTest, ResetRequestRestartsOnTheUserInterfaceThread) {
     ASSERT_EQ(audio->selectDriver(0), 0);
     ASSERT_TRUE(fake.waitSwitches(2, 5000));
     FakeAsioCounters before = fake.counters();
+    // A buffer size changed in the driver's panel comes with a reset request.
+    config.minSize = config.maxSize = config.preferredSize = 128;
+    configure(config);
     fake.postMessage(kAsioResetRequest, 0);
     // The driver's thread asks; nothing is reset until this thread runs its messages.
     DWORD start = GetTickCount();
@@ -385,6 +392,10 @@ TEST_F(AsioTest, ResetRequestRestartsOnTheUserInterfaceThread) {
     EXPECT_EQ(after.creates, before.creates + 1);
     EXPECT_EQ(after.starts, before.starts + 1);
     EXPECT_EQ(after.inits, before.inits);  // the driver stays loaded
+    EXPECT_EQ(after.bufferSize, 128);
+    EXPECT_EQ(manager->getBufferSize(), 128);
+    EXPECT_EQ(manager->getLatency(), 128);
+    EXPECT_EQ(manager->getOutput(0)->getRing().getCapacity(), 4 * 128);
     EXPECT_TRUE(manager->isStarted());
     EXPECT_EQ(audio->getDriver(), 0);
     EXPECT_TRUE(fake.waitSwitches(3, 5000));
@@ -396,6 +407,41 @@ TEST_F(AsioTest, ResetRequestRestartsOnTheUserInterfaceThread) {
     pumpMessages();
     EXPECT_FALSE(manager->isStarted());
     EXPECT_EQ(fake.counters().starts, after.starts);
+}
+
+TEST_F(AsioTest, PushSendsOnlyTheReadyFramesAndSilenceAfterThem) {
+    FakeAsioConfig config;
+    config.sampleType = ASIOSTInt16LSB;
+    config.minSize = config.maxSize = config.preferredSize = 64;
+    configure(config);
+    openAudio();
+    ASSERT_EQ(manager->selectDriver(0), 0);
+    ASSERT_EQ(manager->prepare(0), 0);
+    AudioOut* out = manager->getOutput(0);
+    int16_t* half = static_cast<int16_t*>(manager->getChannelBuffer(manager->getBufferInfoIndex(false, 0), 1));
+    ASSERT_NE(half, nullptr);
+    for (int round = 0; round < 6; ++round) {
+        // Ten frames ready where the device takes 64.
+        float* region = nullptr;
+        int count = 0;
+        out->getWriteRegion(10, &region, &count);
+        ASSERT_EQ(count, 10);
+        for (int i = 0; i < 10; ++i)
+            region[i] = 0.5f;
+        out->pushToDevice();
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(half[i], i < 10 ? 16383 : 0) << "round " << round << " frame " << i;
+        EXPECT_EQ(out->getRing().readable(), 0);
+        EXPECT_EQ(out->getFreeSpace(), 64);
+    }
+
+    // An input whose frames nobody reads fills its ring and then drops, never overrunning.
+    AudioIn* in = manager->getInput(0);
+    for (int round = 0; round < 8; ++round) {
+        in->pullFromDevice();
+        EXPECT_LT(in->getRing().readable(), in->getRing().getCapacity());
+    }
+    EXPECT_EQ(in->getRing().readable(), in->getRing().getCapacity() - 1);
 }
 
 TEST_F(AsioTest, OutputReadyFollowsEverySwitchWhenTheDriverSupportsIt) {

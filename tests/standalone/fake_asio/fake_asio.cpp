@@ -213,8 +213,7 @@ public:
     }
     ASIOError ASIO_METHOD createBuffers(ASIOBufferInfo* infos, ASIOLong count, ASIOLong size,
                                         ASIOCallbacks* cb) override {
-        noteCallFromDriverThread();
-        if (running)
+        if (noteCallFromDriverThread() || running)
             return ASE_InvalidMode;
         freeBuffers();
         std::lock_guard<std::mutex> guard(stateLock);
@@ -254,7 +253,8 @@ public:
         return ASE_OK;
     }
     ASIOError ASIO_METHOD disposeBuffers() override {
-        noteCallFromDriverThread();
+        if (noteCallFromDriverThread())
+            return ASE_InvalidMode;
         stopThread();
         {
             std::lock_guard<std::mutex> guard(stateLock);
