@@ -1,6 +1,5 @@
-// Test support for the ASIO back end: registers the test driver in the test's wine prefix
-// under chosen names, loads the same module COM loads to configure and read it, and gives
-// the back end a window of its own.
+// Test support for the ASIO back end: the test driver registered in the test's own wine
+// prefix, and an Audio whose ASIO back end has a window of its own.
 #pragma once
 
 #include <windows.h>
@@ -11,85 +10,8 @@
 #include <vector>
 
 #include "asio_manager.h"
-#include "fake_asio/fake_asio.h"
+#include "fake_asio/fake_asio_client.h"
 #include "host/test_host.h"
-
-class FakeAsio {
-public:
-    FakeAsio() {
-        path = TestHost::programDir() + "fake_asio.dll";
-        module = LoadLibraryA(path.c_str());
-        if (!module)
-            return;
-        configure = (FakeAsioConfigureFn)(void*)GetProcAddress(module, "fakeAsioConfigure");
-        readCounters = (FakeAsioCountersFn)(void*)GetProcAddress(module, "fakeAsioCounters");
-        resetCounters = (FakeAsioResetCountersFn)(void*)GetProcAddress(module, "fakeAsioResetCounters");
-        captured = (FakeAsioCapturedFn)(void*)GetProcAddress(module, "fakeAsioCaptured");
-        setInput = (FakeAsioSetInputFn)(void*)GetProcAddress(module, "fakeAsioSetInput");
-        postMessage = (FakeAsioPostMessageFn)(void*)GetProcAddress(module, "fakeAsioPostMessage");
-        sendMessage = (FakeAsioSendMessageFn)(void*)GetProcAddress(module, "fakeAsioSendMessage");
-        waitSwitches = (FakeAsioWaitSwitchesFn)(void*)GetProcAddress(module, "fakeAsioWaitSwitches");
-        FakeAsioConfig defaults;
-        if (configure)
-            configure(&defaults);
-        if (resetCounters)
-            resetCounters();
-    }
-    ~FakeAsio() {
-        if (module)
-            FreeLibrary(module);
-    }
-    bool ready() const {
-        return module && configure && readCounters && resetCounters && captured && setInput && postMessage && sendMessage &&
-               waitSwitches;
-    }
-
-    FakeAsioCounters counters() const {
-        FakeAsioCounters c;
-        readCounters(&c);
-        return c;
-    }
-    std::vector<uint8_t> output(int channel) const {
-        std::vector<uint8_t> bytes(captured(channel, nullptr, 0));
-        captured(channel, bytes.data(), static_cast<int32_t>(bytes.size()));
-        return bytes;
-    }
-
-    // The registry entries that list drivers: HKLM "SOFTWARE\ASIO\<key>" with the class id and
-    // (unless empty) a description; the class's in-process server is this module.
-    static void clearDrivers() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ASIO"); }
-    void registerClass(const char* clsid = FAKE_ASIO_CLSID_TEXT, const std::string& server = "") const {
-        std::string key = std::string("CLSID\\") + clsid + "\\InprocServer32";
-        setValue(HKEY_CLASSES_ROOT, key, nullptr, server.empty() ? path : server);
-        setValue(HKEY_CLASSES_ROOT, key, "ThreadingModel", "Both");
-    }
-    static void addDriver(const std::string& key, const std::string& description,
-                          const char* clsid = FAKE_ASIO_CLSID_TEXT) {
-        std::string full = "SOFTWARE\\ASIO\\" + key;
-        setValue(HKEY_LOCAL_MACHINE, full, "CLSID", clsid);
-        if (!description.empty())
-            setValue(HKEY_LOCAL_MACHINE, full, "Description", description);
-    }
-    static void setValue(HKEY root, const std::string& key, const char* name, const std::string& value) {
-        HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(handle);
-    }
-
-    std::string path;
-    HMODULE module = nullptr;
-    FakeAsioConfigureFn configure = nullptr;
-    FakeAsioCountersFn readCounters = nullptr;
-    FakeAsioResetCountersFn resetCounters = nullptr;
-    FakeAsioCapturedFn captured = nullptr;
-    FakeAsioSetInputFn setInput = nullptr;
-    FakeAsioPostMessageFn postMessage = nullptr;
-    FakeAsioSendMessageFn sendMessage = nullptr;
-    FakeAsioWaitSwitchesFn waitSwitches = nullptr;
-};
 
 // One registered test driver named "Test Driver" and an Audio whose protocol 1 is the ASIO
 // back end, created after the registration (the back end reads the list when it is made).
@@ -98,8 +20,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fake.ready());
         FakeAsio::clearDrivers();
-        fake.registerClass();
-        FakeAsio::addDriver("Test Driver", "Test Driver");
+        ASSERT_TRUE(fake.registerClass());
+        ASSERT_TRUE(FakeAsio::addDriver("Test Driver", "Test Driver"));
         window = CreateWindowExA(0, "STATIC", "asio test", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override {

@@ -22,8 +22,8 @@ TEST_F(AsioTest, ListsRegisteredDriversUnderTheirNames) {
     FakeAsio::addDriver("Long", forty);
     // A class nobody serves, and a server file that does not exist: not listed.
     FakeAsio::addDriver("Unserved", "Unserved", "{11111111-2222-3333-4444-555555555555}");
-    FakeAsio::setValue(HKEY_CLASSES_ROOT, "CLSID\\{22222222-2222-3333-4444-555555555555}\\InprocServer32", nullptr,
-                       "C:\\nowhere\\missing.dll");
+    ASSERT_TRUE(FakeAsio::setValue(HKEY_CLASSES_ROOT, "CLSID\\{22222222-2222-3333-4444-555555555555}\\InprocServer32", nullptr,
+                                   "C:\\nowhere\\missing.dll"));
     FakeAsio::addDriver("Missing", "Missing", "{22222222-2222-3333-4444-555555555555}");
     openAudio();
 
@@ -184,7 +184,7 @@ TEST_F(AsioTest, DriverErrorsGiveTheirCodes) {
 
 TEST_F(AsioTest, DriversThatCannotBeLoadedGiveMinus303) {
     // A listed class whose server does not make it, and a driver whose init refuses.
-    fake.registerClass("{33333333-2222-3333-4444-555555555555}");
+    ASSERT_TRUE(fake.registerClass("{33333333-2222-3333-4444-555555555555}"));
     FakeAsio::addDriver("Refused", "Refused", "{33333333-2222-3333-4444-555555555555}");
     FakeAsioConfig config;
     config.failInit = 1;
