@@ -41,10 +41,10 @@ int VstInstrument::open(const std::string& name) {
 
     numOutputs = fx->numOutputs > 0 ? fx->numOutputs : 0;
     numInputs = fx->numInputs > 0 ? fx->numInputs : 0;
-    outputPointers = new float*[(size_t)numOutputs + 1]();
-    inputPointers = new float*[(size_t)numInputs + 1]();
-    outputMap = new std::atomic<int>[(size_t)numOutputs + 1];
-    inputMap = new std::atomic<int>[(size_t)numInputs + 1];
+    outputPointers = new float*[(size_t)numOutputs]();
+    inputPointers = new float*[(size_t)numInputs]();
+    outputMap = new std::atomic<int>[(size_t)numOutputs];
+    inputMap = new std::atomic<int>[(size_t)numInputs];
     // Outputs 0, 2, 4 ... on device channel 0, outputs 1, 3, 5 ... on channel 1.
     for (int i = 0; i < numOutputs; i++) outputMap[i] = i % 2;
     for (int i = 0; i < numInputs; i++) inputMap[i] = i % 2;
