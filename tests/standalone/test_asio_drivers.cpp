@@ -52,6 +52,67 @@ TEST_F(AsioTest, ListsRegisteredDriversUnderTheirNames) {
     EXPECT_EQ(fake.counters().liveDrivers, 1);
 }
 
+TEST_F(AsioTest, DriverListOpensEachDriverOnce) {
+    AsioDrivers list;
+    ASSERT_EQ(list.count(), 1);
+    IASIO* driver = nullptr;
+    EXPECT_EQ(list.openDriver(0, nullptr), DRVERR_INVALID_PARAM);
+    EXPECT_EQ(list.openDriver(1, &driver), DRVERR_DEVICE_NOT_FOUND);
+    EXPECT_EQ(list.openDriver(-1, &driver), DRVERR_DEVICE_NOT_FOUND);
+    ASSERT_EQ(list.openDriver(0, &driver), 0);
+    EXPECT_NE(driver, nullptr);
+    EXPECT_EQ(list.openDriver(0, &driver), DRVERR_DEVICE_ALREADY_OPEN);
+    EXPECT_EQ(fake.counters().liveDrivers, 1);
+    EXPECT_EQ(list.closeDriver(0), 0);
+    EXPECT_EQ(fake.counters().liveDrivers, 0);
+
+    // Loading by name: an unknown name keeps the current driver.
+    EXPECT_TRUE(list.loadDriver("Test Driver"));
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_EQ(theAsioDriver != nullptr, true);
+    EXPECT_FALSE(list.loadDriver("Nobody"));
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_EQ(ASIOExit(), ASE_OK);
+    EXPECT_EQ(theAsioDriver, nullptr);
+    EXPECT_EQ(list.currentIndex(), -1);
+    EXPECT_EQ(fake.counters().liveDrivers, 0);
+}
+
+TEST_F(AsioTest, HostLayerWithoutADriverAnswersNotPresent) {
+    ASSERT_EQ(theAsioDriver, nullptr);
+    ASIOLong a = 5, b = 5, c = 5, d = 5;
+    EXPECT_EQ(ASIOGetChannels(&a, &b), ASE_NotPresent);
+    EXPECT_EQ(a + b, 0);
+    a = b = 5;
+    EXPECT_EQ(ASIOGetBufferSize(&a, &b, &c, &d), ASE_NotPresent);
+    EXPECT_EQ(a + b + c + d, 0);
+    a = b = 5;
+    EXPECT_EQ(ASIOGetLatencies(&a, &b), ASE_NotPresent);
+    EXPECT_EQ(a + b, 0);
+    ASIOChannelInfo info = {};
+    info.type = 19;
+    EXPECT_EQ(ASIOGetChannelInfo(&info), ASE_NotPresent);
+    EXPECT_EQ(info.channelGroup, -1);
+    EXPECT_EQ(info.type, 0);
+    EXPECT_STREQ(info.name, "None");
+    ASIOBufferInfo buffers[2] = {};
+    buffers[0].buffers[0] = buffers[1].buffers[1] = &a;
+    ASIOCallbacks callbacks = {};
+    EXPECT_EQ(ASIOCreateBuffers(buffers, 2, 64, &callbacks), ASE_NotPresent);
+    EXPECT_EQ(buffers[0].buffers[0], nullptr);
+    EXPECT_EQ(buffers[1].buffers[1], nullptr);
+    ASIODriverInfo driverInfo = {};
+    EXPECT_EQ(ASIOInit(&driverInfo), ASE_NotPresent);
+    EXPECT_STREQ(driverInfo.name, "No ASIO Driver");
+    ASIOSampleRate rate = 0;
+    EXPECT_EQ(ASIOGetSampleRate(&rate), ASE_NotPresent);
+    EXPECT_EQ(ASIOStart(), ASE_NotPresent);
+    EXPECT_EQ(ASIOStop(), ASE_NotPresent);
+    EXPECT_EQ(ASIOOutputReady(), ASE_NotPresent);
+    EXPECT_EQ(ASIOControlPanel(), ASE_NotPresent);
+    EXPECT_EQ(ASIODisposeBuffers(), ASE_NotPresent);
+}
+
 TEST_F(AsioTest, AudioOpenOffersTheBackEndAsProtocolOne) {
     Audio opened;
     ASSERT_EQ(opened.open(window), 0);
@@ -199,6 +260,7 @@ TEST_F(AsioTest, DriversThatCannotBeLoadedGiveMinus303) {
         EXPECT_EQ(manager->getSelectedDriver(), -1);
         EXPECT_EQ(fake.counters().liveDrivers, 0);
     }
+    EXPECT_STREQ(manager->getDriverInfo().errorMessage, "Test driver failed");
     EXPECT_EQ(audio->selectDriver(7), -303);
 
     // Without a driver.
