@@ -67,20 +67,25 @@ bool AudioManager::addInput(AudioIn* input) {
     return true;
 }
 
-int AudioManager::prepare(int bufferFrames) {
-    for (int i = 0; i < inputCount; i++)
-        if (int code = inputs[i]->prepare(bufferFrames)) return code;
-    for (int i = 0; i < outputCount; i++)
-        if (int code = outputs[i]->prepare(bufferFrames)) return code;
+namespace {
+// Runs the call on each channel in order; the first nonzero code ends the walk.
+template <class Channel, class Call>
+int untilFailure(Channel* const* channels, int count, Call call) {
+    for (int i = 0; i < count; i++)
+        if (channels[i])
+            if (int code = call(channels[i])) return code;
     return 0;
+}
+}  // namespace
+
+int AudioManager::prepare(int bufferFrames) {
+    if (int code = untilFailure(inputs, inputCount, [&](AudioIn* c) { return c->prepare(bufferFrames); })) return code;
+    return untilFailure(outputs, outputCount, [&](AudioOut* c) { return c->prepare(bufferFrames); });
 }
 
 int AudioManager::unprepare() {
-    for (int i = 0; i < inputCount; i++)
-        if (int code = inputs[i]->unprepare()) return code;
-    for (int i = 0; i < outputCount; i++)
-        if (int code = outputs[i]->unprepare()) return code;
-    return 0;
+    if (int code = untilFailure(inputs, inputCount, [](AudioIn* c) { return c->unprepare(); })) return code;
+    return untilFailure(outputs, outputCount, [](AudioOut* c) { return c->unprepare(); });
 }
 
 std::string AudioManager::getOutputName(int index) {
@@ -92,20 +97,13 @@ std::string AudioManager::getInputName(int index) {
 }
 
 int AudioManager::start() {
-    for (int i = 0; i < inputCount; i++)
-        if (int code = inputs[i]->start()) return code;
-    for (int i = 0; i < outputCount; i++)
-        if (int code = outputs[i]->start()) return code;
-    return 0;
+    if (int code = untilFailure(inputs, inputCount, [](AudioIn* c) { return c->start(); })) return code;
+    return untilFailure(outputs, outputCount, [](AudioOut* c) { return c->start(); });
 }
 
 int AudioManager::stop() {
-    for (int i = 0; i < inputCount; i++)
-        if (int code = inputs[i]->stop()) return code;
-    for (int i = 0; i < outputCount; i++)
-        if (outputs[i])
-            if (int code = outputs[i]->stop()) return code;
-    return 0;
+    if (int code = untilFailure(inputs, inputCount, [](AudioIn* c) { return c->stop(); })) return code;
+    return untilFailure(outputs, outputCount, [](AudioOut* c) { return c->stop(); });
 }
 
 int AudioManager::unloadDriver() {

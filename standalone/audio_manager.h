@@ -16,9 +16,23 @@ class Audio;
 typedef void (*AudioCallback)(float** inputs, int inputCount, float** outputs, int outputCount, int frames,
                               void* user);
 
-class AudioIn {
+// What every channel has: its index among the back end's channels, its name, its ring.
+class AudioChannel {
 public:
-    AudioIn(int index, const std::string& name) : index(index), name(name) {}
+    int getIndex() const { return index; }
+    const std::string& getName() const { return name; }
+    SampleRing& getRing() { return ring; }
+
+protected:
+    AudioChannel(int index, const std::string& name) : index(index), name(name) {}
+    int index;
+    std::string name;
+    SampleRing ring;
+};
+
+class AudioIn : public AudioChannel {
+public:
+    AudioIn(int index, const std::string& name) : AudioChannel(index, name) {}
     virtual ~AudioIn() = default;
     virtual int start() = 0;
     virtual int stop() = 0;
@@ -34,22 +48,15 @@ public:
     virtual void pullFromDevice() = 0;
     virtual int getBufferFrames() = 0;
 
-    int getIndex() const { return index; }
-    const std::string& getName() const { return name; }
-    SampleRing& getRing() { return ring; }
-
 protected:
-    int index;
-    std::string name;
     float gain = 1.f;
     float targetGain = 1.f;
     float peak = 0.f;
-    SampleRing ring;
 };
 
-class AudioOut {
+class AudioOut : public AudioChannel {
 public:
-    AudioOut(int index, const std::string& name) : index(index), name(name) {}
+    AudioOut(int index, const std::string& name) : AudioChannel(index, name) {}
     virtual ~AudioOut() = default;
     virtual int prepare(int bufferFrames) = 0;
     virtual int unprepare() = 0;
@@ -60,15 +67,6 @@ public:
     // Hands out the contiguous writable region (at most n frames) and counts it as written.
     virtual void getWriteRegion(int n, float** region, int* count);
     virtual void pushToDevice() {}
-
-    int getIndex() const { return index; }
-    const std::string& getName() const { return name; }
-    SampleRing& getRing() { return ring; }
-
-protected:
-    int index;
-    std::string name;
-    SampleRing ring;
 };
 
 class AudioManager {

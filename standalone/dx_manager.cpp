@@ -98,6 +98,11 @@ int DXAudioOut::prepare(int) {
     if (passive) return 0;
 
     writePosition = 0;
+    // Nothing of ours is queued yet: the first tick writes at the device's write cursor.
+    playedFrames = 0;
+    lastPlayCursor = 0;
+    queuedAfterWrite = 0;
+    queuedFrames = 0;
     if (FAILED(DirectSoundCreate(&device, &directSound, nullptr))) {
         directSound = nullptr;
         return kHostErrorDsCreate;
@@ -180,9 +185,29 @@ int DXAudioOut::stop() {
 
 int DXAudioOut::getFreeSpace() {
     if (passive) return 0;
-    int free = manager->getLatency() - ring.readable();
+    int free = wanted.load() - ring.readable();
     free = std::min(free, ring.contiguousWritable());
     return std::max(free, 0);
+}
+
+void DXAudioOut::noteFirstSound(long long position, const int16_t* first, int firstFrames, const int16_t* second,
+                                int secondFrames) {
+    for (int i = 0; i < firstFrames + secondFrames; i++) {
+        const int16_t* frame = i < firstFrames ? first + 2 * i : second + 2 * (i - firstFrames);
+        if (frame[0] != 0 || frame[1] != 0) {
+            firstSound = position + i;
+            armed = false;
+            return;
+        }
+    }
+}
+
+long long DXAudioOut::getPlayPosition() {
+    DWORD playCursor = 0, writeCursor = 0;
+    if (!secondary || bufferFrames <= 0 || FAILED(secondary->GetCurrentPosition(&playCursor, &writeCursor)))
+        return playedFrames.load();
+    int play = (int)(playCursor / kBytesPerFrame) % bufferFrames;
+    return playedFrames.load() + (play - lastPlayCursor.load() + bufferFrames) % bufferFrames;
 }
 
 void CALLBACK DXAudioOut::timerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) { ((DXAudioOut*)user)->poll(); }
@@ -207,24 +232,42 @@ void DXAudioOut::poll() {
 
     DWORD playCursor = 0, writeCursor = 0;
     if (SUCCEEDED(secondary->GetCurrentPosition(&playCursor, &writeCursor))) {
-        int play = (int)(playCursor / kBytesPerFrame);
-        int free = ((play - writePosition) % bufferFrames + bufferFrames) % bufferFrames;
-        int queued = bufferFrames - free;
+        int play = (int)(playCursor / kBytesPerFrame) % bufferFrames;
+        int safe = (int)(writeCursor / kBytesPerFrame) % bufferFrames;
+        int moved = (play - lastPlayCursor.load() + bufferFrames) % bufferFrames;
+        playedFrames += moved;
+        lastPlayCursor = play;
+        // Ours ahead of the play cursor, counted from what was written: the cursor moves in
+        // the device's steps, which may be larger than a small latency. Frames between the
+        // play and the write cursor are already taken by the device; when the cursor has
+        // overtaken what was written (an underrun), writing resumes at the write cursor.
+        int lead = (safe - play + bufferFrames) % bufferFrames;
+        int ahead = queuedAfterWrite - moved;
+        if (ahead < lead) {
+            writePosition = safe;
+            ahead = lead;
+        }
+        int queued = ahead - lead;
         queuedFrames = queued;
         int latency = manager->getLatency();
         if (queued < latency) {
+            // Only what the buffer lacks of the latency is rendered and written, right
+            // before it is written: rendering ahead into the rings, or writing a whole
+            // latency on top of what is queued, would make a note wait two or three times
+            // the latency the musician chose.
+            int need = latency - queued;
+            wanted = need;
+            manager->process();
+            wanted = 0;
             DXAudioOut* right = (DXAudioOut*)manager->getOutput(1);
-            int count = std::min(latency, ring.readable());
+            int count = std::min(need, ring.readable());
             if (right) count = std::min(count, right->ring.readable());
-            bool locked = true;
             if (count > 0) {
                 void* first = nullptr;
                 void* second = nullptr;
                 DWORD firstBytes = 0, secondBytes = 0;
-                locked = SUCCEEDED(secondary->Lock((DWORD)(writePosition * kBytesPerFrame),
-                                                   (DWORD)(count * kBytesPerFrame), &first, &firstBytes,
-                                                   &second, &secondBytes, 0));
-                if (locked) {
+                if (SUCCEEDED(secondary->Lock((DWORD)(writePosition * kBytesPerFrame), (DWORD)(count * kBytesPerFrame),
+                                              &first, &firstBytes, &second, &secondBytes, 0))) {
                     int firstFrames = (int)(firstBytes / kBytesPerFrame);
                     int secondFrames = (int)(secondBytes / kBytesPerFrame);
                     if (first) {
@@ -235,13 +278,17 @@ void DXAudioOut::poll() {
                         ring.copyOut16((int16_t*)second, 0, secondFrames);
                         if (right) right->ring.copyOut16((int16_t*)second, 1, secondFrames);
                     }
+                    if (armed)
+                        noteFirstSound(playedFrames.load() + ahead, (int16_t*)first, firstFrames, (int16_t*)second,
+                                       secondFrames);
                     secondary->Unlock(first, firstBytes, second, secondBytes);
                     writePosition = (writePosition + count) % bufferFrames;
+                    ahead += count;
                     queuedFrames = queued + count;
                 }
             }
-            if (locked) manager->process();
         }
+        queuedAfterWrite = ahead;
     }
     pollRunning = false;
     activePolls.fetch_sub(1);

@@ -1,7 +1,7 @@
 // The DirectSound back end (protocol 0, "Direct X"): lists the output devices and plays a
-// stereo pair through a looping 16-bit secondary buffer that a 1 ms multimedia timer
-// tops up to the chosen latency from the two channels' rings, running the render pump
-// after each top-up. Only 44100 Hz; no inputs.
+// stereo pair through a looping 16-bit secondary buffer that a 1 ms multimedia timer tops
+// up to the chosen latency: the render pump renders what the buffer lacks into the two
+// channels' rings, which then go to the buffer. Only 44100 Hz; no inputs.
 #pragma once
 
 #include <windows.h>
@@ -65,12 +65,22 @@ public:
     // The timer's work: top the secondary buffer up to the latency, then run the pump.
     void poll();
 
-    // Frames queued in the secondary buffer ahead of the play cursor at the last poll.
+    // Frames queued in the secondary buffer beyond the device's write cursor after the last poll.
     int getQueuedFrames() const { return queuedFrames.load(); }
     IDirectSoundBuffer* getSecondaryBuffer() const { return secondary; }
 
+    // Positions in the stream of frames the secondary buffer plays, counted from the start
+    // (its initial silence included): where the play cursor is now, and where the first
+    // sounding frame written since arming lands (-1 until one is written). They tell how
+    // long a note takes from its entry to the loudspeaker.
+    long long getPlayPosition();
+    void armFirstSound() { firstSound = -1, armed = true; }
+    long long getFirstSound() const { return firstSound.load(); }
+
 private:
     static void CALLBACK timerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
+    void noteFirstSound(long long position, const int16_t* first, int firstFrames, const int16_t* second,
+                        int secondFrames);
     void releaseBuffers();
 
     int passive;  // 0 for the left channel, which owns the DirectSound objects; 1 for the right
@@ -84,6 +94,13 @@ private:
     std::atomic<bool> pollRunning{false};
     int writePosition = 0;
     std::atomic<int> queuedFrames{0};
+    // The frames the pump may render in this tick: what the buffer lacks of the latency.
+    std::atomic<int> wanted{0};
+    std::atomic<long long> playedFrames{0};
+    std::atomic<int> lastPlayCursor{0};
+    int queuedAfterWrite = 0;  // frames ahead of the play cursor after the last tick
+    std::atomic<bool> armed{false};
+    std::atomic<long long> firstSound{-1};
     UINT timerId = 0;
     bool timerRunning = false;
     bool periodSet = false;

@@ -295,8 +295,11 @@ TEST_F(HostSide, SendsOnlyTheOpcodesAHostOfThisPluginSends) {
                                    effEditOpen, effEditClose, effEditIdle, effGetChunk, effSetChunk,
                                    effProcessEvents, effVendorSpecific, effEditKeyDown, effEditKeyUp,
                                    effSetEditKnobMode};
-    for (int opcode = 0; opcode < 128; opcode++)
-        if (record->opcodeCounts[opcode]) EXPECT_TRUE(allowed.count(opcode)) << "opcode " << opcode;
+    for (int opcode = 0; opcode < 128; opcode++) {
+        if (record->opcodeCounts[opcode]) {
+            EXPECT_TRUE(allowed.count(opcode)) << "opcode " << opcode;
+        }
+    }
     EXPECT_EQ(record->opcodeCounts[effOpen] + record->opcodeCounts[effMainsChanged] +
                   record->opcodeCounts[effSetBlockSize],
               0);

@@ -1,0 +1,93 @@
+// Latency of the standalone program: from a MIDI note-on entering the input (as a
+// device's driver delivers it) to the first sounding frame of the note in the stream
+// the DirectSound buffer plays, at the default latency and at the smallest the back end
+// accepts. The installed plug-in plays; run under wine with an ALSA device (a null device
+// will do) and a 64- or 32-bit build to match the loader.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "application.h"
+#include "dx_manager.h"
+#include "host/test_host.h"
+
+namespace {
+
+struct Result {
+    std::vector<long long> frames;   // note-on to sound
+    std::vector<long long> program;  // the same without the device's write-cursor lead
+};
+
+// Frames between the device's play and write cursors: what the device itself holds.
+int deviceLead(DXAudioOut* out) {
+    DWORD play = 0, write = 0;
+    out->getSecondaryBuffer()->GetCurrentPosition(&play, &write);
+    return (int)(((long long)write / 4 - (long long)play / 4 + 8800) % 8800);
+}
+
+Result measure(int latency, int notes) {
+    Result result;
+    HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    Application* app = Application::instance();
+    app->init(frame);
+    int slot = app->loadInstrument("Halvorn");
+    if (slot < 0 || app->getDriverCount() < 1) {
+        std::printf("no instrument (%d) or no sound device (%d)\n", slot, app->getDriverCount());
+        app->shutdown();
+        return result;
+    }
+    app->setLatency(latency);
+    app->selectDriver(0);
+    DXAudioOut* left = (DXAudioOut*)((DXManager*)app->getAudio()->current())->getOutput(0);
+    MidiInDx keyboard(0, "Keyboard", app->getMidi());
+    Sleep(300);
+    for (int i = 0; i < notes; i++) {
+        left->armFirstSound();
+        Sleep(5);
+        int lead = deviceLead(left);
+        long long entry = left->getPlayPosition();
+        MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
+        DWORD start = GetTickCount();
+        while (left->getFirstSound() < 0 && GetTickCount() - start < 2000) Sleep(1);
+        if (left->getFirstSound() >= 0) {
+            result.frames.push_back(left->getFirstSound() - entry);
+            result.program.push_back(left->getFirstSound() - entry - lead);
+        }
+        Sleep(150);
+        MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x003C80, 0);
+        Sleep(1200);  // the release dies away before the next note
+    }
+    app->shutdown();
+    DestroyWindow(frame);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int notes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    TestInstall install;
+    CopyFileA(TestHost::pluginPath(10).c_str(), install.path("Halvorn.dll").c_str(), FALSE);
+    scanInstalledInstruments();
+    for (int latency : {4400, 220}) {
+        Result result = measure(latency, notes);
+        if (result.frames.empty()) {
+            std::printf("latency %d: no note was heard\n", latency);
+            continue;
+        }
+        std::sort(result.frames.begin(), result.frames.end());
+        std::sort(result.program.begin(), result.program.end());
+        size_t middle = result.frames.size() / 2;
+        std::printf("latency %4d frames (+ one 44-frame slice = %4d), %zu notes:\n"
+                    "  note-on to sound: median %5lld frames (%.1f ms), worst %5lld (%.1f ms)\n"
+                    "  of which the program's (without the device's write-cursor lead): median %5lld (%.1f ms), "
+                    "worst %5lld (%.1f ms)\n",
+                    latency, latency + 44, result.frames.size(), result.frames[middle], result.frames[middle] / 44.1,
+                    result.frames.back(), result.frames.back() / 44.1, result.program[middle],
+                    result.program[middle] / 44.1, result.program.back(), result.program.back() / 44.1);
+    }
+    return 0;
+}
