@@ -191,7 +191,7 @@ int32_t SubBank::writePresetDir(const char* presetName, const std::string& bankD
 int32_t SubBank::deletePresetDir(const std::string& bankDir, int32_t subBankNumber, int32_t presetNumber) {
     // The directory goes as a whole: removing its name file first would leave a gap that
     // hides every later preset when the removal fails.
-    return removeDir(settings, presetDir(bankDir, subBankNumber, presetNumber));
+    return removeNumberedDir(settings, subBankDir(bankDir, subBankNumber), numbered('I', presetNumber));
 }
 
 Bank::Bank(InstallSettings* installSettings) : settings(installSettings) {}
@@ -246,7 +246,7 @@ int32_t Bank::writeSubBankNameFile(const char* subBankName, const std::string& b
 }
 
 int32_t Bank::deleteSubBankDir(const std::string& bankDir, int32_t subBankNumber) {
-    return removeDir(settings, subBankDir(bankDir, subBankNumber));
+    return removeNumberedDir(settings, bankDir, numbered('B', subBankNumber));
 }
 
 // ---- directories of an import ------------------------------------------------------

@@ -399,7 +399,7 @@ int32_t PresetTree::renamePreset(const char* name, int32_t bank, int32_t subBank
 
 int32_t PresetTree::deleteBankFiles(int32_t bank) {
     if (bank < 0 || bank >= (int32_t)banks.size()) return kFileUnavailable;
-    return removeDir(settings, bankDirPath(banks[bank]->getIndex()));
+    return removeNumberedDir(settings, settings->getSaveDir(), numbered('P', banks[bank]->getIndex()));
 }
 
 int32_t PresetTree::eraseBank(int32_t bank) {

@@ -178,6 +178,7 @@ int32_t StdioFileIO::removeDir(const char* relativePath) {
     int32_t result = absolutePath(relativePath, &path);
     if (result != kFileOk) return result;
     std::error_code error;
+    if (!fs::is_directory(fs::path(path), error)) return kFileUnavailable;
     fs::remove_all(fs::path(path), error);
     return error ? kFileUnavailable : kFileOk;
 }
@@ -272,6 +273,9 @@ int32_t StdioFileIO::readFloat(float* value) {
     if (result != kFileOk) return result;
     // As atof: a token that is not a number reads as 0; the point is the separator
     // whatever the locale.
+    // Only the characters of a number: a comma ends it ("0,5" reads as 0), even where
+    // the process locale takes the comma for its separator.
+    token[std::strspn(token, "0123456789+-.eE")] = 0;
     double number = 0;
     if (!parseNumber(token, &number)) number = 0;
     if (number > 3.4e38) number = 3.4e38;

@@ -93,6 +93,16 @@ int32_t removeFile(InstallSettings* settings, const std::string& path) {
     return file ? file->removeFile(path.c_str()) : kFileWriteFailed;
 }
 
+int32_t removeNumberedDir(InstallSettings* settings, const std::string& parent, const std::string& name) {
+    std::string aside = "tmp~" + name;
+    int32_t result = renameEntry(settings, parent, name, aside);
+    if (result != kFileOk && removeDir(settings, join(parent, aside)) == kFileOk)
+        result = renameEntry(settings, parent, name, aside);  // a leftover of an earlier removal was in the way
+    if (result != kFileOk) return result;
+    removeDir(settings, join(parent, aside));
+    return kFileOk;
+}
+
 int32_t renameEntry(InstallSettings* settings, const std::string& base, const std::string& from,
                     const std::string& to) {
     FilePtr file = newFile(settings);

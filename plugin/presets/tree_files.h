@@ -37,6 +37,10 @@ int32_t writeText(InstallSettings* settings, const std::string& path, const std:
 int32_t makeDir(InstallSettings* settings, const std::string& base, const std::string& name);
 int32_t removeDir(InstallSettings* settings, const std::string& path);
 int32_t removeFile(InstallSettings* settings, const std::string& path);
+// Removes parent\name with everything in it: the directory is first moved aside, so it
+// is either gone from the numbered layout or untouched. What a failed removal leaves
+// under the temporary name, the repair scan clears.
+int32_t removeNumberedDir(InstallSettings* settings, const std::string& parent, const std::string& name);
 int32_t renameEntry(InstallSettings* settings, const std::string& base, const std::string& from,
                     const std::string& to);
 // Names of the files or subdirectories of a directory, cut to 255 characters; an error

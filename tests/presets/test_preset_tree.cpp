@@ -224,13 +224,16 @@ TEST_F(Tree, RemovingCloseTheGapsAndOnlyAfterTheDirectoryIsGone) {
     EXPECT_EQ(log, (Entries{"r:banks", "r:presets"}));
     EXPECT_EQ(tree->removePreset(1, 0, 5), -1);
     EXPECT_EQ(tree->removeSubBank(2, 0), -1) << "the merged bank has no directories";
-#ifdef _WIN32
-    // The directory removal keeps names beginning with a point: the directory stays.
-    write("save/P0/B0/I0/.keep", "");
+
+    // A removal that cannot take the directory away changes neither the tree nor the files.
+    write("save/P0/B0/tmp~I0", "");
     EXPECT_NE(tree->removePreset(0, 0, 0), 0);
     EXPECT_EQ(tree->getNbPresets(0, 0), 1) << "the tree changes only when the directory is gone";
     EXPECT_EQ(read("save/P0/B0/I0/NomInstrument"), "P1") << "its name file stays, so probing still sees it";
-#endif
+    write("save/tmp~P1", "");
+    EXPECT_NE(tree->removeBank(1), 0);
+    EXPECT_EQ(tree->getNbBanks(), 2);
+    EXPECT_EQ(read("save/P1/NomPreset"), "Bank2");
 }
 
 TEST_F(Tree, AFailedRenumberingReloadsTheTreeFromTheDirectories) {
