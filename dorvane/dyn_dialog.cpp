@@ -309,6 +309,8 @@ BOOL CDynDialogEx::OnInitDialog()
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
         m_pFont = font;
         m_bFontOwned = true;
+        // The dialog's own font too, not only its controls'.
+        CWnd::SetFont(m_pFont, FALSE);
     }
     for (const std::unique_ptr<DynDialogItem>& control : m_controls)
         if (!control->CreateEx(this, m_pFont))

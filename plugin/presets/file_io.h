@@ -74,6 +74,8 @@ public:
     virtual int32_t openReplacing(const char* relativePath, const char* mode) = 0;
     // Closes a file opened for replacing without putting it in place.
     virtual int32_t discard() = 0;
+    // Whether the installation directory can be found; shows no message.
+    virtual bool installationFound() = 0;
 
 protected:
     InstallSettings* settings;

@@ -58,6 +58,12 @@ PresetTree::PresetTree(InstallSettings* installSettings) : settings(installSetti
     allBank = std::make_unique<Bank>(settings);
     allBank->setName("All");
     allBank->setUser(false);
+    FilePtr check(createFileIO(settings));
+    installed = check && check->installationFound();
+    if (!installed) {
+        buildAllBank();
+        return;
+    }
     instanceNumber = countRunningInstances() + 1;
     cleanupSession();
     load();
@@ -65,8 +71,10 @@ PresetTree::PresetTree(InstallSettings* installSettings) : settings(installSetti
 }
 
 PresetTree::~PresetTree() {
-    rebuildCache(false);
-    writeSessionMarker();
+    if (installed) {
+        rebuildCache(false);
+        writeSessionMarker();
+    }
     deleteBanks();
 }
 
@@ -561,9 +569,12 @@ void PresetTree::cleanupSession() {
 
 void PresetTree::reloadIfModified() {
     Guard guard(lock);
-    if (countRunningInstances() <= 1) return;
+    if (!installed) return;
+    // The marker first: it is one quiet open, while counting the running markers needs
+    // the dialog library, and this runs at every idle of every editor.
     std::string marker = settings->getModifiedPrefix() + std::to_string(instanceNumber);
     if (probe(settings, marker) != kFileOk) return;
+    if (countRunningInstances() <= 1) return;
     if (reloadGuard) return;
     reloadGuard = true;
     if (probe(settings, settings->getCacheFileName()) != kFileOk) {

@@ -135,6 +135,9 @@ private:
     char version[5] = "0000";
     ChunkCodec codec;
     bool reloadGuard = false;
+    // Without an installation the tree stays empty and touches no file: a plug-in that
+    // cannot start says so once, not once for every file of the tree.
+    bool installed = false;
     InstallSettings* settings;
     // Queries on the user-interface thread meet program-change loads from the audio
     // thread; listeners call back into the tree, hence recursive.

@@ -44,6 +44,7 @@ public:
     int32_t getAllList(const char* relativeDir, int32_t maxNames, char** names) override;
     int32_t openReplacing(const char* relativePath, const char* mode) override;
     int32_t discard() override;
+    bool installationFound() override { return !fixedInstallDir.empty(); }
 
     // One token of printable characters 0x21-0x7A, cut to size - 1; 0 or -27.
     int32_t readToken(char* buffer, int32_t size);

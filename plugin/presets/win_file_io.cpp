@@ -60,6 +60,11 @@ bool CWinFileIO::readInstallDir(const InstallSettings& settings, std::string* di
     return true;
 }
 
+bool CWinFileIO::installationFound() {
+    std::string dir;
+    return readInstallDir(*settings, &dir);
+}
+
 int32_t CWinFileIO::installDir(std::string* dir) {
     if (!dir) return kFileNullArgument;
     if (readInstallDir(*settings, dir)) return kFileOk;

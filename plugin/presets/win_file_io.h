@@ -20,6 +20,7 @@ public:
     int32_t getFileList(const char* relativeDir, int32_t maxNames, char** names) override;
     int32_t getDirList(const char* relativeDir, int32_t maxNames, char** names) override;
     int32_t getAllList(const char* relativeDir, int32_t maxNames, char** names) override;
+    bool installationFound() override;
 
     // The registry value "installdir" under the settings' key, without trailing
     // separator; false when the key or value is missing or not a text. No message.

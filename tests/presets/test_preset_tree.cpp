@@ -396,6 +396,21 @@ TEST_F(Tree, TheRepairScanFillsAnEmptySaveDirectoryAndFinishesARenumbering) {
     EXPECT_FALSE(exists("save/0"));
 }
 
+TEST_F(Tree, WithoutAnInstallationTheTreeStaysEmptyAndTouchesNothing) {
+    addBank(0, "B");
+    addSubBank(0, 0, "S");
+    addPreset(0, 0, 0, "P");
+    unregister();
+    auto tree = makeTree();
+    EXPECT_EQ(tree->getNbBanks(), 0);
+    EXPECT_EQ(tree->getBankName(0), "All");
+    EXPECT_EQ(tree->getNbSubBanks(0), 0);
+    tree.reset();
+    reregister();
+    EXPECT_FALSE(exists("wqnt.dat"));
+    EXPECT_FALSE(exists("session.dat"));
+}
+
 TEST_F(Tree, PresetFilesOpenForReadingAndWriting) {
     addBank(0, "B");
     addSubBank(0, 0, "S");
