@@ -536,6 +536,7 @@ int32_t PresetTree::importBank(CCPFileIO* file) {
 // ---- markers -------------------------------------------------------------------------
 
 int32_t PresetTree::countRunningInstances() {
+    if (!installed) return 0;
     std::vector<std::string> names;
     if (list(settings, settings->getMarkerDir(), false, &names) != kFileOk) return 0;
     std::string prefix = settings->getRunningPrefix();
@@ -834,6 +835,7 @@ bool hasName(const std::vector<std::string>& names, const char* name) {
 
 int32_t PresetTree::scanSaveDir() {
     Guard guard(lock);
+    if (!installed) return kFileOk;
     std::string dir = settings->getSaveDir();
     std::vector<std::string> files =
         keepFiles(settings, dir, [](const std::string& n) { return n == "controlMidi"; });

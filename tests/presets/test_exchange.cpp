@@ -194,6 +194,17 @@ TEST_F(Exchange, ASecondChunkOtherThanBankShowsImportFailed) {
 #endif
 }
 
+TEST_F(Exchange, AnImportThatCannotWriteEverythingRemovesWhatItWrote) {
+    ASSERT_EQ(exportTo("out.ays", 0, 0, 0, 0), 0);
+    // A stray directory without a name file where the new bank goes, with a file in the
+    // way of its second sub-bank.
+    write("save/P1/B1", "in the way");
+    EXPECT_EQ(importFrom(read("out.ays")), -1);
+    EXPECT_FALSE(exists("save/P1/B0/NomBanque"));
+    EXPECT_FALSE(exists("save/P1/NomPreset"));
+    EXPECT_EQ(tree->getNbBanks(), 1);
+}
+
 TEST_F(Exchange, ImportRefusesWhenTheDirectoriesAndTheTreeDisagree) {
     addBank(1, "Stranger");
     addSubBank(1, 0, "S");

@@ -1,7 +1,15 @@
 // The preset tree on real directories: probing, the merged bank, creating, renaming,
 // removing and renumbering, the tree cache, the listeners and the marker files.
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "dorvane/dorvane_support.h"
+#endif
 
 #include "presets/file_io.h"
 #include "presets/preset_tree.h"
@@ -158,6 +166,7 @@ TEST_F(Tree, BankOrderPutsFactoryBanksFirstThenNames) {
         {"Alpha", true, "Zeta", false, {"Alpha", "Zeta"}},
         {"Zeta", false, "Alpha", true, {"Alpha", "Zeta"}},
         {"Zeta", false, "Alpha", false, {"Alpha", "Zeta"}},
+        {"Alpha", false, "Zeta", true, {"Zeta", "Alpha"}},  // a strict order: factory first whatever the names
     };
     for (const Case& c : cases) {
         remove("save");
@@ -401,14 +410,30 @@ TEST_F(Tree, WithoutAnInstallationTheTreeStaysEmptyAndTouchesNothing) {
     addSubBank(0, 0, "S");
     addPreset(0, 0, 0, "P");
     unregister();
+#ifdef _WIN32
+    // No message box either: a watcher closes any that appears and says so.
+    std::atomic<bool> boxShown{false};
+    std::thread watcher([&] {
+        if (HWND box = dorvane_test::waitForDialog("Alert", nullptr, 3000)) {
+            boxShown = true;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+#endif
     auto tree = makeTree();
     EXPECT_EQ(tree->getNbBanks(), 0);
     EXPECT_EQ(tree->getBankName(0), "All");
     EXPECT_EQ(tree->getNbSubBanks(0), 0);
+    EXPECT_EQ(tree->countRunningInstances(), 0);
+    EXPECT_EQ(tree->scanSaveDir(), 0);
     tree.reset();
     reregister();
     EXPECT_FALSE(exists("wqnt.dat"));
     EXPECT_FALSE(exists("session.dat"));
+#ifdef _WIN32
+    watcher.join();
+    EXPECT_FALSE(boxShown);
+#endif
 }
 
 TEST_F(Tree, PresetFilesOpenForReadingAndWriting) {
