@@ -458,31 +458,28 @@ int32_t Bank::readPair(std::string* pairName, std::string* value) {
     return kFileOk;
 }
 
-int32_t Bank::readParams(Preset* preset, int32_t count) {
+namespace {
+
+// Preset and Patch both take "PARA"/"PARV" pairs through addParam.
+template <typename Owner>
+int32_t readPairChunks(Owner* owner, int32_t count, int32_t (Bank::*readPair)(std::string*, std::string*), Bank* bank) {
     for (int32_t i = 0; i < count; i++) {
         std::string pairName, value;
-        int32_t result = readPair(&pairName, &value);
+        int32_t result = (bank->*readPair)(&pairName, &value);
         if (result != kFileOk) return result;
         auto param = std::make_unique<PresetParam>();
         param->setName(pairName.c_str());
         param->setValue(value.c_str());
-        preset->addParam(param.release());
+        owner->addParam(param.release());
     }
     return kFileOk;
 }
 
-int32_t Bank::readPatchParams(Patch* patch, int32_t count) {
-    for (int32_t i = 0; i < count; i++) {
-        std::string pairName, value;
-        int32_t result = readPair(&pairName, &value);
-        if (result != kFileOk) return result;
-        auto param = std::make_unique<PresetParam>();
-        param->setName(pairName.c_str());
-        param->setValue(value.c_str());
-        patch->addParam(param.release());
-    }
-    return kFileOk;
-}
+}  // namespace
+
+int32_t Bank::readParams(Preset* preset, int32_t count) { return readPairChunks(preset, count, &Bank::readPair, this); }
+
+int32_t Bank::readPatchParams(Patch* patch, int32_t count) { return readPairChunks(patch, count, &Bank::readPair, this); }
 
 int32_t Bank::readPatches(Preset* preset, int32_t count) {
     std::set<std::string> seen;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "presets/file_io.h"
@@ -815,7 +816,8 @@ int32_t PresetTree::renumberScannedDirs(const std::string& dir, char letter, std
 namespace {
 
 // Removes the files of dir that keep() refuses; answers the names that stay.
-std::vector<std::string> keepFiles(InstallSettings* settings, const std::string& dir, bool (*keep)(const std::string&)) {
+std::vector<std::string> keepFiles(InstallSettings* settings, const std::string& dir,
+                                   const std::function<bool(const std::string&)>& keep) {
     std::vector<std::string> names, kept;
     list(settings, dir, false, &names);
     for (const std::string& name : names) {
@@ -849,27 +851,24 @@ int32_t PresetTree::scanSaveDir() {
     return kFileOk;
 }
 
-void PresetTree::scanBankDir(const std::string& dir) {
-    std::vector<std::string> files = keepFiles(settings, dir, [](const std::string& n) { return n == "NomPreset"; });
-    if (files.empty()) writeText(settings, join(dir, kBankNameFile), std::string("Default") + "_" + "Bank", false, "wb");
+void PresetTree::scanLevel(const std::string& dir, const char* nameFile, const char* defaultName, char childLetter,
+                           void (PresetTree::*scanChild)(const std::string&)) {
+    std::vector<std::string> files = keepFiles(settings, dir, [&](const std::string& n) { return n == nameFile; });
+    if (files.empty()) writeText(settings, join(dir, nameFile), std::string("Default") + "_" + defaultName, false, "wb");
     std::vector<std::string> subdirs;
     list(settings, dir, true, &subdirs);
-    if (subdirs.empty()) makeDir(settings, dir, "B0");
+    if (subdirs.empty()) makeDir(settings, dir, numbered(childLetter, 0));
     std::vector<std::string> kept;
-    renumberScannedDirs(dir, 'B', &kept);
-    for (const std::string& subBank : kept) scanSubBankDir(join(dir, subBank));
+    renumberScannedDirs(dir, childLetter, &kept);
+    for (const std::string& child : kept) (this->*scanChild)(join(dir, child));
+}
+
+void PresetTree::scanBankDir(const std::string& dir) {
+    scanLevel(dir, kBankNameFile, "Bank", 'B', &PresetTree::scanSubBankDir);
 }
 
 void PresetTree::scanSubBankDir(const std::string& dir) {
-    std::vector<std::string> files = keepFiles(settings, dir, [](const std::string& n) { return n == "NomBanque"; });
-    if (files.empty())
-        writeText(settings, join(dir, kSubBankNameFile), std::string("Default") + "_" + "SubBank", false, "wb");
-    std::vector<std::string> subdirs;
-    list(settings, dir, true, &subdirs);
-    if (subdirs.empty()) makeDir(settings, dir, "I0");
-    std::vector<std::string> kept;
-    renumberScannedDirs(dir, 'I', &kept);
-    for (const std::string& preset : kept) repairPresetDir(join(dir, preset));
+    scanLevel(dir, kSubBankNameFile, "SubBank", 'I', &PresetTree::repairPresetDir);
 }
 
 void PresetTree::repairPresetDir(const std::string& dir) {

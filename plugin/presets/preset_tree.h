@@ -121,6 +121,10 @@ private:
     // After a failed renumbering the directories and the tree disagree: rebuild.
     int32_t settleRenumbering(int32_t result);
 
+    // Keeps only the name file (written with Default_<defaultName> when missing) and
+    // the numbered child directories (one made when there is none), then scans those.
+    void scanLevel(const std::string& dir, const char* nameFile, const char* defaultName, char childLetter,
+                   void (PresetTree::*scanChild)(const std::string&));
     void scanBankDir(const std::string& dir);
     void scanSubBankDir(const std::string& dir);
     void repairPresetDir(const std::string& dir);

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "host/test_host.h"
 #else
 #include <unistd.h>
 
@@ -18,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kRegistryKey = "Software\\Vantrope\\Halvorn";
 
 std::string unique() {
     static std::atomic<int> counter{0};
@@ -37,15 +38,7 @@ std::string native(std::string relative) {
 
 void registerDir(const std::string& dir) {
 #ifdef _WIN32
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    if (dir.empty())
-        RegDeleteValueA(key, "installdir");
-    else
-        RegSetValueExA(key, "installdir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 1);
-    RegCloseKey(key);
+    TestInstall::setRegisteredDir(dir);
 #else
     setNativeInstallDir(dir);
 #endif
@@ -54,7 +47,7 @@ void registerDir(const std::string& dir) {
 }  // namespace
 
 StoreFixture::StoreFixture() : settings("VEXA") {
-    settings.setInstallInfo(kRegistryKey, "Your Halvorn is not correcty installed");
+    settings.setInstallInfo("Software\\Vantrope\\Halvorn", "Your Halvorn is not correcty installed");
     settings.setDialogInfo(".ays", "Halvorn Preset File (*.ays)|*.ays||");
 }
 

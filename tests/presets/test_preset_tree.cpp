@@ -264,18 +264,14 @@ TEST_F(Tree, AFailedRenumberingReloadsTheTreeFromTheDirectories) {
 }
 
 TEST_F(Tree, TheCacheIsWrittenWhenBuiltAndReadOnlyAfterACleanSession) {
-    addBank(0, "Fac", true);
-    addSubBank(0, 0, "Pads");
-    addPreset(0, 0, 0, "Warm");
-    addPreset(0, 0, 1, "Wide");
-    addBank(1, "Mine");
-    addSubBank(1, 0, "Bass");
-    addPreset(1, 0, 0, "Deep");
-    std::string expected = chunk("VEXA", "0000") + chunk("NBBK", "02") + chunk("BANK", "Fac") +
+    twoBanks();
+    std::string expected = chunk("VEXA", "0000") + chunk("NBBK", "02") + chunk("BANK", "Factory") +
                            chunk("TYPE", "FACTORY") + chunk("NBSB", "01") + chunk("SBNK", "Pads") +
                            chunk("NBPR", "02") + chunk("PRST", "Warm") + chunk("PRST", "Wide") +
-                           chunk("BANK", "Mine") + chunk("TYPE", "USER") + chunk("NBSB", "01") +
-                           chunk("SBNK", "Bass") + chunk("NBPR", "01") + chunk("PRST", "Deep");
+                           chunk("BANK", "Mine") + chunk("TYPE", "USER") + chunk("NBSB", "02") +
+                           chunk("SBNK", "Bass") + chunk("NBPR", "01") + chunk("PRST", "Deep") +
+                           chunk("SBNK", "Pads") + chunk("NBPR", "03") + chunk("PRST", "Air") +
+                           chunk("PRST", "Cold") + chunk("PRST", "Soft");
     auto tree = makeTree();
     EXPECT_EQ(read("wqnt.dat"), expected);
     tree.reset();
@@ -295,7 +291,7 @@ TEST_F(Tree, TheCacheIsWrittenWhenBuiltAndReadOnlyAfterACleanSession) {
     // Without it the cache is removed and the directories probed.
     write("wqnt.dat", "anything");
     tree = makeTree();
-    EXPECT_EQ(tree->getBankName(0), "Fac");
+    EXPECT_EQ(tree->getBankName(0), "Factory");
     EXPECT_EQ(read("wqnt.dat"), expected);
 }
 
