@@ -61,8 +61,9 @@ int main(int argc, char** argv) {
     std::string root = layOut();
     setNativeInstallDir(root);
     InstallSettings settings("VEXA");
-    // One build writes the cache that the cache mode then reads.
-    { PresetTree first(&settings); }
+    // A build by probing writes the cache that the cache mode reads (every build by
+    // probing writes it anew, so it stays in step with the directories).
+    if (!fs::exists(fs::path(root) / "wqnt.dat")) PresetTree first(&settings);
     double total = 0;
     int presets = 0;
     static std::vector<std::unique_ptr<PresetTree>> kept;
