@@ -20,18 +20,17 @@ using dorvane_test::DialogWatcher;
 const char kNotInstalled[] = "Your Halvorn is not correcty installed";
 const char kChildVariable[] = "HALVORN_PRESETS_CHILD";
 
+BOOL CALLBACK collectText(HWND child, LPARAM list) {
+    char text[256] = {0};
+    GetWindowTextA(child, text, sizeof(text));
+    reinterpret_cast<std::vector<std::string>*>(list)->push_back(text);
+    return TRUE;
+}
+
 // The texts of a message box's or dialog's controls.
 std::vector<std::string> controlTexts(HWND dialog) {
     std::vector<std::string> texts;
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM list) -> BOOL {
-            char text[256] = {0};
-            GetWindowTextA(child, text, sizeof(text));
-            reinterpret_cast<std::vector<std::string>*>(list)->push_back(text);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(dialog, collectText, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
