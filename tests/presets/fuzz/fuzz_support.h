@@ -17,8 +17,8 @@
 namespace fuzz {
 
 inline const std::string& installDir() {
-    static const std::string dir = [] {
-        std::atexit([] { std::filesystem::remove_all(installDir()); });
+    // Never destroyed: the clean-up at exit still reads it.
+    static const std::string* dir = [] {
         std::string path =
             (std::filesystem::temp_directory_path() / ("halvorn-fuzz-" + std::to_string(getpid()))).string();
         std::filesystem::remove_all(path);
@@ -29,9 +29,10 @@ inline const std::string& installDir() {
         std::ofstream(path + "/save/P0/B0/I0/NomInstrument") << "Preset";
         std::ofstream(path + "/save/P0/B0/I0/Parametres");
         setNativeInstallDir(path);
-        return path;
+        std::atexit([] { std::filesystem::remove_all(installDir()); });
+        return new std::string(path);
     }();
-    return dir;
+    return *dir;
 }
 
 inline InstallSettings& settings() {
