@@ -301,6 +301,37 @@ INT_PTR CDynDialogEx::DoModal()
     return result;
 }
 
+namespace {
+
+const char kKeptFont[] = "DynDialogFont";
+const char kKeptProc[] = "DynDialogProc";
+
+// The dialog manager answers WM_GETFONT with the template's font and ignores a later
+// WM_SETFONT: the window keeps the font it is given instead.
+LRESULT CALLBACK fontKeeper(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC previous = reinterpret_cast<WNDPROC>(::GetPropA(window, kKeptProc));
+    if (message == WM_GETFONT)
+        return reinterpret_cast<LRESULT>(::GetPropA(window, kKeptFont));
+    if (message == WM_SETFONT)
+        ::SetPropA(window, kKeptFont, reinterpret_cast<HANDLE>(wParam));
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        ::RemovePropA(window, kKeptFont);
+        ::RemovePropA(window, kKeptProc);
+    }
+    return ::CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+void keepDialogFont(HWND window)
+{
+    HANDLE previous = reinterpret_cast<HANDLE>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fontKeeper)));
+    ::SetPropA(window, kKeptProc, previous);
+}
+
+}  // namespace
+
 BOOL CDynDialogEx::OnInitDialog()
 {
     if (!m_pFont) {
@@ -309,6 +340,9 @@ BOOL CDynDialogEx::OnInitDialog()
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
         m_pFont = font;
         m_bFontOwned = true;
+        // The dialog's own font too, not only its controls'.
+        keepDialogFont(m_hWnd);
+        CWnd::SetFont(m_pFont, FALSE);
     }
     for (const std::unique_ptr<DynDialogItem>& control : m_controls)
         if (!control->CreateEx(this, m_pFont))

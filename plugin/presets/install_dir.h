@@ -1,8 +1,7 @@
 // Finding the installation directory and building absolute paths inside it.
 //
-// Placeholder: stands in for the file access classes until they are built; it reads
-// the registry value and opens files by absolute path, never changing the current
-// directory.
+// The plug-in's start-up reads (MIDI control file, start presets) use these until they
+// move onto the preset tree; they never change the current directory.
 #pragma once
 
 #include <cstdio>

@@ -393,6 +393,26 @@ TEST(DynDialogRun, ExchangesDataWithItsControls)
     EXPECT_EQ(attached.m_hWnd, nullptr);
 }
 
+TEST(DynDialogRun, TheFallbackFontIsTheDialogsAndItsControls)
+{
+    CDynDialogEx dialog;
+    dialog.SetCaption("Fallback font");
+    dialog.AddDlgControl("STATIC", "text", WS_CHILD | WS_VISIBLE, 0, nullptr, nullptr, 1201);
+    HFONT dialogFont = nullptr, controlFont = nullptr;
+    DialogWatcher watcher("Fallback font", [&](HWND window) {
+        dialogFont = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+        controlFont = reinterpret_cast<HFONT>(SendDlgItemMessageA(window, 1201, WM_GETFONT, 0, 0));
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    });
+    dialog.DoModal();
+    ASSERT_TRUE(watcher.saw());
+    ASSERT_NE(controlFont, nullptr);
+    EXPECT_EQ(dialogFont, controlFont);
+    LOGFONTA logFont = {};
+    GetObjectA(dialogFont, sizeof(logFont), &logFont);
+    EXPECT_STREQ(logFont.lfFaceName, "MS Sans Serif");
+}
+
 TEST(DynDialogRun, OtherCommandsGoToTheParentAndTheCloseBoxCancels)
 {
     WNDCLASSA windowClass = {};
