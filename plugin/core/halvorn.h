@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "core/audioeffectx.h"
+#include "vst/audioeffectx.h"
 #include "core/program_record.h"
 #include "core/vst_inst_interface.h"
 #include "engine/engine_command.h"
