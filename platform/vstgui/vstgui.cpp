@@ -365,9 +365,10 @@ void CFrame::idle() {
         if (isChild(view) && view->isDirty()) drawView(view);
 }
 
+// The window spans (0, 0) to (right, bottom) of the host's window: its new size is that.
 bool CFrame::setSize(CCoord width, CCoord height) {
-    size.right = size.left + width;
-    size.bottom = size.top + height;
+    size.right = width;
+    size.bottom = height;
     if (window)
         SetWindowPos(window, nullptr, 0, 0, size.right, size.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
