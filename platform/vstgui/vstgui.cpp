@@ -183,10 +183,16 @@ long CDrawContext::getMouseButtons() {
 COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, const CColor background)
     : CDrawContext(frame, nullptr, frame ? frame->getSystemWindow() : nullptr), bitmap(nullptr), previous(nullptr),
       width(width), height(height) {
-    HDC screen = GetDC(nullptr);
-    dc = CreateCompatibleDC(screen);
-    bitmap = CreateCompatibleBitmap(screen, width > 0 ? width : 1, height > 0 ? height : 1);
-    ReleaseDC(nullptr, screen);
+    // A 32-bit section: the same pixels on every display, and memory of this process.
+    dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width > 0 ? width : 1;
+    info.bmiHeader.biHeight = -(height > 0 ? height : 1);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     previous = SelectObject(dc, bitmap);
     setFillColor(background);
     fillRect(CRect(0, 0, width, height));

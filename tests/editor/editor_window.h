@@ -31,6 +31,8 @@ int countChildWindows(HWND parent);
 int countThreadWindows();
 // Bytes in use in every heap of the process.
 int64_t heapBytesInUse();
+// The process's private memory, all allocations included.
+int64_t privateBytes();
 // GDI objects of the process, as the system counts them.
 DWORD gdiObjectCount();
 

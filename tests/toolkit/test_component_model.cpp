@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <thread>
+
+#include <objbase.h>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "toolkit/acomponent.h"
 #include "toolkit/aframe.h"
 #include "toolkit/gui_interface.h"
+#include "vst/audioeffectx.h"
 #include "vstgui/aeffguieditor.h"
 
 namespace {
@@ -350,6 +354,71 @@ TEST(Bridge, HostKindAndKnobMode) {
         EXPECT_EQ(bridge.getHostKind(), c.kind);
         EXPECT_EQ(bridge.getKnobMode(), c.knobMode);
     }
+    AEffGUIEditor::knobMode = 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the editor base
+
+namespace {
+
+class PlainEffect : public AudioEffectX {
+public:
+    PlainEffect() : AudioEffectX(nullptr, 1, 1) {}
+    void processReplacing(float**, float**, VstInt32) override {}
+};
+
+// Whether this thread's apartment is still entered: a second enter then answers S_FALSE.
+bool apartmentStillEntered() {
+    HRESULT again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoUninitialize();
+    return again == S_FALSE;
+}
+
+TEST(EditorBase, OleIsGivenBackOnlyWhenTakenAndOnTheThreadThatTookIt) {
+    struct Case {
+        const char* name;
+        bool sameThread;
+    };
+    for (const Case& c : {Case{"destroyed on its own thread", true}, Case{"destroyed on another thread", false}}) {
+        SCOPED_TRACE(c.name);
+        PlainEffect effect;
+        bool keptApartment = false;
+        // A thread already in the multithreaded apartment: the editor's initialise fails
+        // there, so its destructor must leave the apartment alone.
+        std::thread other([&] {
+            ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+            AEffGUIEditor* editor = nullptr;
+            if (c.sameThread) editor = new AEffGUIEditor(&effect);
+            std::thread owner([&] {
+                if (!c.sameThread) editor = new AEffGUIEditor(&effect);
+            });
+            owner.join();
+            effect.setEditor(nullptr);
+            delete editor;
+            keptApartment = apartmentStillEntered();
+            CoUninitialize();
+        });
+        other.join();
+        EXPECT_TRUE(keptApartment);
+        EXPECT_TRUE(effect.getEditor() == nullptr);
+    }
+}
+
+TEST(EditorBase, RectKnobModeAndKeysWithoutFrame) {
+    PlainEffect effect;
+    AEffGUIEditor* editor = new AEffGUIEditor(&effect);
+    EXPECT_EQ(effect.getEditor(), editor);
+    EXPECT_TRUE(effect.getAeffect()->flags & effFlagsHasEditor);
+    ERect* rect = nullptr;
+    EXPECT_TRUE(editor->getRect(&rect));
+    EXPECT_EQ(rect->right, 0);
+    VstKeyCode key = {'a', 0, 0};
+    EXPECT_FALSE(editor->onKeyDown(key));
+    EXPECT_FALSE(editor->onWheel(1.f));
+    EXPECT_TRUE(editor->setKnobMode(1));
+    EXPECT_EQ(AEffGUIEditor::knobMode, 1);
     AEffGUIEditor::knobMode = 0;
 }
 
