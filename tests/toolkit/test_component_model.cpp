@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <thread>
-
-#include <objbase.h>
 #include <string>
 #include <vector>
 
@@ -368,43 +365,6 @@ public:
     PlainEffect() : AudioEffectX(nullptr, 1, 1) {}
     void processReplacing(float**, float**, VstInt32) override {}
 };
-
-// Whether this thread's apartment is still entered: a second enter then answers S_FALSE.
-bool apartmentStillEntered() {
-    HRESULT again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    CoUninitialize();
-    return again == S_FALSE;
-}
-
-TEST(EditorBase, OleIsGivenBackOnlyWhenTakenAndOnTheThreadThatTookIt) {
-    struct Case {
-        const char* name;
-        bool sameThread;
-    };
-    for (const Case& c : {Case{"destroyed on its own thread", true}, Case{"destroyed on another thread", false}}) {
-        SCOPED_TRACE(c.name);
-        PlainEffect effect;
-        bool keptApartment = false;
-        // A thread already in the multithreaded apartment: the editor's initialise fails
-        // there, so its destructor must leave the apartment alone.
-        std::thread other([&] {
-            ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
-            AEffGUIEditor* editor = nullptr;
-            if (c.sameThread) editor = new AEffGUIEditor(&effect);
-            std::thread owner([&] {
-                if (!c.sameThread) editor = new AEffGUIEditor(&effect);
-            });
-            owner.join();
-            effect.setEditor(nullptr);
-            delete editor;
-            keptApartment = apartmentStillEntered();
-            CoUninitialize();
-        });
-        other.join();
-        EXPECT_TRUE(keptApartment);
-        EXPECT_TRUE(effect.getEditor() == nullptr);
-    }
-}
 
 TEST(EditorBase, RectKnobModeAndKeysWithoutFrame) {
     PlainEffect effect;
