@@ -109,7 +109,11 @@ DWORD gdiObjectCount() {
 #else
     const size_t kTableOffset = 0x94;
 #endif
-    BYTE* peb = (BYTE*)NtCurrentTeb()->ProcessEnvironmentBlock;
+    PROCESS_BASIC_INFORMATION basic = {};
+    typedef LONG(WINAPI * QueryProcess)(HANDLE, int, void*, ULONG, ULONG*);
+    QueryProcess query = (QueryProcess)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
+    if (!query || query(GetCurrentProcess(), 0, &basic, sizeof basic, nullptr) != 0) return 0;
+    BYTE* peb = (BYTE*)basic.PebBaseAddress;
     const BYTE* table = *(const BYTE* const*)(peb + kTableOffset);
     if (!table) return 0;
     const size_t kEntry = 24, kTypeOffset = 14, kEntries = 0x10000;
