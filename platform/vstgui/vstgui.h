@@ -269,3 +269,39 @@ private:
     std::vector<CView*> views;
     COffscreenContext* backBuffer;
 };
+
+// A button that is pressed while held: value 1 while the pointer is held over it, and on a
+// release over it the listener hears 1 and then 0. The bitmap holds the released and the
+// pressed image one above the other.
+class CKickButton : public CControl {
+public:
+    CKickButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
+                const CPoint& offset = CPoint(0, 0));
+    void draw(CDrawContext* context) override;
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+
+private:
+    CPoint offset;
+};
+
+// A two-state switch: each left click turns it over and tells the listener.
+class COnOffButton : public CControl {
+public:
+    COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background);
+    void draw(CDrawContext* context) override;
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+};
+
+// Shows one frame of a strip of images one above the other, chosen by the value (0-1).
+class CMovieBitmap : public CControl {
+public:
+    CMovieBitmap(const CRect& size, CControlListener* listener, long tag, long frames, CCoord frameHeight,
+                 CBitmap* background, const CPoint& offset = CPoint(0, 0));
+    void draw(CDrawContext* context) override;
+    long frameShown() const;
+
+private:
+    long frames;
+    CCoord frameHeight;
+    CPoint offset;
+};
