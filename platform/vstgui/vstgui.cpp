@@ -466,3 +466,88 @@ LRESULT CALLBACK CFrame::windowProc(HWND window, UINT message, WPARAM wParam, LP
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+// ---------------------------------------------------------------- controls
+
+namespace {
+void drawImage(CBitmap* bitmap, CDrawContext* context, const CRect& size, const CPoint& source) {
+    if (!bitmap) return;
+    if (bitmap->isTransparent())
+        bitmap->drawTransparent(context, size, source);
+    else
+        bitmap->draw(context, size, source);
+}
+
+void tell(CControlListener* listener, CDrawContext* context, CControl* control) {
+    if (listener) listener->valueChanged(context, control);
+}
+}  // namespace
+
+CKickButton::CKickButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
+                         const CPoint& offset)
+    : CControl(size, listener, tag, background), offset(offset) {}
+
+void CKickButton::draw(CDrawContext* context) {
+    CPoint source(offset.h, offset.v + (value >= 0.5f ? size.height() : 0));
+    drawImage(background, context, size, source);
+    setDirty(false);
+}
+
+void CKickButton::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    if (buttons == -1) buttons = context->getMouseButtons();
+    if (!(buttons & kLButton)) return;
+    value = 1.f;
+    if (frame) redraw();
+    bool inside = true;
+    // Follows the pointer while the button is held, pressed only while over the button.
+    while (context->getMouseButtons() & kLButton) {
+        CPoint now;
+        context->getMouseLocation(now);
+        bool over = size.pointInside(now);
+        if (over != inside) {
+            inside = over;
+            value = inside ? 1.f : 0.f;
+            if (frame) redraw();
+        }
+        if (frame) frame->doIdleStuff();
+        if (!frame || !frame->isOpen()) break;
+    }
+    if (inside) {
+        value = 1.f;
+        tell(listener, context, this);
+    }
+    value = 0.f;
+    if (inside) tell(listener, context, this);
+    setDirty(true);
+}
+
+COnOffButton::COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
+    : CControl(size, listener, tag, background) {}
+
+void COnOffButton::draw(CDrawContext* context) {
+    drawImage(background, context, size, CPoint(0, value >= 0.5f ? size.height() : 0));
+    setDirty(false);
+}
+
+void COnOffButton::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    if (buttons == -1) buttons = context->getMouseButtons();
+    if (!(buttons & kLButton)) return;
+    value = value >= 0.5f ? 0.f : 1.f;
+    setDirty(true);
+    tell(listener, context, this);
+}
+
+CMovieBitmap::CMovieBitmap(const CRect& size, CControlListener* listener, long tag, long frames, CCoord frameHeight,
+                           CBitmap* background, const CPoint& offset)
+    : CControl(size, listener, tag, background), frames(frames > 0 ? frames : 1), frameHeight(frameHeight),
+      offset(offset) {}
+
+long CMovieBitmap::frameShown() const {
+    float v = value > 1.f ? 1.f : value >= 0.f ? value : 0.f;  // NaN shows the first frame
+    return (long)(v * (frames - 1) + 0.5f);
+}
+
+void CMovieBitmap::draw(CDrawContext* context) {
+    drawImage(background, context, size, CPoint(offset.h, offset.v + frameShown() * frameHeight));
+    setDirty(false);
+}
