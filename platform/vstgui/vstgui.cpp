@@ -381,10 +381,8 @@ bool CFrame::setSize(CCoord width, CCoord height) {
 }
 
 void CFrame::getCurrentLocation(CPoint& where) {
-    POINT p = {0, 0};
-    GetCursorPos(&p);
-    if (window) ScreenToClient(window, &p);
-    where = CPoint(p.x, p.y);
+    CDrawContext context(this, nullptr, window);
+    context.getMouseLocation(where);
 }
 
 long CFrame::getCurrentMouseButtons() {
@@ -397,21 +395,18 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
     return view && view->onWheel(context, where, distance);
 }
 
-long CFrame::onKeyDown(VstKeyCode& keyCode) {
+// The topmost view that answers other than -1 has the key.
+long CFrame::passKey(VstKeyCode& keyCode, bool down) {
     for (auto it = views.rbegin(); it != views.rend(); ++it) {
-        long taken = (*it)->onKeyDown(keyCode);
+        long taken = down ? (*it)->onKeyDown(keyCode) : (*it)->onKeyUp(keyCode);
         if (taken != -1) return taken;
     }
     return -1;
 }
 
-long CFrame::onKeyUp(VstKeyCode& keyCode) {
-    for (auto it = views.rbegin(); it != views.rend(); ++it) {
-        long taken = (*it)->onKeyUp(keyCode);
-        if (taken != -1) return taken;
-    }
-    return -1;
-}
+long CFrame::onKeyDown(VstKeyCode& keyCode) { return passKey(keyCode, true); }
+
+long CFrame::onKeyUp(VstKeyCode& keyCode) { return passKey(keyCode, false); }
 
 void CFrame::doIdleStuff() {
     if (editor) editor->doIdleStuff();

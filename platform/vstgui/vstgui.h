@@ -261,6 +261,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void paint();
     void mouseDown(long x, long y, long buttons);
+    long passKey(VstKeyCode& keyCode, bool down);
     CView* viewAt(const CPoint& where) const;
     void releaseViews();
 
