@@ -239,6 +239,8 @@ void CControl::setBackground(CBitmap* bitmap) {
 
 namespace {
 const char kFrameClass[] = "HalvornEditorFrame";
+// Far outside every view: the pointer is not over the frame.
+const CPoint kPointerAway(-100000, -100000);
 int frameClassUsers = 0;
 
 void registerFrameClass(WNDPROC proc) {
@@ -270,7 +272,8 @@ long buttonsOf(WPARAM flags) {
 }  // namespace
 
 CFrame::CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor)
-    : CView(size), window(nullptr), editor(editor), backBuffer(nullptr) {
+    : CView(size), window(nullptr), editor(editor), backBuffer(nullptr), pointer(kPointerAway),
+      trackingLeave(false) {
     frame = this;
     registerFrameClass(windowProc);
     // The window starts at the parent's corner; views place themselves inside it, so an
@@ -380,10 +383,9 @@ bool CFrame::setSize(CCoord width, CCoord height) {
     return true;
 }
 
-void CFrame::getCurrentLocation(CPoint& where) {
-    CDrawContext context(this, nullptr, window);
-    context.getMouseLocation(where);
-}
+// Where the frame last saw the pointer: asking the system each idle costs a round trip to
+// the display server under wine (a millisecond), and the pointer is only of use over us.
+void CFrame::getCurrentLocation(CPoint& where) { where = pointer; }
 
 long CFrame::getCurrentMouseButtons() {
     CDrawContext context(this, nullptr, window);
@@ -448,6 +450,17 @@ LRESULT CALLBACK CFrame::windowProc(HWND window, UINT message, WPARAM wParam, LP
             case WM_MBUTTONDOWN:
             case WM_LBUTTONDBLCLK:
                 frame->mouseDown((short)LOWORD(lParam), (short)HIWORD(lParam), buttonsOf(wParam));
+                return 0;
+            case WM_MOUSEMOVE:
+                frame->pointer = CPoint((short)LOWORD(lParam), (short)HIWORD(lParam));
+                if (!frame->trackingLeave) {
+                    TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, window, 0};
+                    frame->trackingLeave = TrackMouseEvent(&track) != FALSE;
+                }
+                return 0;
+            case WM_MOUSELEAVE:
+                frame->pointer = kPointerAway;
+                frame->trackingLeave = false;
                 return 0;
             case WM_DESTROY:
                 // The host destroyed its window (and with it ours) before closing the editor.

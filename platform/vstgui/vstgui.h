@@ -249,6 +249,7 @@ public:
     void draw(CDrawContext* context) override;
     void drawView(CView* view);
     bool setSize(CCoord width, CCoord height);
+    // The pointer as the window last saw it, in client coordinates; far outside when it left.
     void getCurrentLocation(CPoint& where);
     long getCurrentMouseButtons();
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
@@ -269,6 +270,8 @@ private:
     AEffGUIEditor* editor;
     std::vector<CView*> views;
     COffscreenContext* backBuffer;
+    CPoint pointer;
+    bool trackingLeave;
 };
 
 // A button that is pressed while held: value 1 while the pointer is held over it, and on a

@@ -28,6 +28,8 @@ public:
     bool mouseDown(int x, int y, int buttons) override { return note("down", x, y, buttons); }
     bool mouseDrag(int x, int y) override { return note("drag", x, y); }
     bool mouseUp(int x, int y) override { return note("up", x, y); }
+    bool mouseMove(int x, int y) override { return note("move", x, y); }
+    bool hoverEnd() override { return note("hoverEnd", 0, 0); }
     bool note(const char* what, int x, int y, int buttons = -1) {
         std::string line = std::string(what) + " " + std::to_string(x) + "," + std::to_string(y);
         if (buttons >= 0) line += " b" + std::to_string(buttons);
@@ -53,7 +55,7 @@ public:
 
 // wine keeps the pointer's position and the buttons' state for a moment before it asks the
 // X server again: each step of a gesture waits longer than that.
-const int kStepMs = 150;
+const int kStepMs = 250;
 
 void button(DWORD flags) {
     INPUT input = {};
@@ -136,12 +138,40 @@ TEST_F(FrameMouse, ASecondButtonEndsTheLoopWithARelease) {
         button(MOUSEEVENTF_RIGHTUP);
         button(MOUSEEVENTF_LEFTUP);
     });
+    std::string seen;
+    for (const std::string& line : journal) seen += line + "; ";
+    SCOPED_TRACE(seen);
     ASSERT_GE(journal.size(), 3u);
     EXPECT_EQ(journal[0], "down 10,10 b1");
     auto firstUp = std::find_if(journal.begin(), journal.end(), [](const std::string& s) { return s.rfind("up", 0) == 0; });
     ASSERT_NE(firstUp, journal.end());
     EXPECT_EQ(*firstUp, "up 90,90") << "released where the pointer was when the second button came";
     EXPECT_EQ(std::find(journal.begin(), firstUp, "drag 190,190"), firstUp) << "no drag after the loop ended";
+}
+
+// Hover comes from the editor's idle with the pointer where the frame's window last saw
+// it; the window's leave ends the hover of the last hovered component. The window's own
+// messages are posted to it: the display server's pointer is slow to arrive under load.
+TEST_F(FrameMouse, ThePointerSeenByTheWindowDrivesHover) {
+    HWND window = frame->getSystemWindow();
+    auto idle = [this] {
+        CPoint where;
+        frame->getCurrentLocation(where);
+        control->idleAt(where.h, where.v);
+    };
+    PostMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(30, 33 + 30));
+    pumpMessages();
+    idle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"move 20,20"}));
+    idle();
+    EXPECT_EQ(journal.size(), 1u) << "a pointer that did not move is not moved again";
+    PostMessageA(window, WM_MOUSELEAVE, 0, 0);
+    pumpMessages();
+    idle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"move 20,20", "hoverEnd 0,0"}));
+    CPoint where;
+    frame->getCurrentLocation(where);
+    EXPECT_FALSE(CRect(0, 0, 400, 333).pointInside(where));
 }
 
 }  // namespace
