@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "core/audioeffectx.h"
+#include "vst/audioeffectx.h"
 #include "core/midi_map.h"
 #include "core/program_record.h"
 #include "core/vst_inst_interface.h"

@@ -11,7 +11,7 @@
 #include "core/control_file.h"
 #include "core/halvorn.h"
 #include "core/parameter_table.h"
-#include "editor/aeffeditor.h"
+#include "vstgui/aeffeditor.h"
 #include "editor/ihalvorn_edit.h"
 #include "presets/install_dir.h"
 #include "presets/install_settings.h"

@@ -6,7 +6,7 @@
 
 #include "core/halvorn.h"
 #include "core/parameter_table.h"
-#include "editor/aeffeditor.h"
+#include "vstgui/aeffeditor.h"
 #include "editor/ihalvorn_edit.h"
 
 namespace {

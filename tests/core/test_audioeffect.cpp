@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/audioeffectx.h"
-#include "editor/aeffeditor.h"
+#include "vst/audioeffectx.h"
+#include "vstgui/aeffeditor.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "core/audioeffect.h"
+#include "vst/audioeffect.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cmath>
 
-#include "editor/aeffeditor.h"
+#include "vstgui/aeffeditor.h"
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster),

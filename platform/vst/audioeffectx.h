@@ -2,7 +2,7 @@
 // go with them.
 #pragma once
 
-#include "core/audioeffect.h"
+#include "vst/audioeffect.h"
 
 class AudioEffectX : public AudioEffect {
 public:

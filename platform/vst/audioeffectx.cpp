@@ -1,9 +1,9 @@
-#include "core/audioeffectx.h"
+#include "vst/audioeffectx.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "editor/aeffeditor.h"
+#include "vstgui/aeffeditor.h"
 
 AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : AudioEffect(audioMaster, numPrograms, numParams) {}

@@ -1,0 +1,50 @@
+// What the editor tests share: a host's parent window on the X server's desktop, the
+// message pump, and counts of what the process holds (windows, heap bytes).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A plain top-level window at the desktop's corner, as a host gives the editor.
+class ParentWindow {
+public:
+    ParentWindow(int width = 1008, int height = 620);
+    ~ParentWindow();
+    HWND handle() const { return window; }
+    // Destroys the window now, before the editor is closed (some hosts do).
+    void destroy();
+
+private:
+    HWND window;
+};
+
+// Dispatches every waiting message of this thread.
+void pumpMessages();
+// Pumps for the given time, so that the X server shows what was drawn.
+void settle(int milliseconds);
+
+int countChildWindows(HWND parent);
+// Windows of this thread, top-level ones included.
+int countThreadWindows();
+// Bytes in use in every heap of the process.
+int64_t heapBytesInUse();
+// The process's private memory, all allocations included.
+int64_t privateBytes();
+// GDI objects of the process, as the system counts them.
+DWORD gdiObjectCount();
+
+// 24-bit pixels, rows top first.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    int distinctColours(int limit) const;
+};
+// What the screen shows in the rectangle.
+Picture captureScreen(int x, int y, int width, int height);
+bool writeBmp(const std::string& path, const Picture& picture);
+bool readBmp(const std::string& path, Picture& picture);
+// Share of pixels (0-1) whose channels differ by more than tolerance.
+double mismatchedShare(const Picture& a, const Picture& b, int tolerance);
