@@ -1,18 +1,4 @@
 # Cross build of the 32-bit Windows binaries with mingw-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
+set(HALVORN_MINGW i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Without -static the DLLs need libstdc++-6.dll and libgcc_s_dw2-1.dll beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-# SSE2 arithmetic: x87 extended precision would change the last digits of curves and generators.
-# Hosts may call us with a 4-byte aligned stack.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -mstackrealign")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -mstackrealign")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
