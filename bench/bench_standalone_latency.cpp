@@ -21,6 +21,7 @@ struct Result {
     std::vector<long long> queued;   // our frames beyond the write cursor when the note entered
     std::vector<long long> steps;    // how far the play cursor moves at once
     std::vector<long long> leads;    // the write cursor's lead over the play cursor
+    double framesPerSecond = 0;      // how fast the play cursor runs against the wall clock
 };
 
 long long median(std::vector<long long> v) {
@@ -34,6 +35,10 @@ long long median(std::vector<long long> v) {
 void watchCursors(DXAudioOut* out, Result& result) {
     DWORD last = 0, write = 0;
     out->getSecondaryBuffer()->GetCurrentPosition(&last, &write);
+    LARGE_INTEGER frequency, begin, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    long long moved = 0;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 300) {
         DWORD play = 0;
@@ -41,10 +46,13 @@ void watchCursors(DXAudioOut* out, Result& result) {
         if (play != last) {
             result.steps.push_back((long long)((play / 4 - last / 4 + 8800) % 8800));
             result.leads.push_back((long long)((write / 4 - play / 4 + 8800) % 8800));
+            moved += result.steps.back();
             last = play;
         }
         Sleep(0);
     }
+    QueryPerformanceCounter(&now);
+    result.framesPerSecond = moved * (double)frequency.QuadPart / (double)(now.QuadPart - begin.QuadPart);
 }
 
 // Frames between the device's play and write cursors: what the device itself holds.
@@ -118,10 +126,10 @@ int main(int argc, char** argv) {
                     result.frames.back(), result.frames.back() / 44.1, result.program[middle],
                     result.program[middle] / 44.1, result.program.back(), result.program.back() / 44.1);
         std::printf("  queued beyond the write cursor at entry: median %lld; play cursor step median %lld, "
-                    "largest %lld; write-cursor lead median %lld (%zu cursor moves in 300 ms)\n",
+                    "largest %lld; write-cursor lead median %lld (%zu cursor moves in 300 ms, %.0f frames a second)\n",
                     median(result.queued), median(result.steps),
                     result.steps.empty() ? -1 : *std::max_element(result.steps.begin(), result.steps.end()),
-                    median(result.leads), result.steps.size());
+                    median(result.leads), result.steps.size(), result.framesPerSecond);
     }
     return 0;
 }
