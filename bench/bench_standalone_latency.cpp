@@ -18,7 +18,42 @@ namespace {
 struct Result {
     std::vector<long long> frames;   // note-on to sound
     std::vector<long long> program;  // the same without the device's write-cursor lead
+    std::vector<long long> queued;   // our frames beyond the write cursor when the note entered
+    std::vector<long long> steps;    // how far the play cursor moves at once
+    std::vector<long long> leads;    // the write cursor's lead over the play cursor
+    double framesPerSecond = 0;      // how fast the play cursor runs against the wall clock
 };
+
+long long median(std::vector<long long> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Watches the device's cursors for a while: the size of the play cursor's steps and the
+// write cursor's lead tell what of the latency is the device's own granularity.
+void watchCursors(DXAudioOut* out, Result& result) {
+    DWORD last = 0, write = 0;
+    out->getSecondaryBuffer()->GetCurrentPosition(&last, &write);
+    LARGE_INTEGER frequency, begin, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    long long moved = 0;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300) {
+        DWORD play = 0;
+        out->getSecondaryBuffer()->GetCurrentPosition(&play, &write);
+        if (play != last) {
+            result.steps.push_back((long long)((play / 4 - last / 4 + 8800) % 8800));
+            result.leads.push_back((long long)((write / 4 - play / 4 + 8800) % 8800));
+            moved += result.steps.back();
+            last = play;
+        }
+        Sleep(0);
+    }
+    QueryPerformanceCounter(&now);
+    result.framesPerSecond = moved * (double)frequency.QuadPart / (double)(now.QuadPart - begin.QuadPart);
+}
 
 // Frames between the device's play and write cursors: what the device itself holds.
 int deviceLead(DXAudioOut* out) {
@@ -44,11 +79,13 @@ Result measure(int latency, int notes) {
     DXAudioOut* left = (DXAudioOut*)((DXManager*)app->getAudio()->current())->getOutput(0);
     MidiInDx keyboard(0, "Keyboard", app->getMidi());
     Sleep(300);
+    watchCursors(left, result);
     for (int i = 0; i < notes; i++) {
         left->armFirstSound();
         Sleep(5);
         int lead = deviceLead(left);
         long long entry = left->getPlayPosition();
+        result.queued.push_back(left->getQueuedFrames());
         MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
         DWORD start = GetTickCount();
         while (left->getFirstSound() < 0 && GetTickCount() - start < 2000) Sleep(1);
@@ -88,6 +125,11 @@ int main(int argc, char** argv) {
                     latency, latency + 44, result.frames.size(), result.frames[middle], result.frames[middle] / 44.1,
                     result.frames.back(), result.frames.back() / 44.1, result.program[middle],
                     result.program[middle] / 44.1, result.program.back(), result.program.back() / 44.1);
+        std::printf("  queued beyond the write cursor at entry: median %lld; play cursor step median %lld, "
+                    "largest %lld; write-cursor lead median %lld (%zu cursor moves in 300 ms, %.0f frames a second)\n",
+                    median(result.queued), median(result.steps),
+                    result.steps.empty() ? -1 : *std::max_element(result.steps.begin(), result.steps.end()),
+                    median(result.leads), result.steps.size(), result.framesPerSecond);
     }
     return 0;
 }
