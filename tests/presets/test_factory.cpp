@@ -26,8 +26,6 @@
 
 #ifdef _WIN32
 #include "host/test_host.h"
-#else
-#include "presets/native_file_io.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -39,14 +37,6 @@ std::string generatedTree() {
     return TestHost::programDir() + "factory";
 #else
     return HALVORN_FACTORY_TREE;
-#endif
-}
-
-void registerInstallation(const std::string& dir) {
-#ifdef _WIN32
-    TestInstall::setRegisteredDir(dir);
-#else
-    setNativeInstallDir(dir);
 #endif
 }
 
@@ -237,7 +227,7 @@ TEST_F(FactoryInstallation, TheWriterIsRepeatable) {
     for (const char* name : {"first", "second"}) {
         const std::string dir = (fs::path(root) / name).string();
         fs::create_directories(dir);
-        registerInstallation(dir);
+        registerAt(dir);
         std::string failure;
         EXPECT_EQ(writeFactoryInstallation(&settings, &failure), 0) << failure;
         runs.push_back(filesBelow(dir));

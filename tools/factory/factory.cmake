@@ -15,16 +15,8 @@ target_link_libraries(halvorn_factory_content PUBLIC halvorn_pure10)
 
 if(CMAKE_CROSSCOMPILING)
   # The generator runs on the build machine: a nested build with the host's compiler.
-  include(ExternalProject)
-  set(FACTORY_TOOL_DIR ${CMAKE_BINARY_DIR}/factory-tool)
-  ExternalProject_Add(halvorn_factory_tool
-    SOURCE_DIR ${HALVORN_ROOT}/tools/factory
-    BINARY_DIR ${FACTORY_TOOL_DIR}
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
-    INSTALL_COMMAND ""
-    BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${FACTORY_TOOL_DIR}/halvorn-factory)
-  set(FACTORY_TOOL ${FACTORY_TOOL_DIR}/halvorn-factory)
+  halvorn_host_tool(halvorn_factory_tool halvorn-factory ${HALVORN_ROOT}/tools/factory)
+  set(FACTORY_TOOL ${halvorn_factory_tool_PROGRAM})
   set(FACTORY_TOOL_TARGET halvorn_factory_tool)
 else()
   add_executable(halvorn-factory ${HALVORN_ROOT}/tools/factory/main.cpp)
