@@ -158,6 +158,15 @@ TEST_F(FactoryInstallation, PresetsCarryTheTemplatesValues) {
         {"Basics", "Init", "ON_DELAI", -1, 1.f},
         {"Basics", "Init", "ZONE2_SUP", -1, 108.f},
         {"Basics", "Init", "OSC2_SQR", 5, 1.f},
+        {"Basics", "Init", "ZONE1_MODE", -1, 0.5f},           // unison, one voice a part
+        {"Basics", "Init", "DETUNE_VOIE1", -1, 0.5f},
+        {"Strings", "String_Ensemble", "ZONE1_MODE", -1, 1.f},  // the notes rotate over the parts
+        {"Strings", "String_Ensemble", "NBR_POLY_CARTE", -1, 1.f},
+        {"Strings", "String_Ensemble", "DETUNE_VOIE8", -1, 0.5f},
+        {"Funky", "Funky_Lead", "ZONE1_MODE", -1, 0.5f},
+        {"Funky", "Funky_Lead", "NBR_POLY_CARTE", -1, 0.f},
+        {"Funky", "Funky_Lead", "DETUNE_VOIE1", -1, 0.36f},  // the unison's spread
+        {"Funky", "Funky_Lead", "DETUNE_VOIE8", -1, 0.64f},
     };
     PresetTree tree(&settings);
     for (const auto& c : cases) {

@@ -44,14 +44,38 @@ struct Session {
         if (host.dispatch(effGetChunk, 0, 0, &data) == kChunkSize && data) std::memcpy(&copy, data, sizeof(copy));
         return copy;
     }
-    double noteLevel(int note) {
-        host.sendMidi(0x90, (unsigned char)note, 100);
+    // The level of the master output from 93 to 186 ms after the notes start, and after
+    // their release the instrument silenced again.
+    double noteLevel(std::vector<int> notes) {
+        for (int note : notes) host.sendMidi(0x90, (unsigned char)note, 100);
         std::vector<std::vector<float>> buffers((size_t)outputs, std::vector<float>(8192, 0.f));
         host.render(buffers, 8192);
-        host.sendMidi(0x80, (unsigned char)note, 0);
+        for (int note : notes) host.sendMidi(0x80, (unsigned char)note, 0);
+        host.sendMidi(0xB0, 123, 0);  // all notes off
         double sum = 0;
         for (size_t i = 4096; i < buffers[0].size(); i++) sum += (double)buffers[0][i] * buffers[0][i];
+        std::vector<std::vector<float>> tail((size_t)outputs, std::vector<float>(44100, 0.f));
+        host.render(tail, 44100);
         return std::sqrt(sum / 4096.0);
+    }
+    double noteLevel(int note) { return noteLevel(std::vector<int>{note}); }
+    // The levels of the eight part outputs (outputs 2-9 of the ten-output build) while the
+    // notes sound.
+    std::vector<double> partLevels(const std::vector<int>& notes) {
+        for (int note : notes) host.sendMidi(0x90, (unsigned char)note, 100);
+        std::vector<std::vector<float>> buffers((size_t)outputs, std::vector<float>(4096, 0.f));
+        host.render(buffers, 4096);
+        for (int note : notes) host.sendMidi(0x80, (unsigned char)note, 0);
+        host.sendMidi(0xB0, 123, 0);
+        std::vector<double> levels;
+        for (int output = 2; output < outputs; output++) {
+            double sum = 0;
+            for (float x : buffers[(size_t)output]) sum += (double)x * x;
+            levels.push_back(std::sqrt(sum / 4096.0));
+        }
+        std::vector<std::vector<float>> tail((size_t)outputs, std::vector<float>(44100, 0.f));
+        host.render(tail, 44100);
+        return levels;
     }
 };
 
@@ -143,7 +167,29 @@ TEST_P(FactoryDll, EveryPresetSoundsThroughTheChunk) {
             EXPECT_EQ(cutoff, record.patches[0].lines[line].lowPassCutoff) << line;
         }
         for (int note : {36, 60, 84}) EXPECT_GT(s.noteLevel(note), 1e-4) << note;
-        s.host.sendMidi(0xB0, 123, 0);
+    }
+}
+
+// The parts that a note reaches, on the ten-output build's part outputs: one for a
+// polyphonic preset (the next one for the next note), all eight for a unison one.
+TEST(FactoryDllParts, EachPresetPlaysItsNotesOnItsParts) {
+    TestInstall install;
+    Session s(10);
+    ASSERT_NE(s.instrument, nullptr);
+    PresetTree tree(settingsOfThePlugin());
+    for (const FactoryPreset& preset : factoryPresets()) {
+        SCOPED_TRACE(preset.name);
+        int b, c;
+        positionOf(preset, &b, &c);
+        ProgramRecord record;
+        ASSERT_EQ(readInstalledPreset(tree, 0, b, c, &record), 0);
+        ASSERT_EQ(s.host.dispatch(effSetChunk, 0, kChunkSize, &record), 0);
+        for (const std::vector<int>& notes : {std::vector<int>{67}, std::vector<int>{60, 64, 67}}) {
+            const std::vector<double> levels = s.partLevels(notes);
+            const int sounding = (int)std::count_if(levels.begin(), levels.end(), [](double l) { return l > 1e-5; });
+            const int wanted = preset.play == FactoryPlay::polyphonic ? (int)notes.size() : kPartCount;
+            EXPECT_EQ(sounding, wanted) << notes.size() << " notes";
+        }
     }
 }
 

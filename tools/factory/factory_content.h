@@ -9,6 +9,12 @@
 
 extern const char* const kFactoryBankName;
 
+// How the keyboard plays the eight parts that share the preset's patch.
+enum class FactoryPlay {
+    polyphonic,  // each note on the next free part, two voices a part: sixteen notes
+    unison,      // every note on all eight parts, their tunes spread by a few cents
+};
+
 struct FactoryPreset {
     const char* subBank;
     const char* name;
@@ -16,6 +22,7 @@ struct FactoryPreset {
     // -1 on both keeps the default program as it is (eight parts on patches 0-7).
     int line1Sound;
     int line2Sound;
+    FactoryPlay play;
 };
 
 // In no particular order: the tree sorts sub-banks and presets by name.
