@@ -19,6 +19,9 @@ struct Result {
     std::vector<long long> frames;   // note-on to sound
     std::vector<long long> program;  // the same without the device's write-cursor lead
     std::vector<long long> queued;   // our frames beyond the write cursor when the note entered
+    std::vector<long long> waiting;  // entry to the frame where the next render lands, less the lead
+    std::vector<long long> onsets;   // from that frame to the note's first sounding frame
+    long long instrumentOnset = -1;  // the same, rendered straight through the facade
     std::vector<long long> steps;    // how far the play cursor moves at once
     std::vector<long long> leads;    // the write cursor's lead over the play cursor
     double framesPerSecond = 0;      // how fast the play cursor runs against the wall clock
@@ -62,6 +65,25 @@ int deviceLead(DXAudioOut* out) {
     return (int)(((long long)write / 4 - (long long)play / 4 + 8800) % 8800);
 }
 
+// Frames from a note-on to the note's first frame that is not silent in 16 bits, rendered
+// by the facade in slices with no device: the instrument's own share of the latency.
+long long instrumentOnset(Application* app, MidiInDx& keyboard) {
+    std::vector<float> left(44), right(44);
+    float* outputs[2] = {left.data(), right.data()};
+    long long onset = -1;
+    MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
+    for (long long frame = 0; frame < 44100 && onset < 0; frame += 44) {
+        std::fill(left.begin(), left.end(), 0.f);
+        std::fill(right.begin(), right.end(), 0.f);
+        app->render(nullptr, 0, outputs, 2, 44);
+        for (int i = 0; i < 44 && onset < 0; i++)
+            if ((int)(left[i] * 32767.f) != 0 || (int)(right[i] * 32767.f) != 0) onset = frame + i;
+    }
+    MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x003C80, 0);
+    for (int i = 0; i < 3 * 44100 / 44; i++) app->render(nullptr, 0, outputs, 2, 44);
+    return onset;
+}
+
 Result measure(int latency, int notes) {
     Result result;
     HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
@@ -74,10 +96,11 @@ Result measure(int latency, int notes) {
         app->shutdown();
         return result;
     }
+    MidiInDx keyboard(0, "Keyboard", app->getMidi());
+    result.instrumentOnset = instrumentOnset(app, keyboard);
     app->setLatency(latency);
     app->selectDriver(0);
     DXAudioOut* left = (DXAudioOut*)((DXManager*)app->getAudio()->current())->getOutput(0);
-    MidiInDx keyboard(0, "Keyboard", app->getMidi());
     Sleep(300);
     watchCursors(left, result);
     for (int i = 0; i < notes; i++) {
@@ -86,12 +109,15 @@ Result measure(int latency, int notes) {
         int lead = deviceLead(left);
         long long entry = left->getPlayPosition();
         result.queued.push_back(left->getQueuedFrames());
+        long long landing = left->getWrittenPosition();
         MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
         DWORD start = GetTickCount();
         while (left->getFirstSound() < 0 && GetTickCount() - start < 2000) Sleep(1);
         if (left->getFirstSound() >= 0) {
             result.frames.push_back(left->getFirstSound() - entry);
             result.program.push_back(left->getFirstSound() - entry - lead);
+            result.waiting.push_back(landing - entry - lead);
+            result.onsets.push_back(left->getFirstSound() - landing);
         }
         Sleep(150);
         MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x003C80, 0);
@@ -130,6 +156,13 @@ int main(int argc, char** argv) {
                     median(result.queued), median(result.steps),
                     result.steps.empty() ? -1 : *std::max_element(result.steps.begin(), result.steps.end()),
                     median(result.leads), result.steps.size(), result.framesPerSecond);
+        std::printf("  the program's share: waiting for the render median %lld, worst %lld; note-on to its first "
+                    "sounding frame in the stream median %lld, worst %lld (the instrument alone: %lld)\n",
+                    median(result.waiting),
+                    result.waiting.empty() ? -1 : *std::max_element(result.waiting.begin(), result.waiting.end()),
+                    median(result.onsets),
+                    result.onsets.empty() ? -1 : *std::max_element(result.onsets.begin(), result.onsets.end()),
+                    result.instrumentOnset);
     }
     return 0;
 }
