@@ -1,7 +1,9 @@
 // The DirectSound back end (protocol 0, "Direct X"): lists the output devices and plays a
 // stereo pair through a looping 16-bit secondary buffer that a 1 ms multimedia timer tops
-// up to the chosen latency: the render pump renders what the buffer lacks into the two
-// channels' rings, which then go to the buffer. Only 44100 Hz; no inputs.
+// up to the chosen latency (or to the least the device can hold, when its play cursor moves
+// in larger steps; see LoopingBufferFeed): the render pump renders what the buffer lacks,
+// in whole slices, into the two channels' rings, which then go to the buffer. Only
+// 44100 Hz; no inputs.
 #pragma once
 
 #include <windows.h>
