@@ -205,22 +205,35 @@ void DXAudioOut::noteFirstSound(long long position, const int16_t* first, int fi
 }
 
 long long DXAudioOut::getPlayPosition() {
+    // The pair the poll published last, whole, and then the cursor: read after the poll's,
+    // it is never behind the published one.
+    long long played = 0;
+    int last = 0;
+    for (;;) {
+        unsigned before = publishing.load();
+        played = playedFrames.load();
+        last = lastPlayCursor.load();
+        if (!(before & 1) && publishing.load() == before) break;
+        Sleep(0);
+    }
     DWORD playCursor = 0, writeCursor = 0;
     if (!secondary || bufferFrames <= 0 || FAILED(secondary->GetCurrentPosition(&playCursor, &writeCursor)))
-        return playedFrames.load();
+        return played;
     int play = (int)(playCursor / kBytesPerFrame) % bufferFrames;
-    return playedFrames.load() + (play - lastPlayCursor.load() + bufferFrames) % bufferFrames;
+    return played + (play - last + bufferFrames) % bufferFrames;
 }
 
 void CALLBACK DXAudioOut::timerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) { ((DXAudioOut*)user)->poll(); }
 
 void DXAudioOut::publish() {
+    publishing++;  // odd while the fields change
     queuedFrames = feed.getQueued();
     heldLatency = feed.getHeldLatency();
     underruns = feed.getUnderruns();
     lastPlayCursor = feed.getLastPlayCursor();
     playedFrames = feed.getPlayedFrames();
     writtenFrames = feed.getWrittenFrames();
+    publishing++;
 }
 
 void DXAudioOut::poll() {

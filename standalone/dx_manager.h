@@ -114,6 +114,7 @@ private:
     std::atomic<long long> playedFrames{0};
     std::atomic<int> lastPlayCursor{0};
     std::atomic<long long> writtenFrames{0};
+    std::atomic<unsigned> publishing{0};  // odd while publish runs
     std::atomic<bool> armed{false};
     std::atomic<long long> firstSound{-1};
     UINT timerId = 0;
