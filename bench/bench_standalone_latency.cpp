@@ -1,8 +1,16 @@
 // Latency of the standalone program: from a MIDI note-on entering the input (as a
 // device's driver delivers it) to the first sounding frame of the note in the stream
 // the DirectSound buffer plays, at the default latency and at the smallest the back end
-// accepts. The installed plug-in plays; run under wine with an ALSA device (a null device
-// will do) and a 64- or 32-bit build to match the loader.
+// accepts. The installed plug-in plays; run under wine with a 64- or 32-bit build to match
+// the loader, on a sound device: bench/run-standalone-latency runs it on one whose play
+// cursor moves in real time and on one that runs fast in large steps.
+//
+// The figures are split in the device's share and the program's. The device's: the frames
+// between its play and write cursors (taken by the device, never ours to change), and when
+// its play cursor moves in steps larger than the latency, the frames the poll must keep
+// queued beyond the setting so that no step overtakes them. The program's: the rest, from
+// the note's entry to the first sounding frame written, which must not exceed the latency
+// plus one 44-frame slice (the instrument's first slice of a note is silent).
 #include <windows.h>
 
 #include <algorithm>
@@ -18,7 +26,11 @@ namespace {
 struct Result {
     std::vector<long long> frames;   // note-on to sound
     std::vector<long long> program;  // the same without the device's write-cursor lead
-    std::vector<long long> queued;   // our frames beyond the write cursor when the note entered
+    std::vector<long long> raises;   // the held latency beyond the setting when the note entered
+    long long underruns = 0;         // while the notes played
+    std::vector<long long> waiting;  // entry to where the next render lands, less the lead and the raise
+    std::vector<long long> onsets;   // from that frame to the note's first sounding frame
+    long long instrumentOnset = -1;  // the same, rendered straight through the facade
     std::vector<long long> steps;    // how far the play cursor moves at once
     std::vector<long long> leads;    // the write cursor's lead over the play cursor
     double framesPerSecond = 0;      // how fast the play cursor runs against the wall clock
@@ -62,6 +74,25 @@ int deviceLead(DXAudioOut* out) {
     return (int)(((long long)write / 4 - (long long)play / 4 + 8800) % 8800);
 }
 
+// Frames from a note-on to the note's first frame that is not silent in 16 bits, rendered
+// by the facade in slices with no device: the instrument's own share of the latency.
+long long instrumentOnset(Application* app, MidiInDx& keyboard) {
+    std::vector<float> left(44), right(44);
+    float* outputs[2] = {left.data(), right.data()};
+    long long onset = -1;
+    MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
+    for (long long frame = 0; frame < 44100 && onset < 0; frame += 44) {
+        std::fill(left.begin(), left.end(), 0.f);
+        std::fill(right.begin(), right.end(), 0.f);
+        app->render(nullptr, 0, outputs, 2, 44);
+        for (int i = 0; i < 44 && onset < 0; i++)
+            if ((int)(left[i] * 32767.f) != 0 || (int)(right[i] * 32767.f) != 0) onset = frame + i;
+    }
+    MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x003C80, 0);
+    for (int i = 0; i < 3 * 44100 / 44; i++) app->render(nullptr, 0, outputs, 2, 44);
+    return onset;
+}
+
 Result measure(int latency, int notes) {
     Result result;
     HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
@@ -74,33 +105,42 @@ Result measure(int latency, int notes) {
         app->shutdown();
         return result;
     }
+    MidiInDx keyboard(0, "Keyboard", app->getMidi());
+    result.instrumentOnset = instrumentOnset(app, keyboard);
     app->setLatency(latency);
     app->selectDriver(0);
     DXAudioOut* left = (DXAudioOut*)((DXManager*)app->getAudio()->current())->getOutput(0);
-    MidiInDx keyboard(0, "Keyboard", app->getMidi());
     Sleep(300);
     watchCursors(left, result);
+    long long underruns = left->getUnderruns();
     for (int i = 0; i < notes; i++) {
         left->armFirstSound();
         Sleep(5);
         int lead = deviceLead(left);
         long long entry = left->getPlayPosition();
-        result.queued.push_back(left->getQueuedFrames());
+        long long landing = left->getWrittenPosition();
+        int raise = left->getHeldLatency() - latency;
         MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643C90, 0);
         DWORD start = GetTickCount();
         while (left->getFirstSound() < 0 && GetTickCount() - start < 2000) Sleep(1);
         if (left->getFirstSound() >= 0) {
             result.frames.push_back(left->getFirstSound() - entry);
             result.program.push_back(left->getFirstSound() - entry - lead);
+            result.raises.push_back(raise);
+            result.waiting.push_back(landing - entry - lead - raise);
+            result.onsets.push_back(left->getFirstSound() - landing);
         }
         Sleep(150);
         MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x003C80, 0);
         Sleep(1200);  // the release dies away before the next note
     }
+    result.underruns = left->getUnderruns() - underruns;
     app->shutdown();
     DestroyWindow(frame);
     return result;
 }
+
+long long worst(const std::vector<long long>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
 
 }  // namespace
 
@@ -115,21 +155,30 @@ int main(int argc, char** argv) {
             std::printf("latency %d: no note was heard\n", latency);
             continue;
         }
-        std::sort(result.frames.begin(), result.frames.end());
-        std::sort(result.program.begin(), result.program.end());
-        size_t middle = result.frames.size() / 2;
-        std::printf("latency %4d frames (+ one 44-frame slice = %4d), %zu notes:\n"
-                    "  note-on to sound: median %5lld frames (%.1f ms), worst %5lld (%.1f ms)\n"
-                    "  of which the program's (without the device's write-cursor lead): median %5lld (%.1f ms), "
-                    "worst %5lld (%.1f ms)\n",
-                    latency, latency + 44, result.frames.size(), result.frames[middle], result.frames[middle] / 44.1,
-                    result.frames.back(), result.frames.back() / 44.1, result.program[middle],
-                    result.program[middle] / 44.1, result.program.back(), result.program.back() / 44.1);
-        std::printf("  queued beyond the write cursor at entry: median %lld; play cursor step median %lld, "
-                    "largest %lld; write-cursor lead median %lld (%zu cursor moves in 300 ms, %.0f frames a second)\n",
-                    median(result.queued), median(result.steps),
-                    result.steps.empty() ? -1 : *std::max_element(result.steps.begin(), result.steps.end()),
-                    median(result.leads), result.steps.size(), result.framesPerSecond);
+        std::vector<long long> ours;
+        for (size_t i = 0; i < result.program.size(); i++) ours.push_back(result.program[i] - result.raises[i]);
+        long long limit = latency + 44;
+        std::printf("latency %d frames, %zu notes; medians and worst cases in frames at 44.1 kHz:\n", latency,
+                    result.frames.size());
+        std::printf("  note-on to sound:       median %5lld (%5.1f ms), worst %5lld (%5.1f ms)\n",
+                    median(result.frames), median(result.frames) / 44.1, worst(result.frames),
+                    worst(result.frames) / 44.1);
+        std::printf("  the program's share:    median %5lld (%5.1f ms), worst %5lld (%5.1f ms); limit %lld "
+                    "(latency + one slice): %s\n",
+                    median(ours), median(ours) / 44.1, worst(ours), worst(ours) / 44.1, limit,
+                    worst(ours) <= limit ? "met" : "exceeded");
+        std::printf("    waiting for the render median %lld, worst %lld; the render to the first sounding frame "
+                    "median %lld, worst %lld (the instrument alone, slice-aligned: %lld)\n",
+                    median(result.waiting), worst(result.waiting),
+                    median(result.onsets), worst(result.onsets), result.instrumentOnset);
+        std::printf("  the device's share:     write-cursor lead median %lld; raise to the latency it can hold "
+                    "median %lld, largest %lld (held %lld)\n",
+                    median(result.leads), median(result.raises), worst(result.raises),
+                    latency + median(result.raises));
+        std::printf("    its play cursor moves median %lld, largest %lld frames at once, %.0f frames a second "
+                    "(%zu moves in 300 ms); underruns while the notes played: %lld\n",
+                    median(result.steps), worst(result.steps), result.framesPerSecond, result.steps.size(),
+                    result.underruns);
     }
     return 0;
 }

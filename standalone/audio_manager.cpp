@@ -161,6 +161,57 @@ void AudioManager::process() {
     pushOutputs();
 }
 
+// ---- looping device buffers
+
+void LoopingBufferFeed::reset(int frames, int maximum) {
+    *this = LoopingBufferFeed();
+    bufferFrames = frames;
+    maxLatency = maximum;
+}
+
+int LoopingBufferFeed::getLargestStep() const {
+    int largest = 0;
+    for (int step : steps) largest = std::max(largest, step);
+    return largest;
+}
+
+int LoopingBufferFeed::tick(int playCursor, int writeCursor, int latency) {
+    if (bufferFrames <= 0) return 0;
+    int play = (playCursor % bufferFrames + bufferFrames) % bufferFrames;
+    int safe = (writeCursor % bufferFrames + bufferFrames) % bufferFrames;
+    int moved = (play - lastPlay + bufferFrames) % bufferFrames;
+    played += moved;
+    lastPlay = play;
+    if (moved > 0) {
+        steps[stepIndex] = moved;
+        stepIndex = (stepIndex + 1) % kStepHistory;
+    }
+    lead = (safe - play + bufferFrames) % bufferFrames;
+    ahead -= moved;
+    if (ahead < lead) {
+        // The play cursor has overtaken what was written: writing resumes at the write cursor.
+        if (writing) underruns++;
+        writePosition = safe;
+        ahead = lead;
+    }
+    // Topped up in whole slices, a step must still find frames of ours after it: the
+    // queue may lie up to a slice below the held latency when the step comes.
+    int deviceHolds = (getLargestStep() + 2 * (kSliceFrames - 1)) / kSliceFrames * kSliceFrames;
+    held = std::max(latency, std::min(deviceHolds, maxLatency));
+    // At most the held latency in one tick (the latency itself when the device can hold
+    // it): after a step larger than the latency the buffer must regain the whole step before
+    // the next one, and a late tick must not leave it behind.
+    int frames = held - getQueued();
+    return std::max(0, frames / kSliceFrames * kSliceFrames);
+}
+
+void LoopingBufferFeed::wrote(int frames) {
+    if (frames <= 0 || bufferFrames <= 0) return;
+    writePosition = (writePosition + frames) % bufferFrames;
+    ahead += frames;
+    writing = true;
+}
+
 // ---- protocols
 
 Audio::Audio() = default;

@@ -133,6 +133,64 @@ protected:
     int inputCount = 0;
 };
 
+// How a back end with a looping device buffer (DirectSound) keeps it topped up from a
+// periodic poll, apart from the device: each tick reports the device's play and write
+// cursors, and the feed answers how many frames to render and write now and where. The
+// latency counts our frames beyond the write cursor: those between the two cursors are the
+// device's own, already taken.
+//
+// Frames go in whole 44-frame slices: the instrument renders fixed slices, and a render of
+// any other length leaves part of one in its queue, so that a note entering at the next
+// render would wait up to a slice more than the latency.
+//
+// A device whose play cursor moves in steps larger than the latency would underrun at
+// every step, playing stale buffer contents again and again. The feed keeps the largest
+// recent step queued instead, rounded up to whole slices with one to spare, never above
+// the maximum latency: the smallest latency that device can really hold. The steps age out
+// after a number of cursor moves, so one stall of the machine does not raise it for good.
+class LoopingBufferFeed {
+public:
+    static const int kSliceFrames = 44;
+    static const int kStepHistory = 32;
+
+    // A buffer of that many frames, nothing of ours queued; the held latency never exceeds
+    // the maximum.
+    void reset(int bufferFrames, int maxLatency);
+    // A tick with the device's cursors (frames within the buffer) and the latency setting:
+    // the frames to render and write at the write position now: whole slices, at most the
+    // held latency.
+    int tick(int playCursor, int writeCursor, int latency);
+    // After writing that many frames at the write position.
+    void wrote(int frames);
+
+    int getWritePosition() const { return writePosition; }
+    // Counted in the stream of frames the buffer plays since the reset.
+    long long getPlayedFrames() const { return played; }
+    long long getWrittenFrames() const { return played + ahead; }
+    int getLastPlayCursor() const { return lastPlay; }
+    // Our frames beyond the write cursor after the last tick's writing.
+    int getQueued() const { return ahead - lead; }
+    int getLead() const { return lead; }
+    int getHeldLatency() const { return held; }
+    int getLargestStep() const;
+    // Times the play cursor overtook what was written (the device then played stale frames).
+    long long getUnderruns() const { return underruns; }
+
+private:
+    int bufferFrames = 0;
+    int maxLatency = 0;
+    int writePosition = 0;
+    int lastPlay = 0;
+    long long played = 0;
+    int ahead = 0;  // frames from the play cursor to the write position
+    int lead = 0;
+    int held = 0;
+    bool writing = false;  // nothing to overtake before the first write
+    long long underruns = 0;
+    int steps[kStepHistory] = {};
+    int stepIndex = 0;
+};
+
 class Audio {
 public:
     static const int kProtocolCount = 2;

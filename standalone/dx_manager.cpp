@@ -93,16 +93,16 @@ DXAudioOut::~DXAudioOut() {
 int DXAudioOut::prepare(int) {
     int capacity = 2 * manager->getMaxLatency();
     unprepare();
-    if (!ring.init(capacity, manager->getLatency())) return kHostErrorDsSecondary;
+    // The initial silence in whole slices, like everything the pump renders after it: the
+    // ring's indices then stay on slice bounds, and so do the regions it hands the pump.
+    int silence = manager->getLatency() / LoopingBufferFeed::kSliceFrames * LoopingBufferFeed::kSliceFrames;
+    if (!ring.init(capacity, silence)) return kHostErrorDsSecondary;
     bufferFrames = capacity;
     if (passive) return 0;
 
-    writePosition = 0;
     // Nothing of ours is queued yet: the first tick writes at the device's write cursor.
-    playedFrames = 0;
-    lastPlayCursor = 0;
-    queuedAfterWrite = 0;
-    queuedFrames = 0;
+    feed.reset(bufferFrames, manager->getMaxLatency());
+    publish();
     if (FAILED(DirectSoundCreate(&device, &directSound, nullptr))) {
         directSound = nullptr;
         return kHostErrorDsCreate;
@@ -187,6 +187,8 @@ int DXAudioOut::getFreeSpace() {
     if (passive) return 0;
     int free = wanted.load() - ring.readable();
     free = std::min(free, ring.contiguousWritable());
+    // Whole slices only (see LoopingBufferFeed).
+    free = free / LoopingBufferFeed::kSliceFrames * LoopingBufferFeed::kSliceFrames;
     return std::max(free, 0);
 }
 
@@ -203,14 +205,36 @@ void DXAudioOut::noteFirstSound(long long position, const int16_t* first, int fi
 }
 
 long long DXAudioOut::getPlayPosition() {
+    // The pair the poll published last, whole, and then the cursor: read after the poll's,
+    // it is never behind the published one.
+    long long played = 0;
+    int last = 0;
+    for (;;) {
+        unsigned before = publishing.load();
+        played = playedFrames.load();
+        last = lastPlayCursor.load();
+        if (!(before & 1) && publishing.load() == before) break;
+        Sleep(0);
+    }
     DWORD playCursor = 0, writeCursor = 0;
     if (!secondary || bufferFrames <= 0 || FAILED(secondary->GetCurrentPosition(&playCursor, &writeCursor)))
-        return playedFrames.load();
+        return played;
     int play = (int)(playCursor / kBytesPerFrame) % bufferFrames;
-    return playedFrames.load() + (play - lastPlayCursor.load() + bufferFrames) % bufferFrames;
+    return played + (play - last + bufferFrames) % bufferFrames;
 }
 
 void CALLBACK DXAudioOut::timerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) { ((DXAudioOut*)user)->poll(); }
+
+void DXAudioOut::publish() {
+    publishing++;  // odd while the fields change
+    queuedFrames = feed.getQueued();
+    heldLatency = feed.getHeldLatency();
+    underruns = feed.getUnderruns();
+    lastPlayCursor = feed.getLastPlayCursor();
+    playedFrames = feed.getPlayedFrames();
+    writtenFrames = feed.getWrittenFrames();
+    publishing++;
+}
 
 void DXAudioOut::poll() {
     activePolls.fetch_add(1);
@@ -232,30 +256,13 @@ void DXAudioOut::poll() {
 
     DWORD playCursor = 0, writeCursor = 0;
     if (SUCCEEDED(secondary->GetCurrentPosition(&playCursor, &writeCursor))) {
-        int play = (int)(playCursor / kBytesPerFrame) % bufferFrames;
-        int safe = (int)(writeCursor / kBytesPerFrame) % bufferFrames;
-        int moved = (play - lastPlayCursor.load() + bufferFrames) % bufferFrames;
-        playedFrames += moved;
-        lastPlayCursor = play;
-        // Ours ahead of the play cursor, counted from what was written: the cursor moves in
-        // the device's steps, which may be larger than a small latency. Frames between the
-        // play and the write cursor are already taken by the device; when the cursor has
-        // overtaken what was written (an underrun), writing resumes at the write cursor.
-        int lead = (safe - play + bufferFrames) % bufferFrames;
-        int ahead = queuedAfterWrite - moved;
-        if (ahead < lead) {
-            writePosition = safe;
-            ahead = lead;
-        }
-        int queued = ahead - lead;
-        queuedFrames = queued;
-        int latency = manager->getLatency();
-        if (queued < latency) {
-            // Only what the buffer lacks of the latency is rendered and written, right
-            // before it is written: rendering ahead into the rings, or writing a whole
-            // latency on top of what is queued, would make a note wait two or three times
-            // the latency the musician chose.
-            int need = latency - queued;
+        // Only what the buffer lacks is rendered, right before it is written: rendering
+        // ahead into the rings, or writing a whole latency on top of what is queued, would
+        // make a note wait two or three times the latency the musician chose.
+        int need = feed.tick((int)(playCursor / kBytesPerFrame), (int)(writeCursor / kBytesPerFrame),
+                             manager->getLatency());
+        publish();
+        if (need > 0) {
             wanted = need;
             manager->process();
             wanted = 0;
@@ -266,8 +273,9 @@ void DXAudioOut::poll() {
                 void* first = nullptr;
                 void* second = nullptr;
                 DWORD firstBytes = 0, secondBytes = 0;
-                if (SUCCEEDED(secondary->Lock((DWORD)(writePosition * kBytesPerFrame), (DWORD)(count * kBytesPerFrame),
-                                              &first, &firstBytes, &second, &secondBytes, 0))) {
+                if (SUCCEEDED(secondary->Lock((DWORD)(feed.getWritePosition() * kBytesPerFrame),
+                                              (DWORD)(count * kBytesPerFrame), &first, &firstBytes, &second,
+                                              &secondBytes, 0))) {
                     int firstFrames = (int)(firstBytes / kBytesPerFrame);
                     int secondFrames = (int)(secondBytes / kBytesPerFrame);
                     if (first) {
@@ -279,16 +287,14 @@ void DXAudioOut::poll() {
                         if (right) right->ring.copyOut16((int16_t*)second, 1, secondFrames);
                     }
                     if (armed)
-                        noteFirstSound(playedFrames.load() + ahead, (int16_t*)first, firstFrames, (int16_t*)second,
+                        noteFirstSound(feed.getWrittenFrames(), (int16_t*)first, firstFrames, (int16_t*)second,
                                        secondFrames);
                     secondary->Unlock(first, firstBytes, second, secondBytes);
-                    writePosition = (writePosition + count) % bufferFrames;
-                    ahead += count;
-                    queuedFrames = queued + count;
+                    feed.wrote(count);
+                    publish();
                 }
             }
         }
-        queuedAfterWrite = ahead;
     }
     pollRunning = false;
     activePolls.fetch_sub(1);

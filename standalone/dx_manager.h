@@ -1,7 +1,9 @@
 // The DirectSound back end (protocol 0, "Direct X"): lists the output devices and plays a
 // stereo pair through a looping 16-bit secondary buffer that a 1 ms multimedia timer tops
-// up to the chosen latency: the render pump renders what the buffer lacks into the two
-// channels' rings, which then go to the buffer. Only 44100 Hz; no inputs.
+// up to the chosen latency (or to the least the device can hold, when its play cursor moves
+// in larger steps; see LoopingBufferFeed): the render pump renders what the buffer lacks,
+// in whole slices, into the two channels' rings, which then go to the buffer. Only
+// 44100 Hz; no inputs.
 #pragma once
 
 #include <windows.h>
@@ -67,6 +69,11 @@ public:
 
     // Frames queued in the secondary buffer beyond the device's write cursor after the last poll.
     int getQueuedFrames() const { return queuedFrames.load(); }
+    // What the poll keeps queued: the latency setting, or more when the device's play cursor
+    // moves in larger steps than that (the smallest latency the device can hold).
+    int getHeldLatency() const { return heldLatency.load(); }
+    // Times the play cursor overtook what was written since prepare.
+    long long getUnderruns() const { return underruns.load(); }
     IDirectSoundBuffer* getSecondaryBuffer() const { return secondary; }
 
     // Positions in the stream of frames the secondary buffer plays, counted from the start
@@ -76,12 +83,16 @@ public:
     long long getPlayPosition();
     void armFirstSound() { firstSound = -1, armed = true; }
     long long getFirstSound() const { return firstSound.load(); }
+    // Where in that stream the next frame the pump renders will land.
+    long long getWrittenPosition() const { return writtenFrames.load(); }
 
 private:
     static void CALLBACK timerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
     void noteFirstSound(long long position, const int16_t* first, int firstFrames, const int16_t* second,
                         int secondFrames);
     void releaseBuffers();
+    // Copies what other threads may read of the feed into the atomics.
+    void publish();
 
     int passive;  // 0 for the left channel, which owns the DirectSound objects; 1 for the right
     DXManager* manager;
@@ -92,13 +103,18 @@ private:
     int bufferFrames = 0;
     std::atomic<bool> playPending{false};
     std::atomic<bool> pollRunning{false};
-    int writePosition = 0;
+    // The poll's arithmetic; read only by the timer thread. What other threads may ask is
+    // published in the atomics below after every tick.
+    LoopingBufferFeed feed;
     std::atomic<int> queuedFrames{0};
+    std::atomic<int> heldLatency{0};
+    std::atomic<long long> underruns{0};
     // The frames the pump may render in this tick: what the buffer lacks of the latency.
     std::atomic<int> wanted{0};
     std::atomic<long long> playedFrames{0};
     std::atomic<int> lastPlayCursor{0};
-    int queuedAfterWrite = 0;  // frames ahead of the play cursor after the last tick
+    std::atomic<long long> writtenFrames{0};
+    std::atomic<unsigned> publishing{0};  // odd while publish runs
     std::atomic<bool> armed{false};
     std::atomic<long long> firstSound{-1};
     UINT timerId = 0;
