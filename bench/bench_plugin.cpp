@@ -170,16 +170,40 @@ double constructionMs(int count, double* first) {
     return median(times);
 }
 
+#ifndef _WIN32
+// The plug-in joins the control file's path with the Windows separator; natively that is
+// one file name inside the installation's parent folder. A copy under that name lets the
+// harness start from a plain copy of the factory tree.
+void provideControlFile(const std::string& dir) {
+    const std::string windowsName = dir + "\\save\\controlMidi";
+    if (FILE* existing = std::fopen(windowsName.c_str(), "rb")) {
+        std::fclose(existing);
+        return;
+    }
+    FILE* from = std::fopen((dir + "/save/controlMidi").c_str(), "rb");
+    if (!from) return;
+    if (FILE* to = std::fopen(windowsName.c_str(), "wb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) std::fwrite(buffer, 1, got, to);
+        std::fclose(to);
+    }
+    std::fclose(from);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
     TestInstall install;
 #else
-    if (!std::getenv("HALVORN_INSTALL_DIR")) {
+    const char* dir = std::getenv("HALVORN_INSTALL_DIR");
+    if (!dir) {
         std::fprintf(stderr, "HALVORN_INSTALL_DIR must name an installation (a copy of plugin/presets/factory)\n");
         return 2;
     }
+    provideControlFile(dir);
 #endif
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
