@@ -8,8 +8,8 @@
 // modulators, the chorus and the delay.
 //
 // Each figure is the median over several runs of the rendering thread's processor time (see
-// processorSeconds); the cost per voice-sample is marginal: the
-// run with 32 voices less the idle run, over 32 voices.
+// processorSeconds); the cost per voice-sample is marginal: the run with 32 voices less the
+// idle run, over 32 voices.
 //
 //   bench_engine [runs] [seconds]
 #include <algorithm>
