@@ -21,11 +21,8 @@
 #include <cstring>
 #include <vector>
 
-#ifndef _WIN32
-#include <time.h>
-#endif
-
 #include "engine/synth_engine.h"
+#include "processor_seconds.h"
 
 namespace {
 
@@ -39,17 +36,6 @@ struct Result {
     uint64_t checksum;  // of every output sample's bits: a speed change must leave it alone
 };
 
-// The rendering thread's processor time on Linux (to the nanosecond), so that other work on
-// a shared machine does not count; the monotonic clock elsewhere (run pinned to one core).
-double processorSeconds() {
-#ifdef _WIN32
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-#else
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-#endif
-}
 
 void send(SynthEngine& engine, EngineCommand& record, int code) { engine.command(&record, code); }
 
