@@ -6,7 +6,7 @@
 // of one instance.
 //
 // Each figure is the median over repetitions of the rendering thread's processor time for
-// the audio (see threadSeconds); notes 36, 38, ... at velocity 100 start in the first block, one second plays
+// the audio (see processorSeconds); notes 36, 38, ... at velocity 100 start in the first block, one second plays
 // before the timing. The cost per voice-sample is marginal: (32 notes - 0 notes) / 32.
 //
 //   bench_plugin [seconds] [repetitions] [blocks...]
@@ -22,13 +22,12 @@
 #include "core/builtin_sounds.h"
 #include "core/parameter_table.h"
 #include "core/program_record.h"
+#include "processor_seconds.h"
 #include "vst/aeffectx.h"
 
 #ifdef _WIN32
 #include "host/test_host.h"
 #else
-#include <time.h>
-
 #include "core/create_effect.h"
 #endif
 
@@ -37,19 +36,6 @@ namespace {
 const int kRate = 44100;
 const int kVoicesPerPart = 2096;  // NBR_POLY_CARTE: voices per part - 1
 const int kZone1Mode = 2064;      // ZONE1_MODE
-
-// The rendering thread's processor time on Linux; on Windows the thread times come in
-// steps of 10-16 ms, too coarse for the idle runs, so the monotonic clock stands in (run
-// pinned to one core).
-double threadSeconds() {
-#ifdef _WIN32
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-#else
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-#endif
-}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -145,10 +131,10 @@ Figures play(bool rich, int notes, int block, int seconds, int repetitions) {
     std::vector<double> costs;
     float peak = 0.f;
     for (int r = 0; r < repetitions; ++r) {
-        const double start = threadSeconds();
+        const double start = processorSeconds();
         for (int b = 0; b < perSecond * seconds; ++b) render();
         const double audio = (double)perSecond * seconds * block / kRate;
-        costs.push_back((threadSeconds() - start) / audio);
+        costs.push_back((processorSeconds() - start) / audio);
         for (float x : buffers[0]) peak = std::max(peak, std::fabs(x));
     }
     return {median(costs), peak};
@@ -170,16 +156,40 @@ double constructionMs(int count, double* first) {
     return median(times);
 }
 
+#ifndef _WIN32
+// The plug-in joins the control file's path with the Windows separator; natively that is
+// one file name inside the installation's parent folder. A copy under that name lets the
+// harness start from a plain copy of the factory tree.
+void provideControlFile(const std::string& dir) {
+    const std::string windowsName = dir + "\\save\\controlMidi";
+    if (FILE* existing = std::fopen(windowsName.c_str(), "rb")) {
+        std::fclose(existing);
+        return;
+    }
+    FILE* from = std::fopen((dir + "/save/controlMidi").c_str(), "rb");
+    if (!from) return;
+    if (FILE* to = std::fopen(windowsName.c_str(), "wb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) std::fwrite(buffer, 1, got, to);
+        std::fclose(to);
+    }
+    std::fclose(from);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
     TestInstall install;
 #else
-    if (!std::getenv("HALVORN_INSTALL_DIR")) {
+    const char* dir = std::getenv("HALVORN_INSTALL_DIR");
+    if (!dir) {
         std::fprintf(stderr, "HALVORN_INSTALL_DIR must name an installation (a copy of the factory folder the build writes)\n");
         return 2;
     }
+    provideControlFile(dir);
 #endif
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;

@@ -121,12 +121,22 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
         powerScale = kTableSize / 6.0;
     }
 
-    buffers = new (std::nothrow) float[static_cast<size_t>(length) * kSlots];
+    // The slots' buffers, then the spare slot's: its output, and the silence it filters.
+    const size_t floats = static_cast<size_t>(length) * (kSlots + 1) + static_cast<size_t>(blockLength);
+    buffers = new (std::nothrow) float[floats];
     if (buffers == nullptr) {
         free();
         return 1;
     }
-    std::memset(buffers, 0, sizeof(float) * static_cast<size_t>(length) * kSlots);
+    std::memset(buffers, 0, sizeof(float) * floats);
+    std::memset(&spare, 0, sizeof(Slot));
+    spare.buffer = buffers + static_cast<size_t>(length) * kSlots;
+    spareInput.controlRate = 0;
+    spareInput.kind = kPortSamples;
+    spareInput.blockLength = blockLength;
+    spareInput.historyLength = 0;
+    spareInput.samples = spare.buffer + length;
+    spare.audio = &spareInput;
 
     sampleRate = rate;
     computeRateFields();
@@ -342,7 +352,10 @@ inline void settleSection(double* h) {
 
 }  // namespace
 
-void Filter::filterSlot(Slot& s) {
+// The block's settings of a slot: its history moved, the cutoff glided and modulated, the
+// coefficients designed. A ramped jump is filtered here sample by sample; false then, else
+// the slot's recursion is left to runRecursion.
+bool Filter::prepareSlot(Slot& s) {
     const int L = blockLength;
     const int M = historyLength;
     if (M > 0) std::memmove(s.buffer, s.buffer + L, sizeof(float) * M);
@@ -364,11 +377,6 @@ void Filter::filterSlot(Slot& s) {
     const float q = r != 0.0 ? static_cast<float>(clampValue(s.baseQ + 20.0 * r, kMinimumQ, kMaximumQ))
                              : static_cast<float>(clampValue(s.baseQ, kMinimumQ, kMaximumQ));
 
-    const float* in = s.audio->samples;
-    double* h1 = &s.section[0].x1;
-    double* h2 = &s.section[1].x1;
-    const bool cascade = s.poles == 4;
-
     if (firstBlock) {
         s.current = s.target = design(fc, q, s.type);
         s.gliding = 0;
@@ -376,6 +384,10 @@ void Filter::filterSlot(Slot& s) {
     } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
         // Redesign per sample along a straight line from the last cutoff to the new one. The
         // designs of a stretch are made first, apart from the recursion, so they overlap.
+        const float* in = s.audio->samples;
+        double* h1 = &s.section[0].x1;
+        double* h2 = &s.section[1].x1;
+        const bool cascade = s.poles == 4;
         const double start = s.lastCutoff;
         const double step = (fc - start) / L;
         Coefficients c = s.current;
@@ -400,7 +412,7 @@ void Filter::filterSlot(Slot& s) {
         s.lastType = s.type;
         settleSection(h1);
         settleSection(h2);
-        return;
+        return false;
     } else if (s.type != s.lastType || fc != s.lastCutoff || q != s.lastQ) {
         s.target = design(fc, q, s.type);
         s.gliding = 1;
@@ -408,11 +420,21 @@ void Filter::filterSlot(Slot& s) {
     s.lastCutoff = fc;
     s.lastQ = q;
     s.lastType = s.type;
+    return true;
+}
 
+// The block's recursion of one slot, its coefficients gliding toward their target.
+void Filter::runSlot(Slot& s) {
+    const int L = blockLength;
+    const float* in = s.audio->samples;
+    float* out = s.buffer + historyLength;
+    double* h1 = &s.section[0].x1;
+    double* h2 = &s.section[1].x1;
     Coefficients c = s.current;
     if (s.gliding) {
         const Coefficients t = s.target;
         const double g = coefficientGlide;
+        const bool cascade = s.poles == 4;
         for (int i = 0; i < L; ++i) {
             c.b0 += (t.b0 - c.b0) * g;
             c.b1 += (t.b1 - c.b1) * g;
@@ -423,14 +445,8 @@ void Filter::filterSlot(Slot& s) {
             if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
             out[i] = static_cast<float>(y);
         }
-        if (std::fabs(t.b0 - c.b0) < kGlideSnap && std::fabs(t.b1 - c.b1) < kGlideSnap &&
-            std::fabs(t.b2 - c.b2) < kGlideSnap && std::fabs(t.a1 - c.a1) < kGlideSnap &&
-            std::fabs(t.a2 - c.a2) < kGlideSnap) {
-            c = t;
-            s.gliding = 0;
-        }
         s.current = c;
-    } else if (cascade) {
+    } else if (s.poles == 4) {
         for (int i = 0; i < L; ++i) {
             const double y = runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
             out[i] = static_cast<float>(runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2));
@@ -438,8 +454,142 @@ void Filter::filterSlot(Slot& s) {
     } else {
         for (int i = 0; i < L; ++i) out[i] = static_cast<float>(runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2));
     }
-    settleSection(h1);
-    settleSection(h2);
+}
+
+#if HALVORN_FILTER_LANES
+namespace {
+
+// Two slots' values of one quantity, slot a in the low lane.
+inline __m128d pairOf(double a, double b) { return _mm_set_pd(b, a); }
+
+inline void storePair(__m128d v, double& a, double& b) {
+    _mm_storel_pd(&a, v);
+    _mm_storeh_pd(&b, v);
+}
+
+// One section on two slots: the scalar runSection's operations, in its order, per lane.
+inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d b1,
+                       __m128d b2, __m128d a1, __m128d a2) {
+    __m128d y = _mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1));
+    y = _mm_add_pd(y, _mm_mul_pd(b2, x2));
+    y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
+    y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+}  // namespace
+
+// Two slots of the same kind (gliding or not, 2 or 4 poles) in the two lanes of the SSE2
+// registers: the recursion of one slot waits on its last output, so two at once keep the
+// arithmetic units busy. Each lane does the scalar path's operations in its order, so the
+// output is the same to the bit.
+template <bool kGlide, bool kCascade>
+void Filter::runPair(Slot& a, Slot& b) {
+    const int L = blockLength;
+    const float* inA = a.audio->samples;
+    const float* inB = b.audio->samples;
+    float* outA = a.buffer + historyLength;
+    float* outB = b.buffer + historyLength;
+    __m128d b0 = pairOf(a.current.b0, b.current.b0), b1 = pairOf(a.current.b1, b.current.b1),
+            b2 = pairOf(a.current.b2, b.current.b2), a1 = pairOf(a.current.a1, b.current.a1),
+            a2 = pairOf(a.current.a2, b.current.a2);
+    const __m128d tb0 = pairOf(a.target.b0, b.target.b0), tb1 = pairOf(a.target.b1, b.target.b1),
+                  tb2 = pairOf(a.target.b2, b.target.b2), ta1 = pairOf(a.target.a1, b.target.a1),
+                  ta2 = pairOf(a.target.a2, b.target.a2);
+    const __m128d g = _mm_set1_pd(coefficientGlide);
+    __m128d x1 = pairOf(a.section[0].x1, b.section[0].x1), x2 = pairOf(a.section[0].x2, b.section[0].x2),
+            y1 = pairOf(a.section[0].y1, b.section[0].y1), y2 = pairOf(a.section[0].y2, b.section[0].y2);
+    __m128d u1 = pairOf(a.section[1].x1, b.section[1].x1), u2 = pairOf(a.section[1].x2, b.section[1].x2),
+            v1 = pairOf(a.section[1].y1, b.section[1].y1), v2 = pairOf(a.section[1].y2, b.section[1].y2);
+    for (int i = 0; i < L; ++i) {
+        if (kGlide) {
+            b0 = _mm_add_pd(b0, _mm_mul_pd(_mm_sub_pd(tb0, b0), g));
+            b1 = _mm_add_pd(b1, _mm_mul_pd(_mm_sub_pd(tb1, b1), g));
+            b2 = _mm_add_pd(b2, _mm_mul_pd(_mm_sub_pd(tb2, b2), g));
+            a1 = _mm_add_pd(a1, _mm_mul_pd(_mm_sub_pd(ta1, a1), g));
+            a2 = _mm_add_pd(a2, _mm_mul_pd(_mm_sub_pd(ta2, a2), g));
+        }
+        const __m128d x = pairOf(static_cast<double>(inA[i]), static_cast<double>(inB[i]));
+        __m128d y = ::runPair(x, x1, x2, y1, y2, b0, b1, b2, a1, a2);
+        if (kCascade) y = ::runPair(y, u1, u2, v1, v2, b0, b1, b2, a1, a2);
+        const __m128 f = _mm_cvtpd_ps(y);
+        _mm_store_ss(outA + i, f);
+        _mm_store_ss(outB + i, _mm_shuffle_ps(f, f, 1));
+    }
+    storePair(x1, a.section[0].x1, b.section[0].x1);
+    storePair(x2, a.section[0].x2, b.section[0].x2);
+    storePair(y1, a.section[0].y1, b.section[0].y1);
+    storePair(y2, a.section[0].y2, b.section[0].y2);
+    if (kCascade) {
+        storePair(u1, a.section[1].x1, b.section[1].x1);
+        storePair(u2, a.section[1].x2, b.section[1].x2);
+        storePair(v1, a.section[1].y1, b.section[1].y1);
+        storePair(v2, a.section[1].y2, b.section[1].y2);
+    }
+    if (kGlide) {
+        storePair(b0, a.current.b0, b.current.b0);
+        storePair(b1, a.current.b1, b.current.b1);
+        storePair(b2, a.current.b2, b.current.b2);
+        storePair(a1, a.current.a1, b.current.a1);
+        storePair(a2, a.current.a2, b.current.a2);
+    }
+}
+#endif
+
+// After the block's recursion: a glide close to its target snaps to it, and the history
+// is flushed of denormal and non-finite values.
+void Filter::finishSlot(Slot& s) {
+    if (s.gliding) {
+        const Coefficients& t = s.target;
+        const Coefficients& c = s.current;
+        if (std::fabs(t.b0 - c.b0) < kGlideSnap && std::fabs(t.b1 - c.b1) < kGlideSnap &&
+            std::fabs(t.b2 - c.b2) < kGlideSnap && std::fabs(t.a1 - c.a1) < kGlideSnap &&
+            std::fabs(t.a2 - c.a2) < kGlideSnap) {
+            s.current = t;
+            s.gliding = 0;
+        }
+    }
+    settleSection(&s.section[0].x1);
+    settleSection(&s.section[1].x1);
+}
+
+// The recursions of the slots whose settings are made: on SSE2 two slots of one kind at a
+// time, a slot left over running with the spare slot beside it.
+void Filter::runRecursions(Slot** pending, int count) {
+#if HALVORN_FILTER_LANES
+    Slot* kinds[4][kSlots];
+    int counts[4] = {0, 0, 0, 0};
+    for (int i = 0; i < count; ++i) {
+        const int kind = (pending[i]->gliding ? 2 : 0) + (pending[i]->poles == 4 ? 1 : 0);
+        kinds[kind][counts[kind]++] = pending[i];
+    }
+    for (int kind = 0; kind < 4; ++kind) {
+        for (int i = 0; i < counts[kind]; i += 2) {
+            Slot& a = *kinds[kind][i];
+            Slot* b = i + 1 < counts[kind] ? kinds[kind][i + 1] : nullptr;
+            if (b == nullptr) {
+                // The spare lane filters silence with the same coefficients into scratch.
+                spare.current = a.current;
+                spare.target = a.target;
+                std::memset(spare.section, 0, sizeof(spare.section));
+                b = &spare;
+            }
+            switch (kind) {
+            case 0: runPair<false, false>(a, *b); break;
+            case 1: runPair<false, true>(a, *b); break;
+            case 2: runPair<true, false>(a, *b); break;
+            default: runPair<true, true>(a, *b); break;
+            }
+        }
+    }
+#else
+    for (int i = 0; i < count; ++i) runSlot(*pending[i]);
+#endif
+    for (int i = 0; i < count; ++i) finishSlot(*pending[i]);
 }
 
 void Filter::process() {
@@ -453,11 +603,15 @@ void Filter::process() {
     }
     brilliance -= (brilliance - brillianceTarget) * cutoffGlide;
     if (std::fabs(brilliance - brillianceTarget) < 1e-9f) brilliance = brillianceTarget;
+    Slot* pending[kSlots];
+    int count = 0;
     for (int i = 0; i < voiceCount; ++i) {
         Slot& s = slots[i];
         const SignalPort* audio = s.audio;
-        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength)
-            filterSlot(s);
+        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength &&
+            prepareSlot(s))
+            pending[count++] = &s;
         s.previousState = s.state;
     }
+    runRecursions(pending, count);
 }

@@ -11,6 +11,13 @@
 #include "engine/port_inputs.h"
 #include "engine/signal_port.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define HALVORN_FILTER_LANES 1
+#else
+#define HALVORN_FILTER_LANES 0
+#endif
+
 // The filter's message record: fifteen 32-bit words, then the engine's tables. The engine
 // keeps one for all four filters.
 struct FilterRecord {
@@ -133,7 +140,14 @@ private:
     void computeRateFields();
     void resetSlot(Slot& s);
     void clearOutput(Slot& s);
-    void filterSlot(Slot& s);
+    bool prepareSlot(Slot& s);
+    void runSlot(Slot& s);
+    void finishSlot(Slot& s);
+    void runRecursions(Slot** pending, int count);
+#if HALVORN_FILTER_LANES
+    template <bool kGlide, bool kCascade>
+    void runPair(Slot& a, Slot& b);
+#endif
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
     double power256(double x) const;
@@ -171,4 +185,6 @@ private:
 
     float* buffers;
     Slot slots[kSlots];
+    Slot spare;  // the second lane's slot when a kind has an odd number of slots
+    SignalPort spareInput;
 };

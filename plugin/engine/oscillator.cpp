@@ -966,7 +966,14 @@ void Oscillator::outputStage(Slot& s) {
     if (pulseRuns) waveform(s.pulse, s.pulseDc, s.pulseLevel, s.pulseTarget, false);
 
     if (s.sawLevel != 0.0f || s.sawTarget != 0.0f) {
-        waveform(s.saw, s.sawDc, s.sawLevel, s.sawTarget, true);
+        if (!wrote && s.noiseLevel == 0.0f && s.sawTarget != 0.0f && settle(s.sawLevel, s.sawTarget)) {
+            // Alone in the output at a settled level: the DC filter's steps wait on each other,
+            // so it runs after the block's other slots, several in the lanes of one register.
+            deferredSaw[deferredCount++] = &s;
+            wrote = true;
+        } else {
+            waveform(s.saw, s.sawDc, s.sawLevel, s.sawTarget, true);
+        }
         s.sawRunning = true;
     } else if (s.sawRunning) {
         zero(s.saw, ringSize);
@@ -1061,5 +1068,59 @@ void Oscillator::process() {
             resetSlot(s);
         }
     }
+    deferredSawtooths();
     readPos = (readPos + blockLength) & ringMask;
+}
+
+// The deferred sawtooths: the ring less its one-pole lowpass times the level, as the
+// waveform stage makes it, four slots to a register where the processor allows, each lane
+// with the scalar stage's operations in its order.
+void Oscillator::deferredSawtooths() {
+    const int L = blockLength, M = historyLength, D = ringDelay;
+    for (int first = 0; first < deferredCount; first += 4) {
+        const int count = std::min(4, deferredCount - first);
+#if HALVORN_OSCILLATOR_LANES
+        // A lane past the last slot repeats it: the same values to the same place.
+        Slot* lane[4];
+        for (int j = 0; j < 4; ++j) lane[j] = deferredSaw[first + std::min(j, count - 1)];
+        alignas(16) float d[4] = {lane[0]->sawDc, lane[1]->sawDc, lane[2]->sawDc, lane[3]->sawDc};
+        alignas(16) const float lv[4] = {lane[0]->sawLevel, lane[1]->sawLevel, lane[2]->sawLevel, lane[3]->sawLevel};
+        const float* ring[4] = {lane[0]->saw, lane[1]->saw, lane[2]->saw, lane[3]->saw};
+        float* out[4] = {lane[0]->mix + M, lane[1]->mix + M, lane[2]->mix + M, lane[3]->mix + M};
+        __m128 dv = _mm_load_ps(d);
+        const __m128 lvv = _mm_load_ps(lv), toInput = _mm_set1_ps(0.01f), toLast = _mm_set1_ps(0.99f);
+        for (int i = 0; i < L; ++i) {
+            const int at = (readPos + i) & ringMask;
+            const __m128 x = _mm_set_ps(ring[3][at], ring[2][at], ring[1][at], ring[0][at]);
+            dv = _mm_add_ps(_mm_mul_ps(toInput, x), _mm_mul_ps(toLast, dv));
+            alignas(16) float y[4];
+            _mm_store_ps(y, _mm_mul_ps(_mm_sub_ps(dv, x), lvv));
+            out[0][i] = y[0];
+            out[1][i] = y[1];
+            out[2][i] = y[2];
+            out[3][i] = y[3];
+        }
+        _mm_store_ps(d, dv);
+        for (int j = 0; j < count; ++j) lane[j]->sawDc = flushTiny(d[j]);
+#else
+        for (int j = 0; j < count; ++j) {
+            Slot& s = *deferredSaw[first + j];
+            float* out = s.mix + M;
+            float d = s.sawDc;
+            const float lv = s.sawLevel;
+            for (int i = 0; i < L; ++i) {
+                const float x = s.saw[(readPos + i) & ringMask];
+                d = 0.01f * x + 0.99f * d;
+                out[i] = (d - x) * lv;
+            }
+            s.sawDc = flushTiny(d);
+        }
+#endif
+        // The entries a delay behind never overlap the ones just read (L + D fits the ring).
+        for (int j = 0; j < count; ++j) {
+            float* ring = deferredSaw[first + j]->saw;
+            for (int i = 0; i < L; ++i) ring[(readPos + i - D) & ringMask] = 0.0f;
+        }
+    }
+    deferredCount = 0;
 }

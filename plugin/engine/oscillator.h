@@ -9,6 +9,13 @@
 // output runs D samples behind the generator.
 #pragma once
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+#include <xmmintrin.h>
+#define HALVORN_OSCILLATOR_LANES 1
+#else
+#define HALVORN_OSCILLATOR_LANES 0
+#endif
+
 #include <cstdint>
 #include <vector>
 
@@ -127,6 +134,7 @@ private:
     void triangleSample(Slot& s);
     void sineSample(Slot& s);
     void outputStage(Slot& s);
+    void deferredSawtooths();
     double nextStart();
     Slot* slotAt(int slot);
     const Slot* slotAt(int slot) const;
@@ -169,6 +177,10 @@ private:
     bool resetPending;
 
     std::vector<Slot> slots;
+    // Slots whose block is their settled sawtooth alone: its DC filter runs for several
+    // slots at once after the others.
+    Slot* deferredSaw[kSlots];
+    int deferredCount = 0;
     std::vector<float> floatPool;
     std::vector<int32_t> intPool;
 };

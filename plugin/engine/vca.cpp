@@ -39,6 +39,7 @@ void Vca::clearState() {
         voiceState[s] = kSlotOff;
         levelTarget[s] = level[s] = 1.f;
         gain[s] = 0.f;
+        blockFactor[s] = 1.f;
         touchDepth[s] = initialDepth[s] = 0.f;
         audio[s] = envelope[s] = vibrato[s] = direct[s] = touch[s] = initial[s] = nullptr;
         levelModulation[s].clear();
@@ -54,7 +55,8 @@ int Vca::init(VcaRecord* record, int kind, float rate) {
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     if (outputs.allocate(kVoiceSlots, blockLength, historyLength, 0)) return 1;
-    gainBuffer = new (std::nothrow) float[historyLength + blockLength]();
+    // Room for four slots' gains: the gliding ones are computed four at a time.
+    gainBuffer = new (std::nothrow) float[4 * blockLength]();
     if (!gainBuffer) {
         free();
         return 1;
@@ -169,8 +171,8 @@ void Vca::releaseOutput(int slot) {
     updateActivity();
 }
 
-void Vca::renderSlot(int s) {
-    const int L = blockLength;
+// The block's level and exponential factor of a slot; true when its gain still glides.
+bool Vca::prepareSlot(int s) {
     float lv = level[s];
     lv += (levelTarget[s] - lv) * levelCoefficient;
     if (std::fabs(lv) < kLevelFlush) lv = 0.f;
@@ -183,27 +185,81 @@ void Vca::renderSlot(int s) {
     if (direct[s]) c += direct[s]->samples[0];
     c = clampFinite(c, -kMaxExponent, kMaxExponent);
     const float factor = c == 0.f ? 1.f : std::pow(10.f, 3.f * c);
+    blockFactor[s] = factor;
+    // The smoothing has settled when a step gives k again (a fixed point).
+    const float k = gain[s];
+    return k + (factor - k) * gainCoefficient != k;
+}
 
-    // Gain per sample: level x envelope x the smoothed factor, in that order of rounding.
-    float* g = gainBuffer;
-    const float* e = envelope[s] ? envelope[s]->samples : nullptr;
-    float k = gain[s];
-    if (k + (factor - k) * gainCoefficient == k) {
-        // The smoothing has settled (a fixed point): every step gives k again.
-        if (e) {
-            for (int n = 0; n < L; ++n) g[n] = lv * e[n] * k;
-        } else {
-            const float gk = lv * k;
-            for (int n = 0; n < L; ++n) g[n] = gk;
-        }
+// Gain per sample of a settled slot: level x envelope x the smoothed factor, in that order
+// of rounding.
+void Vca::settledGain(int s, float* g) {
+    const int L = blockLength;
+    const float lv = level[s];
+    const float k = gain[s];
+    if (envelope[s]) {
+        const float* e = envelope[s]->samples;
+        for (int n = 0; n < L; ++n) g[n] = lv * e[n] * k;
     } else {
+        const float gk = lv * k;
+        for (int n = 0; n < L; ++n) g[n] = gk;
+    }
+}
+
+// Gain per sample of a slot whose factor still glides: the smoothing's steps wait on each
+// other, so up to four slots take one step together in the lanes of an SSE register. A
+// slot without an envelope takes 1 in its place, which leaves the level as it is.
+void Vca::glidingGains(const int* slots, int count) {
+    const int L = blockLength;
+#if HALVORN_VCA_LANES
+    alignas(16) float k[4], factor[4], lv[4];
+    const float* e[4];
+    static const float ones[1] = {1.f};
+    int step[4];
+    for (int lane = 0; lane < 4; ++lane) {
+        const int s = slots[lane < count ? lane : 0];
+        k[lane] = gain[s];
+        factor[lane] = blockFactor[s];
+        lv[lane] = level[s];
+        e[lane] = envelope[s] ? envelope[s]->samples : ones;
+        step[lane] = envelope[s] ? 1 : 0;
+    }
+    __m128 kv = _mm_load_ps(k);
+    const __m128 fv = _mm_load_ps(factor), lvv = _mm_load_ps(lv), cv = _mm_set1_ps(gainCoefficient);
+    float* g0 = gainBuffer + 0 * L;
+    float* g1 = gainBuffer + 1 * L;
+    float* g2 = gainBuffer + 2 * L;
+    float* g3 = gainBuffer + 3 * L;
+    for (int n = 0; n < L; ++n) {
+        kv = _mm_add_ps(kv, _mm_mul_ps(_mm_sub_ps(fv, kv), cv));
+        const __m128 ev = _mm_set_ps(e[3][n * step[3]], e[2][n * step[2]], e[1][n * step[1]], e[0][n * step[0]]);
+        alignas(16) float g[4];
+        _mm_store_ps(g, _mm_mul_ps(_mm_mul_ps(lvv, ev), kv));
+        g0[n] = g[0];
+        g1[n] = g[1];
+        g2[n] = g[2];
+        g3[n] = g[3];
+    }
+    _mm_store_ps(k, kv);
+    for (int lane = 0; lane < count; ++lane) gain[slots[lane]] = k[lane];
+#else
+    for (int lane = 0; lane < count; ++lane) {
+        const int s = slots[lane];
+        const float* e = envelope[s] ? envelope[s]->samples : nullptr;
+        const float lv = level[s], factor = blockFactor[s];
+        float k = gain[s];
+        float* g = gainBuffer + lane * L;
         for (int n = 0; n < L; ++n) {
             k += (factor - k) * gainCoefficient;
             g[n] = (e ? lv * e[n] : lv) * k;
         }
         gain[s] = k;
     }
+#endif
+}
 
+void Vca::applyGain(int s, const float* g) {
+    const int L = blockLength;
     float* out = outputs.block(s);
     outputs.moveHistory(s);
     if (!audio[s]) {
@@ -224,6 +280,25 @@ void Vca::process() {
         }
         return;
     }
-    for (int s = 0; s < kVoiceSlots; ++s)
-        if (voiceState[s] == kSlotSounding) renderSlot(s);
+    int gliding[4];
+    int count = 0;
+    for (int s = 0; s < kVoiceSlots; ++s) {
+        if (voiceState[s] != kSlotSounding) continue;
+        if (prepareSlot(s)) {
+            gliding[count++] = s;
+            if (count == 4) {
+                finishGliding(gliding, count);
+                count = 0;
+            }
+        } else {
+            settledGain(s, gainBuffer);
+            applyGain(s, gainBuffer);
+        }
+    }
+    if (count > 0) finishGliding(gliding, count);
+}
+
+void Vca::finishGliding(const int* slots, int count) {
+    glidingGains(slots, count);
+    for (int lane = 0; lane < count; ++lane) applyGain(slots[lane], gainBuffer + lane * blockLength);
 }

@@ -11,6 +11,13 @@
 #include "engine/port_buffers.h"
 #include "engine/signal_port.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+#include <xmmintrin.h>
+#define HALVORN_VCA_LANES 1
+#else
+#define HALVORN_VCA_LANES 0
+#endif
+
 struct VcaRecord {
     int32_t voiceCount;     // 0
     int32_t blockLength;    // 1: L
@@ -68,7 +75,11 @@ public:
 private:
     void clearState();
     void updateActivity();
-    void renderSlot(int slot);
+    bool prepareSlot(int slot);
+    void settledGain(int slot, float* g);
+    void glidingGains(const int* slots, int count);
+    void finishGliding(const int* slots, int count);
+    void applyGain(int slot, const float* g);
     SignalPort** singleInput(int kind, int slot);
 
     int blockLength;    // L
@@ -95,5 +106,6 @@ private:
     SignalPort* initial[engine::kVoiceSlots];
     InputList levelModulation[engine::kVoiceSlots];
     PortBuffers outputs;
-    float* gainBuffer;  // M + L scratch
+    float blockFactor[engine::kVoiceSlots];  // the exponential factor's target this block
+    float* gainBuffer;  // 4 x L scratch
 };

@@ -242,6 +242,30 @@ TEST(Oscillator, PitchFromZeroCrossings) {
             }
 }
 
+// Sawtooths alone in their outputs are finished several slots at a time: each slot must
+// still play its own pitch, however many sound beside it.
+TEST(Oscillator, ManySawtoothsEachPlayTheirOwnPitch) {
+    const int slots[] = {0, 1, 2, 5, 6, 9, 31};
+    const float notes[] = {110.0f, 164.81f, 220.0f, 293.66f, 440.0f, 587.33f, 880.0f};
+    for (int sounding = 1; sounding <= 7; sounding += 2) {
+        SCOPED_TRACE(::testing::Message() << sounding << " slots");
+        Rig rig;
+        std::vector<SignalPort*> outs;
+        for (int i = 0; i < sounding; ++i) {
+            outs.push_back(rig.osc.takeOutput(kOscOutMix, slots[i]));
+            rig.wave(slots[i], kSaw);
+            rig.voice(slots[i], notes[i]);
+        }
+        std::vector<std::vector<float>> y(sounding);
+        for (int b = 0; b < 22050 / kL; ++b) {
+            rig.osc.process();
+            for (int i = 0; i < sounding; ++i) y[i].insert(y[i].end(), outs[i]->samples, outs[i]->samples + kL);
+        }
+        for (int i = 0; i < sounding; ++i)
+            EXPECT_NEAR(measuredFrequency(y[i], 44100.0, 4410), notes[i], notes[i] * 2e-4) << "slot " << slots[i];
+    }
+}
+
 TEST(Oscillator, FrequencyAboveTheLimitPlaysAt20kHz) {
     Rig rig;
     SignalPort* sync = rig.osc.takeOutput(kOscOutSync, 0);
