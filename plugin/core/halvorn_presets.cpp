@@ -76,7 +76,7 @@ void formatValue(char* out, size_t size, float value) {
 
 bool writeText(CCPFileIO* file, const char* text) {
     const int32_t length = (int32_t)std::strlen(text);
-    return file->write(text, 1, length) == length;
+    return file->write(text, 1, length) == kFileOk;
 }
 
 bool writeKeyValue(CCPFileIO* file, const char* key, float value) {
