@@ -209,7 +209,7 @@ void addOwnPresets(Install& install) {
     install.preset(0, 0, first, "Bright",
                    "Nom du fichier      : x\n# a comment line\nVOLUME 2.500000e-001\n" + allPartsPlay(2),
                    {{3, "DETUNE 1.250000e-001\nMIXE 7.500000e-001\n"}});
-    install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5));
+    install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5), {{6, "DETUNE 5.000000e-001\n"}});
 }
 
 // ---- the start ---------------------------------------------------------------------------
@@ -236,6 +236,12 @@ std::vector<MergedSubBank> mergedBank(const Install& install) {
 
 TEST(PresetStart, TheInstrumentStartsOnTheStartPresetOfTheMergedBank) {
     Install install;
+    // More sub-banks, so that the start's sub-bank index is one that wraps.
+    for (int n = 1; n <= 2; n++) {
+        const int b = install.subBanks(0);
+        install.subBank(0, b, "Extra" + std::to_string(n));
+        install.preset(0, b, 0, "More", allPartsPlay(0));
+    }
     const int realBanks = install.banks();
     ASSERT_GT(realBanks, 0);
     std::vector<MergedSubBank> merged = mergedBank(install);
@@ -471,12 +477,16 @@ TEST(PresetSave, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
     const std::string dir = install.presetDir(0, 0, own.dark);
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const std::string before = install.read(dir + "\\Parametres");
-    // Patch 6 cannot be written: a directory stands in its place.
-    install.makeDirs(dir + "\\Patch6");
+    const std::string patch6 = install.read(dir + "\\Patch6");
+    ASSERT_FALSE(patch6.empty());
+    // Part 1 now plays patch 0, whose file cannot be written: a directory stands in its place.
+    install.makeDirs(dir + "\\Patch1");
+    s.set(2000, 0.f);
     s.set(kVolume, 0.9f);
     EXPECT_EQ(s->saveCurrentPreset(), 1);
     EXPECT_EQ(install.read(dir + "\\Parametres"), before);
-    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres"}));
+    EXPECT_EQ(install.read(dir + "\\Patch6"), patch6);
+    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres", "Patch6"}));
 }
 
 // The names of a sub-bank's presets in directory order.
@@ -814,12 +824,14 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
         std::string parameters;
         float volume;  // VOLUME after the load
         int patch;     // the patch that part 1 plays, -1 for none
+        std::map<int, std::string> patchFiles;
     };
     static const char kBinary[] = "\x01\xff\x00\x80 VOLUME \x7f\n\x00";
     const Case cases[] = {
         {"truncated in a value", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1 4\nPORTAMENTO 1.0e", 0.3f, 4},
         {"truncated after a key", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1", 0.3f, -1},
-        {"patch numbers beyond 0-7", "NUM_PATCH_VOIE1 99\nNUM_PATCH_VOIE2 -5\nVOLUME 4.000000e-001\n", 0.4f, 7},
+        {"patch numbers beyond 0-7", "NUM_PATCH_VOIE1 99\nNUM_PATCH_VOIE2 -5\nVOLUME 4.000000e-001\n", 0.4f, 7,
+         {{8, "MIXE 2.500000e-001\n"}, {1, "MIXE 1.250000e-001\n"}}},
         {"a word of a thousand characters", std::string(1000, 'K') + " 1\nVOLUME 5.000000e-001\n", 0.5f, -1},
         {"header lines only", "Nom du fichier : " + std::string(500, 'x') + "\n#\n@ATTR\n", -1.f, -1},
         {"binary", std::string(kBinary, sizeof(kBinary) - 1), -1.f, -1},
@@ -832,7 +844,7 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
     const int first = install.presets(0, 0);
     int c = first;
     for (const Case& k : cases) {
-        install.preset(0, 0, c, "Hostile" + std::to_string(c), k.parameters);
+        install.preset(0, 0, c, "Hostile" + std::to_string(c), k.parameters, k.patchFiles);
         c++;
     }
     install.preset(0, 0, c, "Missing", "");
@@ -848,6 +860,10 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
         ASSERT_EQ(s->selectBank(0, 0, at), 0);
         if (k.volume >= 0) EXPECT_FLOAT_EQ(s.get(kVolume), k.volume);
         EXPECT_EQ(s->getPartPatch(0), k.patch);
+        // Patch files of the numbers the file names, within 0-7.
+        for (const auto& file : k.patchFiles)
+            EXPECT_FLOAT_EQ(s.get(keyIndex("MIXE", file.first - 1)),
+                            (float)std::atof(file.second.c_str() + 5)) << file.first;
         std::vector<std::vector<float>> buffers;
         s.host.sendMidi(0x90, 60, 100);
         s.host.render(buffers, 1024);
