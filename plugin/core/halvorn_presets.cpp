@@ -386,16 +386,18 @@ void nameForCreate(char* buffer, const char* name, bool taken) {
 
 }  // namespace
 
+// The record and the count of starts as they stand, under the instance lock.
+int Halvorn::copyRecord(ProgramRecord* snapshot) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
+    *snapshot = programs[0];
+    return paramFreqEcout;
+}
+
 int Halvorn::saveCurrentPreset() {
     if (!gPresetTree || !programs) return 1;
     // The files are written from a copy, without holding up the audio thread.
     ProgramRecord snapshot;
-    int frequency;
-    {
-        std::lock_guard<std::recursive_mutex> guard(stateLock);
-        snapshot = programs[0];
-        frequency = paramFreqEcout;
-    }
+    const int frequency = copyRecord(&snapshot);
     TreeHold tree = gPresetTree->hold();
     const bool allMode = bankIndex == gPresetTree->getNbBanks();
     char bankName[kTreeNameBuffer], subBankName[kTreeNameBuffer], presetName[kTreeNameBuffer];
@@ -574,12 +576,7 @@ int Halvorn::saveCurrentPreset() {
 int Halvorn::savePatch(int patch) {
     if (!gPresetTree || !programs || patch < 0 || patch >= kPatchCount) return 1;
     ProgramRecord snapshot;
-    int frequency;
-    {
-        std::lock_guard<std::recursive_mutex> guard(stateLock);
-        snapshot = programs[0];
-        frequency = paramFreqEcout;
-    }
+    const int frequency = copyRecord(&snapshot);
     TreeHold tree = gPresetTree->hold();
     int a, b, c;
     if (!realPosition(&a, &b, &c)) return 1;

@@ -212,6 +212,20 @@ void addOwnPresets(Install& install) {
     install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5), {{6, "DETUNE 5.000000e-001\n"}});
 }
 
+// An installation with the test's own presets and an instance started on it.
+class PresetOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        addOwnPresets(install);
+        session = std::make_unique<Session>();
+        ASSERT_TRUE(*session);
+        own = session->own();
+    }
+    Install install;
+    std::unique_ptr<Session> session;
+    OwnPresets own;
+};
+
 // ---- the start ---------------------------------------------------------------------------
 
 // The directory of the first preset of that name, in directory order.
@@ -327,12 +341,8 @@ TEST(PresetStart, AnInstallationWithoutItsFirstPresetGivesNoEffect) {
 
 // ---- program change and bank select -----------------------------------------------------
 
-TEST(PresetSelect, ProgramChangeLoadsThePresetOfTheCurrentSubBank) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ProgramChangeLoadsThePresetOfTheCurrentSubBank) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, 0), 0);
 
     const int detune2 = keyIndex("DETUNE", 2), mix2 = keyIndex("MIXE", 2);
@@ -395,12 +405,8 @@ TEST(PresetSelect, BankSelectThenProgramChangeLoadsFromTheNewBank) {
     EXPECT_FLOAT_EQ(s.get(kVolume), 0.2f);
 }
 
-TEST(PresetSelect, AHostsChunkStandsAfterAProgramChange) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, AHostsChunkStandsAfterAProgramChange) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     s.set(kVolume, 0.75f);
     void* data = nullptr;
@@ -418,12 +424,8 @@ TEST(PresetSelect, AHostsChunkStandsAfterAProgramChange) {
     EXPECT_EQ(s->getPresetIndex(), own.dark);
 }
 
-TEST(PresetSelect, SelectingWrapsAtBothEnds) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, SelectingWrapsAtBothEnds) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, 0), 0);
     const int count = s->getCurrentNbPresets();
     ASSERT_GE(own.dark, 0);
@@ -445,12 +447,8 @@ std::vector<std::string> filesOf(const Install& install, const std::string& dir)
     return listDir(install.path(dir), false);
 }
 
-TEST(PresetSave, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
+    Session& s = *session;
     const std::string dir = install.presetDir(0, 0, own.bright);
     ASSERT_TRUE(install.writeFile(dir + "\\Patch7", "DETUNE 0\n"));  // a patch no part plays any more
     ASSERT_EQ(s->selectBank(0, 0, own.bright), 0);
@@ -485,12 +483,8 @@ TEST(PresetSave, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
     for (int patch = 0; patch < 8; patch++) EXPECT_EQ(s->isPatchInUse(patch), patch < 4);
 }
 
-TEST(PresetSave, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
+    Session& s = *session;
     const std::string dir = install.presetDir(0, 0, own.dark);
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const std::string before = install.read(dir + "\\Parametres");
@@ -570,12 +564,8 @@ TEST(PresetSave, SaveAsNewMakesAPresetASubBankOrABank) {
     }
 }
 
-TEST(PresetSave, RenamingGivesTheNodesTheEditorsNames) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, RenamingGivesTheNodesTheEditorsNames) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     std::vector<std::string> before = s.names();
     s->setPresetNames(before[0].c_str(), "Moods", "Abyss");
@@ -594,12 +584,8 @@ TEST(PresetSave, RenamingGivesTheNodesTheEditorsNames) {
     EXPECT_EQ(s.names()[2], "A234567890123456789012345678901");
 }
 
-TEST(PresetSave, DeletingFindsTheCurrentPresetAgain) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
+    Session& s = *session;
     // Another preset goes: the current one is found again by its name.
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const int presets = install.presets(0, 0);
@@ -699,12 +685,8 @@ std::map<std::string, std::vector<std::string>> presetContents(const Install& in
     return files;
 }
 
-TEST(PresetExchange, AnExportedBankImportsAsTheSamePresets) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, AnExportedBankImportsAsTheSamePresets) {
+    Session& s = *session;
     // Written once by the instrument, so every file is of its own making.
     for (int c : {own.bright, own.dark}) {
         ASSERT_EQ(s->selectBank(0, 0, c), 0);
@@ -749,12 +731,8 @@ TEST(PresetExchange, AnExportedBankImportsAsTheSamePresets) {
     EXPECT_FLOAT_EQ(s.get(kVolume), 0.25f);
 }
 
-TEST(PresetExchange, ASubBankOrPresetExportHoldsThatEntry) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ASubBankOrPresetExportHoldsThatEntry) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     for (int mode = 1; mode <= 2; mode++) {
         const std::string exported = install.path("entry" + std::to_string(mode) + ".ays");
