@@ -1,0 +1,330 @@
+#include "editor/knob.h"
+
+#include <cmath>
+
+#include "editor/widget_windows.h"
+#include "toolkit/aframe.h"
+
+namespace {
+const float kTwoPi = 6.2831855f;
+const int kSpringMs = 200;
+const int kHoverMs = 1000;
+const int kMidiWindowRightLimit = 501;
+const int kKnobMidiWindowBelowLimit = 161;
+
+float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
+}  // namespace
+
+AKnobStyle::AKnobStyle()
+    : filmStrip(nullptr), overlay(nullptr), frameWidth(0), frameHeight(0), frameCount(1), transparent(false),
+      wraps(false), angleStart(0.5233333f), angleEnd(5.7566667f), centreX(0), centreY(0), circularAllowed(true),
+      reversed(false), steppedClick(false), defaultValue(0.5f), doubleClickTime(0), returnsToCentre(false) {}
+
+void AKnobStyle::init(CBitmap* strip, int width, int height, int count, bool isTransparent, CBitmap* overlayStrip) {
+    filmStrip = strip;
+    overlay = overlayStrip;
+    frameWidth = width;
+    frameHeight = height;
+    frameCount = count > 0 ? count : 1;
+    transparent = isTransparent;
+    if (filmStrip && transparent) filmStrip->setTransparentColor(kMagentaCColor);
+    if (overlay) overlay->setTransparentColor(kMagentaCColor);
+    centreX = width / 2;
+    centreY = height / 2;
+    circularAllowed = true;
+    reversed = false;
+}
+
+void drawHighlightFrame(CDrawContext* context, int colourIndex, const CRect& rect) {
+    static const CColor colours[4] = {{255, 0, 0, 255}, {255, 255, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}};
+    if (colourIndex < 0 || colourIndex > 3) return;
+    context->setFrameColor(colours[colourIndex]);
+    context->drawRect(rect);
+}
+
+void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha) {
+    APanel* panel = component->getParentPanel();
+    if (panel)
+        panel->drawBackground(context, rect,
+                              CPoint(component->getX() + rect.left - x, component->getY() + rect.top - y), alpha);
+}
+
+void placeValuePopup(AComponent* control, AWindow* popup) {
+    APanel* panel = control->getParentPanel();
+    if (!panel || !popup) return;
+    int px = control->getAbsoluteX(true) <= 500 ? control->getX() + control->getWidth()
+                                                 : control->getX() - popup->getWidth();
+    int py = control->getAbsoluteY(true) <= 400 ? control->getY() + control->getHeight()
+                                                 : control->getY() - popup->getHeight();
+    popup->setPosition(px, py);
+    panel->openWindow(popup);
+}
+
+// ---------------------------------------------------------------- AKnob
+
+AKnob::AKnob(AKnobStyle* knobStyle, InstrumentInterface* bridge, int primary, int second)
+    : style(knobStyle), instrument(bridge), index(primary), secondIndex(second), editedIndex(primary), frame(0),
+      mixed(false), midiAssignable(false), pressed(false), editOpen(false), pressY(0), startValue(0.f),
+      scale(kLinearScale), linear(true), dragged(false), lastPress(0), springing(false), springStart(0),
+      springFrom(0.f), hoverStart(0), highlight(-1), popup(nullptr) {
+    width = style->frameWidth;
+    height = style->frameHeight;
+    if (instrument) {
+        midiAssignable = instrument->isMidiAssignable(index);
+        GuiInterface* gui = instrument->getGuiInterface();
+        if (gui) {
+            gui->addReceptor(index, this);
+            if (secondIndex >= 0) gui->addReceptor(secondIndex, this);
+        }
+        frame = frameOf(instrument->getParameter(index));
+        popup = createValuePopup(instrument, index, secondIndex);
+    }
+}
+
+// Unregistered here, so that a bridge kept over a close never calls a deleted widget.
+AKnob::~AKnob() {
+    GuiInterface* gui = instrument ? instrument->getGuiInterface() : nullptr;
+    if (gui) {
+        gui->removeReceptor(index, this);
+        if (secondIndex >= 0) gui->removeReceptor(secondIndex, this);
+    }
+    if (popup) {
+        APanel* panel = getParentPanel();
+        if (panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
+        delete popup;
+    }
+}
+
+int AKnob::frameOf(float value) const {
+    int count = style->frameCount;
+    int f = (int)(value * count);
+    if (f < 0) f = 0;
+    if (f > count - 1) f = count - 1;
+    return style->reversed ? count - f - 1 : f;
+}
+
+void AKnob::show(float value) {
+    int f = frameOf(value);
+    if (f != frame) {
+        frame = f;
+        invalidate();
+    }
+}
+
+void AKnob::setStyle(AKnobStyle* knobStyle) {
+    style = knobStyle;
+    width = style->frameWidth;
+    height = style->frameHeight;
+    frame = -1;
+    show(instrument ? instrument->getParameter(index) : 0.f);
+}
+
+void AKnob::setValue(float value) {
+    if (instrument) instrument->setParameter(editedIndex, value);
+}
+
+float AKnob::getValue() { return instrument ? instrument->getParameter(editedIndex) : 0.f; }
+
+void AKnob::setParameterIndex(int newIndex) {
+    GuiInterface* gui = instrument ? instrument->getGuiInterface() : nullptr;
+    if (gui) gui->removeReceptor(index, this);
+    index = newIndex;
+    editedIndex = newIndex;
+    if (gui) gui->addReceptor(index, this);
+}
+
+void AKnob::refresh() {
+    if (!instrument) return;
+    float value = 0.f;
+    bool nowMixed = false;
+    instrument->getParameterMixed(editedIndex, &value, &nowMixed);
+    bool changed = nowMixed != mixed;
+    mixed = nowMixed;
+    show(value);
+    if (changed) invalidate();
+}
+
+void AKnob::showValuePopup() { placeValuePopup(this, popup); }
+
+void AKnob::hideValuePopup() {
+    hoverStart = 0;
+    APanel* panel = getParentPanel();
+    if (popup && panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
+}
+
+void AKnob::draw(CDrawContext* context, int px, int py) {
+    CRect rect(px, py, px + width, py + height);
+    CPoint source(0, (CCoord)frame * style->frameHeight);
+    drawParentBackground(this, context, px, py, rect, 255);
+    if (style->overlay) {
+        style->overlay->drawTransparent(context, rect, source);
+        if (mixed) {
+            style->filmStrip->drawTransparent(context, rect, source);
+            // A mixed knob looks faded.
+            drawParentBackground(this, context, px, py, rect, 128);
+        }
+    }
+    if (!mixed) {
+        if (style->transparent)
+            style->filmStrip->drawTransparent(context, rect, source);
+        else
+            style->filmStrip->draw(context, rect, source);
+    }
+    drawHighlightFrame(context, highlight, CRect(px, py, px + width - 1, py + height - 1));
+}
+
+void AKnob::idle() {
+    int64_t now = nowMilliseconds();
+    if (springing) {
+        int64_t elapsed = now - springStart;
+        if (elapsed <= kSpringMs) {
+            setValue(springFrom + (0.5f - springFrom) * (float)elapsed / kSpringMs);
+        } else {
+            setValue(0.5f);
+            springing = false;
+        }
+    }
+    if (hoverStart && now - hoverStart > kHoverMs) {
+        showValuePopup();
+        hoverStart = 0;
+    }
+}
+
+bool AKnob::mouseMove(int, int) {
+    if (!enabled) return false;
+    if (!hoverStart && instrument && instrument->isValuePopupOnHover()) {
+        hoverStart = nowMilliseconds();
+        if (!hoverStart) hoverStart = 1;
+    }
+    return true;
+}
+
+bool AKnob::hoverEnd() {
+    hideValuePopup();
+    return true;
+}
+
+void AKnob::openMidiWindow() {
+    APanel* panel = getParentPanel();
+    AWindow* window = createMidiControlWindow(instrument, index, secondIndex);
+    if (!window) return;
+    int wx = getAbsoluteX(true) < kMidiWindowRightLimit ? x + width : x - window->getWidth();
+    int wy = getAbsoluteY(true) < kKnobMidiWindowBelowLimit ? y + height : y - window->getHeight();
+    window->setPosition(wx, wy);
+    if (!panel || !panel->openWindow(window)) delete window;
+}
+
+bool AKnob::mouseDown(int px, int py, int buttons) {
+    if (!enabled) return false;
+    dragged = false;
+    hoverStart = 0;
+    int64_t now = nowMilliseconds();
+    if (style->doubleClickTime > 0) {
+        if (now - lastPress < style->doubleClickTime) {
+            instrument->beginEdit(editedIndex);
+            setValue(style->defaultValue);
+            instrument->endEdit(editedIndex);
+        }
+        lastPress = now;
+        dragged = true;
+    }
+    int mode = instrument->getKnobMode();
+    bool alt = (buttons & kAlt) != 0;
+    linear = mode == 2 ? !alt : alt;
+    if (!style->circularAllowed) linear = true;
+
+    if ((buttons & kControl) && midiAssignable) {
+        openMidiWindow();
+        dragged = true;
+        return true;
+    }
+    scale = kLinearScale;
+    if (buttons & (kRButton | kShift)) {
+        if (secondIndex >= 0)
+            editedIndex = secondIndex;
+        else
+            scale = kFineScale;
+    }
+    startValue = instrument->getParameter(editedIndex);
+    instrument->beginEdit(editedIndex);
+    editOpen = true;
+    springing = false;
+    pressed = true;
+    pressY = py;
+    if (!linear) setValue(angleValue(px, py, getValue()));
+    if (instrument->isValuePopupOnClick()) showValuePopup();
+    return true;
+}
+
+bool AKnob::mouseDrag(int px, int py) {
+    if (!enabled) return false;
+    if (pressed) {
+        mixed = false;
+        float v;
+        if (linear)
+            v = clamp01((float)(startValue - (py - pressY) / scale));
+        else
+            v = angleValue(px, py, getValue());
+        setValue(v);
+        dragged = true;
+    }
+    return true;
+}
+
+bool AKnob::mouseUp(int, int) {
+    if (!dragged && style->steppedClick && pressed) {
+        float v = getValue() + 1.f / style->frameCount;
+        if (v >= 1.f) v = 0.f;
+        setValue(v);
+    }
+    hideValuePopup();
+    // A Ctrl-click opened a window and began no edit: it owes no endEdit.
+    if (editOpen) instrument->endEdit(editedIndex);
+    editOpen = false;
+    pressed = false;
+    if (style->returnsToCentre) {
+        springing = true;
+        springStart = nowMilliseconds();
+        springFrom = getValue();
+    }
+    editedIndex = index;
+    return true;
+}
+
+bool AKnob::wheel(int, int, float distance) {
+    if (!enabled) return false;
+    instrument->beginEdit(editedIndex);
+    setValue(clamp01(getValue() + distance * 0.0625f));
+    instrument->endEdit(editedIndex);
+    return true;
+}
+
+float AKnob::angleValue(int px, int py, float current) {
+    float dx = (float)(px - style->centreX), dy = (float)(py - style->centreY);
+    if (dx == 0.f && dy == 0.f) return getValue();
+    float r = std::sqrt(dx * dx + dy * dy);
+    float h = std::acos(dy / r);
+    if (dx / r <= 0.f) h = kTwoPi - h;
+    while (h < 0.f) h += kTwoPi;
+    float angle = kTwoPi - h;
+    float clamped = angle < style->angleStart ? style->angleStart : (angle > style->angleEnd ? style->angleEnd : angle);
+    float v = (clamped - style->angleStart) / (style->angleEnd - style->angleStart);
+    if (!style->wraps && ((current > 0.9f && v < 0.3f) || (current < 0.1f && v > 0.7f))) return current;
+    return v;
+}
+
+void AKnob::parameterChanged(int changed, float value) {
+    if (popup) popup->invalidate();
+    if (changed == index) show(value);
+}
+
+void AKnob::setHighlight(float colour) {
+    int h = (int)colour;
+    if (h == highlight) return;
+    highlight = h;
+    APanel* panel = getParentPanel();
+    if (h < 0 && panel)
+        panel->invalidate();
+    else
+        invalidate();
+}

@@ -1,0 +1,236 @@
+#include "editor/slider.h"
+
+#include <cstring>
+
+#include "editor/knob.h"
+#include "editor/widget_windows.h"
+#include "toolkit/aframe.h"
+
+namespace {
+const int kHoverMs = 1000;
+const int kLinearScale = 128;
+const int kFineScale = 2000;
+const int kMidiWindowRightLimit = 501;
+const int kSliderMidiWindowBelowLimit = 401;
+
+float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
+}  // namespace
+
+ASliderStyle::ASliderStyle()
+    : background(nullptr), handle(nullptr), overlay(nullptr), stepCount(0), width(0), height(0), handleWidth(0),
+      handleHeight(0), spareA(0), spareB(0), travel(0), horizontal(false), backgroundOffsetX(0),
+      steppedClick(false) {}
+
+void ASliderStyle::init(CBitmap* backgroundBitmap, CBitmap* handleBitmap, int w, int h, int hw, int hh, int a, int b,
+                        int travelPixels, int steps, CBitmap* overlayBitmap) {
+    background = backgroundBitmap;
+    handle = handleBitmap;
+    overlay = overlayBitmap;
+    width = w;
+    height = h;
+    handleWidth = hw;
+    handleHeight = hh;
+    spareA = a;
+    spareB = b;
+    travel = travelPixels;
+    stepCount = steps;
+    if (handle) handle->setTransparentColor(kMagentaCColor);
+    if (overlay) overlay->setTransparentColor(kMagentaCColor);
+}
+
+ASlider::ASlider(ASliderStyle* sliderStyle, InstrumentInterface* bridge, int parameter)
+    : style(sliderStyle), instrument(bridge), index(parameter), position(0), pressed(false), editOpen(false),
+      pressCoordinate(0), startValue(0.f), scale(kLinearScale), clickConsumed(false), mixed(false),
+      midiAssignable(false), hoverStart(0), highlight(-1), popup(nullptr) {
+    width = style->width;
+    height = style->height;
+    if (instrument) {
+        midiAssignable = instrument->isMidiAssignable(index);
+        if (GuiInterface* gui = instrument->getGuiInterface()) gui->addReceptor(index, this);
+        position = valueToPosition(instrument->getParameter(index));
+        popup = createValuePopup(instrument, index, -1);
+    }
+}
+
+ASlider::~ASlider() {
+    if (GuiInterface* gui = instrument ? instrument->getGuiInterface() : nullptr) gui->removeReceptor(index, this);
+    if (popup) {
+        APanel* panel = getParentPanel();
+        if (panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
+        delete popup;
+    }
+}
+
+int ASlider::valueToPosition(float value) const {
+    int n = style->stepCount;
+    if (n < 1) return (int)((1.f - value) * style->travel);
+    int step = (int)(value * n);
+    if (step > n - 1) step = n - 1;
+    if (step < 0) step = 0;
+    // A one-position style has nowhere to go.
+    if (n < 2) return style->travel;
+    return (int)((1.f - (float)step / (n - 1)) * style->travel);
+}
+
+float ASlider::currentValue() { return instrument ? instrument->getParameter(index) : 0.f; }
+
+void ASlider::moveHandle(float value) {
+    int p = valueToPosition(value);
+    if (p != position) {
+        position = p;
+        invalidate();
+    }
+}
+
+void ASlider::setValue(float value) {
+    if (instrument) instrument->setParameter(index, value);
+    if (popup) popup->invalidate();
+    moveHandle(value);
+}
+
+void ASlider::parameterChanged(int, float value) {
+    if (popup) popup->invalidate();
+    moveHandle(value);
+}
+
+void ASlider::setHighlight(float colour) {
+    int h = (int)colour;
+    if (h == highlight) return;
+    highlight = h;
+    APanel* panel = getParentPanel();
+    if (h < 0 && panel)
+        panel->invalidate();
+    else
+        invalidate();
+}
+
+void ASlider::refresh() {
+    if (!instrument) return;
+    float value = 0.f;
+    bool nowMixed = false;
+    instrument->getParameterMixed(index, &value, &nowMixed);
+    bool changed = nowMixed != mixed;
+    mixed = nowMixed;
+    moveHandle(value);
+    if (changed) invalidate();
+}
+
+void ASlider::showValuePopup() {
+    // Nothing to show for a parameter without a name.
+    const char* name = instrument ? instrument->getParameterLongName(index) : nullptr;
+    if (!name || !*name) return;
+    placeValuePopup(this, popup);
+}
+
+void ASlider::hideValuePopup() {
+    hoverStart = 0;
+    APanel* panel = getParentPanel();
+    if (popup && panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
+}
+
+void ASlider::draw(CDrawContext* context, int px, int py) {
+    CRect rect(px, py, px + width, py + height);
+    if (style->background)
+        style->background->draw(context, rect, CPoint(style->backgroundOffsetX, 0));
+    else
+        drawParentBackground(this, context, px, py, rect, 255);
+    CRect handleRect = style->horizontal ? CRect(px + style->travel - position, py,
+                                                 px + style->travel - position + style->handleWidth,
+                                                 py + style->handleHeight)
+                                         : CRect(px, py + position, px + style->handleWidth,
+                                                 py + position + style->handleHeight);
+    if (style->overlay) {
+        drawParentBackground(this, context, px, py, handleRect, 255);
+        style->overlay->drawTransparent(context, handleRect);
+        if (mixed) {
+            style->handle->drawTransparent(context, handleRect);
+            drawParentBackground(this, context, px, py, handleRect, 128);
+        }
+    }
+    if (!mixed) style->handle->drawTransparent(context, handleRect);
+    drawHighlightFrame(context, highlight, CRect(px, py, px + width - 1, py + height - 1));
+}
+
+void ASlider::idle() {
+    if (hoverStart && nowMilliseconds() - hoverStart > kHoverMs) {
+        showValuePopup();
+        hoverStart = 0;
+    }
+}
+
+bool ASlider::mouseMove(int, int) {
+    if (!enabled) return false;
+    if (!hoverStart && instrument && instrument->isValuePopupOnHover()) {
+        hoverStart = nowMilliseconds();
+        if (!hoverStart) hoverStart = 1;
+    }
+    return true;
+}
+
+bool ASlider::hoverEnd() {
+    hideValuePopup();
+    return true;
+}
+
+bool ASlider::mouseDown(int px, int py, int buttons) {
+    if (!enabled) return false;
+    clickConsumed = false;
+    hoverStart = 0;
+    if ((buttons & kControl) && midiAssignable) {
+        APanel* panel = getParentPanel();
+        AWindow* window = createMidiControlWindow(instrument, index, -1);
+        if (window) {
+            int wx = getAbsoluteX(true) < kMidiWindowRightLimit ? x + width : x - window->getWidth();
+            int wy = getAbsoluteY(true) < kSliderMidiWindowBelowLimit ? y + height : y - window->getHeight();
+            window->setPosition(wx, wy);
+            if (!panel || !panel->openWindow(window)) delete window;
+        }
+        clickConsumed = true;
+        return true;
+    }
+    instrument->beginEdit(index);
+    editOpen = true;
+    scale = style->stepCount >= 1 ? style->height : ((buttons & (kRButton | kShift)) ? kFineScale : kLinearScale);
+    pressed = true;
+    pressCoordinate = style->horizontal ? px : py;
+    startValue = currentValue();
+    if (instrument->isValuePopupOnClick()) showValuePopup();
+    return true;
+}
+
+bool ASlider::mouseDrag(int px, int py) {
+    if (!enabled) return false;
+    if (pressed) {
+        mixed = false;
+        int d = style->horizontal ? pressCoordinate - px : py - pressCoordinate;
+        setValue(clamp01((float)(startValue - d / scale)));
+        clickConsumed = true;
+    }
+    return true;
+}
+
+bool ASlider::mouseUp(int px, int py) {
+    if (pressed && !clickConsumed && style->steppedClick && style->stepCount >= 1) {
+        int coordinate = style->horizontal ? px : py;
+        float direction = style->stepCount > 2 && position < coordinate ? -1.f : 1.f;
+        float v = currentValue() + direction / style->stepCount;
+        if (v >= 1.f) v = 0.f;
+        if (v < 0.f) v = 1.f;
+        setValue(v);
+    }
+    // After a Ctrl-click no edit began, so none ends.
+    if (editOpen) instrument->endEdit(index);
+    editOpen = false;
+    hideValuePopup();
+    pressed = false;
+    return true;
+}
+
+bool ASlider::wheel(int, int, float distance) {
+    if (!enabled) return false;
+    instrument->beginEdit(index);
+    float step = style->stepCount >= 1 ? distance / style->stepCount : distance * 0.0625f;
+    setValue(clamp01(currentValue() + step));
+    instrument->endEdit(index);
+    return true;
+}

@@ -1,0 +1,575 @@
+// The editor's widgets inside the real editor window: a test panel of knobs, sliders, the
+// keyboard, the ribbon and a text display joins the open editor's tree, and real mouse
+// input (SendInput from a second thread, as a user's hand) drives them. What the host
+// hears comes through the instrument's audioMaster callback.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/halvorn.h"
+#include "editor/editor_window.h"
+#include "editor/halvorn_edit.h"
+#include "editor/keyboard.h"
+#include "editor/knob.h"
+#include "editor/ribbon.h"
+#include "editor/skin_tables.h"
+#include "editor/slider.h"
+#include "editor/text_display.h"
+#include "editor/vexa_gui_interface.h"
+#include "editor/vexa_interface.h"
+#include "editor/vexa_panel.h"
+#include "host/test_host.h"
+#include "toolkit/aframe.h"
+#include "toolkit/control_styles.h"
+
+HalvornEdit* createHalvornEdit(Halvorn* effect) { return new HalvornEdit(effect); }
+
+namespace {
+
+// ---------------------------------------------------------------- the host
+
+std::mutex hostMutex;
+std::vector<HostCall> hostCalls;
+std::string hostVendor, hostProduct;
+
+VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                    float opt) {
+    switch (opcode) {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetVendorString:
+    case audioMasterGetProductString: {
+        const std::string& text = opcode == audioMasterGetVendorString ? hostVendor : hostProduct;
+        if (text.empty() || !ptr) return 0;
+        strcpy((char*)ptr, text.c_str());
+        return 1;
+    }
+    case audioMasterAutomate:
+    case audioMasterBeginEdit:
+    case audioMasterEndEdit: {
+        std::lock_guard<std::mutex> lock(hostMutex);
+        hostCalls.push_back({opcode, index, value, opt});
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+std::vector<HostCall> callsFor(int index) {
+    std::lock_guard<std::mutex> lock(hostMutex);
+    std::vector<HostCall> found;
+    for (const HostCall& call : hostCalls)
+        if (call.index == index) found.push_back(call);
+    return found;
+}
+
+void clearHostCalls() {
+    std::lock_guard<std::mutex> lock(hostMutex);
+    hostCalls.clear();
+}
+
+// "B" begin, "E" end, "A" automate, in order, for one index.
+std::string bracketsOf(int index) {
+    std::string out;
+    for (const HostCall& call : callsFor(index)) {
+        char c = call.opcode == audioMasterBeginEdit ? 'B' : call.opcode == audioMasterEndEdit ? 'E' : 'A';
+        if (c == 'A' && !out.empty() && out.back() == 'A') continue;  // a run of values reads as one
+        out += c;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- the hand
+
+// wine keeps the pointer's position and the buttons' state for a moment before it asks the
+// X server again: each step of a gesture waits longer than that.
+const int kStepMs = 250;
+
+POINT pointer = {0, 0};
+
+// Every event carries the pointer's position, so a button always comes where the hand is.
+void sendMouse(DWORD flags, DWORD data = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = MulDiv(pointer.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+    input.mi.dy = MulDiv(pointer.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+    input.mi.mouseData = data;
+    SendInput(1, &input, sizeof input);
+    Sleep(kStepMs);
+}
+
+void sendKey(WORD key, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+    Sleep(kStepMs);
+}
+
+void moveTo(POINT p) {
+    pointer = p;
+    SetCursorPos(p.x, p.y);
+    sendMouse(0);
+}
+
+// On a loaded machine the window may take its time over an event: the hand waits until it
+// sees the effect (or gives up after a while; the test's checks then tell).
+bool waitUntil(const std::function<bool()>& seen, int timeoutMs = 4000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (seen()) return true;
+        Sleep(20);
+    }
+    return seen();
+}
+
+// ---------------------------------------------------------------- the editor and its panel
+
+const int kKnobIndex = 5;     // a patch parameter: widget index of patch 0
+const int kSliderIndex = 7;
+const int kSteppedIndex = 8;
+const int kClickStepIndex = 9;
+const int kRibbonIndex = 546;  // pitch bend
+const double kStartAngle = 0.5233333, kEndAngle = 5.7566667;
+
+// The value a circular knob takes for a pointer at (dx, dy) from its pivot: the angle
+// clockwise from straight down, between the strip's end angles.
+double circularValue(double dx, double dy) {
+    double angle = std::atan2(-dx, dy);
+    if (angle < 0) angle += 2 * 3.14159265358979;
+    if (angle < kStartAngle) angle = kStartAngle;
+    if (angle > kEndAngle) angle = kEndAngle;
+    return (angle - kStartAngle) / (kEndAngle - kStartAngle);
+}
+
+class Widgets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clearHostCalls();
+        hostVendor.clear();
+        hostProduct.clear();
+        synth.reset(new Halvorn(recordingHost));
+        ASSERT_FALSE(synth->creationFailed());
+        editor = dynamic_cast<HalvornEdit*>(synth->getEditor());
+        ASSERT_NE(editor, nullptr);
+        editor->setKnobMode(0);
+        ASSERT_TRUE(editor->open(parent.handle()));
+        editor->idle();
+        instrument = static_cast<VexaInterface*>(editor->getInstrumentInterface());
+        gui = static_cast<VexaGuiInterface*>(editor->getGuiInterface());
+        ASSERT_NE(instrument, nullptr);
+        ASSERT_NE(gui, nullptr);
+
+        panel = new APanel(instrument, gui);
+        panel->setBounds(40, 40, 900, 420);
+        knob = add(new AKnob(getSkinKnobStyle(0), instrument, kKnobIndex, -1), 20, 20);
+        slider = add(new ASlider(getSkinSliderStyle(0), instrument, kSliderIndex), 140, 20);
+        stepped = add(new ASlider(getSkinSliderStyle(7), instrument, kSteppedIndex), 180, 20);
+        clickStepStyle = *getSkinSliderStyle(7);
+        clickStepStyle.steppedClick = true;
+        clickStepped = add(new ASlider(&clickStepStyle, instrument, kClickStepIndex), 220, 20);
+        keyboard = new AVexaKeyboard(instrument);
+        keyboard->setBounds(20, 120, 720, 127);
+        panel->add(keyboard);
+        ribbon = new ARuban(instrument, gui, kRibbonIndex);
+        ribbon->setBounds(20, 270, 500, 14);
+        panel->add(ribbon);
+        editor->getRootPanel()->add(panel);
+        editor->getRootPanel()->setKeyboard(keyboard);
+        idle(3);
+    }
+
+    void TearDown() override {
+        if (!editor || !editor->getRootPanel()) return;
+        editor->getRootPanel()->setKeyboard(nullptr);
+        editor->getRootPanel()->closeWindow(nullptr);
+        editor->getRootPanel()->remove(panel);
+        panel->destroyAll();
+        delete panel;
+        editor->close();
+    }
+
+    template <typename Widget>
+    Widget* add(Widget* widget, int x, int y) {
+        widget->setPosition(x, y);
+        panel->add(widget);
+        return widget;
+    }
+
+    void idle(int times) {
+        for (int i = 0; i < times; i++) {
+            pumpMessages();
+            editor->idle();
+        }
+    }
+
+    // A point of a widget on the screen, in the widget's own coordinates.
+    POINT at(AComponent* widget, int dx, int dy) {
+        POINT p = {widget->getAbsoluteX(true) + dx, widget->getAbsoluteY(true) + dy};
+        ClientToScreen(editor->getFrame()->getSystemWindow(), &p);
+        return p;
+    }
+
+    // Plays the gesture on another thread while this one runs the window's messages and
+    // the host's idle calls.
+    void play(const std::function<void()>& gesture) {
+        std::atomic<bool> done(false);
+        std::thread hand([&] {
+            gesture();
+            done = true;
+        });
+        while (!done) {
+            pumpMessages();
+            editor->idle();
+            Sleep(10);
+        }
+        hand.join();
+        idle(3);
+    }
+
+    bool inMouseLoop() { return editor->getToolkitFrame() && editor->getToolkitFrame()->inMouseLoop(); }
+    // A button goes down and the frame's mouse loop takes it.
+    void press(DWORD down = MOUSEEVENTF_LEFTDOWN) {
+        sendMouse(down);
+        waitUntil([this] { return inMouseLoop(); });
+    }
+    void release(DWORD up = MOUSEEVENTF_LEFTUP) {
+        sendMouse(up);
+        waitUntil([this] { return !inMouseLoop(); });
+    }
+    // Moves while a button is held, until the parameter leaves the value it had.
+    void dragTo(POINT to, int index) {
+        float before = synth->getParameter(index);
+        moveTo(to);
+        waitUntil([&] { return synth->getParameter(index) != before; }, 2000);
+    }
+
+    void drag(POINT from, POINT to, int index) {
+        play([&] {
+            moveTo(from);
+            press();
+            dragTo(to, index);
+            release();
+        });
+    }
+
+    void click(POINT where) {
+        play([&] {
+            moveTo(where);
+            press();
+            release();
+        });
+    }
+
+    TestInstall install;
+    ParentWindow parent;
+    std::unique_ptr<Halvorn> synth;
+    HalvornEdit* editor = nullptr;
+    VexaInterface* instrument = nullptr;
+    VexaGuiInterface* gui = nullptr;
+    APanel* panel = nullptr;
+    AKnob* knob = nullptr;
+    ASlider *slider = nullptr, *stepped = nullptr, *clickStepped = nullptr;
+    ASliderStyle clickStepStyle;
+    AVexaKeyboard* keyboard = nullptr;
+    ARuban* ribbon = nullptr;
+};
+
+// ---------------------------------------------------------------- knobs
+
+TEST_F(Widgets, AKnobDragAutomatesItsParameterInEveryKnobMode) {
+    struct Case {
+        int knobMode;
+        bool linear;
+    } cases[] = {{0, false}, {1, false}, {2, true}};
+    const int cx = 13, cy = 13;  // the pivot of a 26 x 26 knob
+    for (const Case& c : cases) {
+        SCOPED_TRACE("knob mode " + std::to_string(c.knobMode));
+        editor->setKnobMode(c.knobMode);
+        synth->setParameter(kKnobIndex, 0.25f);
+        idle(2);
+        clearHostCalls();
+        // Pressed left of the pivot, dragged 64 pixels up.
+        drag(at(knob, cx - 10, cy), at(knob, cx - 10, cy - 64), kKnobIndex);
+        double expected = c.linear ? 0.75 : circularValue(-10, -64);
+        EXPECT_NEAR(synth->getParameter(kKnobIndex), expected, 1e-4);
+        EXPECT_EQ(bracketsOf(kKnobIndex), "BAE") << "one beginEdit, the values, one endEdit";
+        std::vector<HostCall> calls = callsFor(kKnobIndex);
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_NEAR(calls[calls.size() - 2].opt, expected, 1e-4) << "the host heard the last value";
+        EXPECT_EQ(knob->getFrameShown(), std::min(63, (int)(synth->getParameter(kKnobIndex) * 64)));
+    }
+}
+
+// A circular press takes the pointer's angle at once; a linear one changes nothing until the
+// pointer moves. Alt turns the mode over. (A modifier is held only while the pointer stays:
+// the X server's own state, which knows nothing of injected keys, comes with each move.)
+TEST_F(Widgets, AltTurnsTheKnobModeOver) {
+    struct Case {
+        int knobMode;
+        bool alt;
+        bool circular;
+    } cases[] = {{0, false, true}, {0, true, false}, {1, true, false}, {2, false, false}, {2, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("knob mode " + std::to_string(c.knobMode) + (c.alt ? " with Alt" : ""));
+        editor->setKnobMode(c.knobMode);
+        synth->setParameter(kKnobIndex, 0.25f);
+        idle(2);
+        clearHostCalls();
+        play([&] {
+            moveTo(at(knob, 13 - 10, 13));
+            if (c.alt) sendKey(VK_MENU, true);
+            press();
+            release();
+            if (c.alt) sendKey(VK_MENU, false);
+        });
+        EXPECT_NEAR(synth->getParameter(kKnobIndex), c.circular ? circularValue(-10, 0) : 0.25, 1e-4);
+        EXPECT_EQ(bracketsOf(kKnobIndex), c.circular ? "BAE" : "BE");
+    }
+}
+
+TEST_F(Widgets, TheRightButtonDragsAKnobFinely) {
+    editor->setKnobMode(2);
+    struct Case {
+        const char* name;
+        DWORD down, up;
+        double change;
+    } cases[] = {
+        {"left", MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 64.0 / 128},
+        {"right", MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 64.0 / 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        synth->setParameter(kKnobIndex, 0.25f);
+        idle(2);
+        clearHostCalls();
+        play([&] {
+            moveTo(at(knob, 13, 13));
+            press(c.down);
+            dragTo(at(knob, 13, 13 - 64), kKnobIndex);
+            release(c.up);
+        });
+        EXPECT_NEAR(synth->getParameter(kKnobIndex), 0.25 + c.change, 1e-4);
+        EXPECT_EQ(bracketsOf(kKnobIndex), "BAE");
+    }
+}
+
+// A knob with a second parameter edits that one with the right button or Shift.
+TEST_F(Widgets, TheRightButtonOrShiftEditsAKnobsSecondParameter) {
+    AKnob* pair = add(new AKnob(getSkinKnobStyle(8), instrument, kKnobIndex, kKnobIndex + 1), 60, 20);
+    editor->setKnobMode(2);
+    idle(2);
+    struct Case {
+        const char* name;
+        DWORD down, up;
+        WORD key;
+        int edited;
+    } cases[] = {
+        {"left", MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 0, kKnobIndex},
+        {"right", MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 0, kKnobIndex + 1},
+        {"Shift and left", MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, VK_SHIFT, kKnobIndex + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearHostCalls();
+        play([&] {
+            moveTo(at(pair, 12, 12));
+            if (c.key) sendKey(c.key, true);
+            press(c.down);
+            release(c.up);
+            if (c.key) sendKey(c.key, false);
+        });
+        EXPECT_EQ(bracketsOf(c.edited), "BE");
+        EXPECT_EQ(bracketsOf(c.edited == kKnobIndex ? kKnobIndex + 1 : kKnobIndex), "");
+        EXPECT_EQ(pair->getEditedIndex(), kKnobIndex) << "the release makes the first parameter the edited one again";
+    }
+}
+
+TEST_F(Widgets, ACircularKnobRefusesAJumpAcrossItsEnds) {
+    editor->setKnobMode(0);
+    synth->setParameter(kKnobIndex, 0.95f);
+    idle(2);
+    // Pressed at the end of the travel (lower right), then swept to the lower left, where
+    // the value would fall to 0.
+    float pressed = -1.f;
+    play([&] {
+        moveTo(at(knob, 13 + 3, 13 + 10));
+        press();
+        waitUntil([&] { return synth->getParameter(kKnobIndex) == 1.f; });
+        pressed = synth->getParameter(kKnobIndex);
+        moveTo(at(knob, 13 - 3, 13 + 10));
+        Sleep(300);
+        release();
+    });
+    EXPECT_FLOAT_EQ(pressed, 1.f);
+    EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 1.f);
+}
+
+TEST_F(Widgets, ACtrlClickOnAKnobBeginsAndEndsNoEdit) {
+    synth->setParameter(kKnobIndex, 0.4f);
+    idle(2);
+    clearHostCalls();
+    play([&] {
+        moveTo(at(knob, 13, 13));
+        sendKey(VK_CONTROL, true);
+        press();
+        release();
+        sendKey(VK_CONTROL, false);
+    });
+    EXPECT_EQ(bracketsOf(kKnobIndex), "") << "no endEdit without a beginEdit, and no value";
+    EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 0.4f);
+}
+
+// ---------------------------------------------------------------- sliders
+
+TEST_F(Widgets, SlidersFollowTheDragInTheirSteps) {
+    struct Case {
+        ASlider* slider;
+        int index;
+        float start;
+        int up;
+        double value;
+        int position;
+    } cases[] = {
+        {slider, kSliderIndex, 0.5f, 18, 0.5 + 18.0 / 128, (int)((1 - (0.5 + 18.0 / 128)) * 36)},
+        {slider, kSliderIndex, 0.9f, 40, 1.0, 0},
+        // Five steps: the style's height is the full range; 26 pixels up reach step 2 of 0-4.
+        {stepped, kSteppedIndex, 0.f, 26, 26.0 / 51, 18},
+        {stepped, kSteppedIndex, 0.f, 51, 1.0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("index " + std::to_string(c.index) + " up " + std::to_string(c.up));
+        synth->setParameter(c.index, c.start);
+        idle(2);
+        clearHostCalls();
+        drag(at(c.slider, 10, 25), at(c.slider, 10, 25 - c.up), c.index);
+        EXPECT_NEAR(synth->getParameter(c.index), c.value, 1e-4);
+        EXPECT_EQ(c.slider->getHandlePosition(), c.position);
+        EXPECT_EQ(bracketsOf(c.index), "BAE");
+    }
+}
+
+TEST_F(Widgets, ASteppedClickMovesOneStepTowardsThePointer) {
+    struct Case {
+        float start;
+        int clickY;
+        float value;
+    } cases[] = {
+        {0.99f, 40, 0.79f},  // below the handle at the top: one step down
+        {0.f, 5, 0.2f},      // above the handle at the bottom: one step up
+        {0.9f, 0, 0.f},      // at the handle's top edge: up, and from the top it wraps to 0
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start));
+        synth->setParameter(kClickStepIndex, c.start);
+        idle(2);
+        clearHostCalls();
+        click(at(clickStepped, 10, c.clickY));
+        EXPECT_NEAR(synth->getParameter(kClickStepIndex), c.value, 1e-5);
+        EXPECT_EQ(bracketsOf(kClickStepIndex), "BAE");
+    }
+}
+
+// ---------------------------------------------------------------- keyboard and ribbon
+
+TEST_F(Widgets, TheKeyboardPlaysAndLightsTheKeyUnderThePointer) {
+    struct Case {
+        int x, y;
+        int note;  // -1: no key there
+    } cases[] = {{5, 40, 37}, {60, 100, 41}, {705, 10, 96}, {705, 120, 96}, {60, 40, -1}, {725, 60, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+        std::vector<int> litWhileHeld, shownWhileHeld;
+        play([&] {
+            moveTo(at(keyboard, c.x, c.y));
+            press();
+            // The editor's idle shows the lit keys.
+            waitUntil([&] { return c.note >= 0 && keyboard->isKeyLit(c.note - 36); }, c.note >= 0 ? 2000 : 500);
+            for (int note = 0; note < 128; note++)
+                if (editor->isKeyLit(note)) litWhileHeld.push_back(note);
+            for (int key = 0; key < AVexaKeyboard::kKeys; key++)
+                if (keyboard->isKeyLit(key)) shownWhileHeld.push_back(36 + key);
+            release();
+        });
+        std::vector<int> expected;
+        if (c.note >= 0) expected.push_back(c.note);
+        EXPECT_EQ(litWhileHeld, expected) << "the instrument plays the note";
+        EXPECT_EQ(shownWhileHeld, expected) << "the keyboard lights it";
+        for (int key = 0; key < AVexaKeyboard::kKeys; key++) EXPECT_FALSE(keyboard->isKeyLit(key)) << key;
+        EXPECT_FALSE(editor->isKeyLit(c.note < 0 ? 0 : c.note)) << "released with the button";
+    }
+}
+
+TEST_F(Widgets, TheKeyboardShowsNotesFromMidi) {
+    synth->noteEvent(48, 100, 0);
+    synth->noteEvent(97, 100, 0);  // beyond the keyboard: nothing shows
+    idle(2);
+    EXPECT_TRUE(keyboard->isKeyLit(12));
+    int lit = 0;
+    for (int key = 0; key < AVexaKeyboard::kKeys; key++) lit += keyboard->isKeyLit(key) ? 1 : 0;
+    EXPECT_EQ(lit, 1);
+    synth->noteEvent(48, 0, 0);
+    idle(2);
+    EXPECT_FALSE(keyboard->isKeyLit(12));
+}
+
+TEST_F(Widgets, TheRibbonBendsFromThePressPointAndReturnsToTheCentre) {
+    float held = -1.f;
+    bool markerWhileHeld = false;
+    clearHostCalls();
+    play([&] {
+        moveTo(at(ribbon, 100, 7));
+        press();
+        dragTo(at(ribbon, 200, 7), kRibbonIndex);
+        held = synth->getParameter(kRibbonIndex);
+        markerWhileHeld = ribbon->isMarkerShown();
+        release();
+    });
+    // 474 pixels of strip: each pixel from the press point moves the value 0.5 / 474.
+    EXPECT_NEAR(held, 0.5 + 100 * 0.5 / 474, 1e-4);
+    EXPECT_TRUE(markerWhileHeld);
+    EXPECT_FLOAT_EQ(synth->getParameter(kRibbonIndex), 0.5f) << "back to the centre at the idle after release";
+    EXPECT_EQ(ribbon->getState(), ARuban::kIdle);
+    std::string brackets = bracketsOf(kRibbonIndex);
+    EXPECT_EQ(brackets, "A") << "the ribbon sends values alone, without edit brackets";
+}
+
+// ---------------------------------------------------------------- patch selection
+
+TEST_F(Widgets, AnEditReachesEverySelectedPatch) {
+    editor->setKnobMode(2);
+    gui->setPatchSelected(1, true);
+    gui->setPatchSelected(3, true);
+    gui->setPatchSelected(0, false);
+    synth->setParameter(kKnobIndex + 62, 0.2f);
+    synth->setParameter(kKnobIndex + 62 * 3, 0.8f);
+    synth->setParameter(kKnobIndex, 0.6f);
+    idle(2);
+    knob->refresh();
+    EXPECT_TRUE(knob->isMixed());
+    clearHostCalls();
+    drag(at(knob, 13, 13), at(knob, 13, 13 - 32), kKnobIndex + 62);
+    EXPECT_NEAR(synth->getParameter(kKnobIndex + 62), 0.2 + 0.25, 1e-4);
+    EXPECT_NEAR(synth->getParameter(kKnobIndex + 62 * 3), 0.2 + 0.25, 1e-4) << "the first selected patch leads";
+    EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 0.6f) << "an unselected patch keeps its value";
+    EXPECT_FALSE(knob->isMixed());
+    std::string order;
+    {
+        std::lock_guard<std::mutex> lock(hostMutex);
+        for (const HostCall& call : hostCalls)
+            if (call.opcode != audioMasterAutomate) order += (call.opcode == audioMasterBeginEdit ? "B" : "E") + std::to_string(call.index) + " ";
+    }
+    EXPECT_EQ(order, "B67 B191 E67 E191 ");
+}
+
+}  // namespace
