@@ -9,7 +9,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,7 +25,7 @@
 #include "editor/vexa_gui_interface.h"
 #include "editor/vexa_interface.h"
 #include "editor/vexa_panel.h"
-#include "host/test_host.h"
+#include "editor/recording_host.h"
 #include "toolkit/aframe.h"
 #include "toolkit/control_styles.h"
 
@@ -34,59 +33,9 @@ HalvornEdit* createHalvornEdit(Halvorn* effect) { return new HalvornEdit(effect)
 
 namespace {
 
-// ---------------------------------------------------------------- the host
-
-std::mutex hostMutex;
-std::vector<HostCall> hostCalls;
-std::string hostVendor, hostProduct;
-
-VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                    float opt) {
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetVendorString:
-    case audioMasterGetProductString: {
-        const std::string& text = opcode == audioMasterGetVendorString ? hostVendor : hostProduct;
-        if (text.empty() || !ptr) return 0;
-        strcpy((char*)ptr, text.c_str());
-        return 1;
-    }
-    case audioMasterAutomate:
-    case audioMasterBeginEdit:
-    case audioMasterEndEdit: {
-        std::lock_guard<std::mutex> lock(hostMutex);
-        hostCalls.push_back({opcode, index, value, opt});
-        return 1;
-    }
-    default:
-        return 0;
-    }
-}
-
-std::vector<HostCall> callsFor(int index) {
-    std::lock_guard<std::mutex> lock(hostMutex);
-    std::vector<HostCall> found;
-    for (const HostCall& call : hostCalls)
-        if (call.index == index) found.push_back(call);
-    return found;
-}
-
-void clearHostCalls() {
-    std::lock_guard<std::mutex> lock(hostMutex);
-    hostCalls.clear();
-}
-
-// "B" begin, "E" end, "A" automate, in order, for one index.
-std::string bracketsOf(int index) {
-    std::string out;
-    for (const HostCall& call : callsFor(index)) {
-        char c = call.opcode == audioMasterBeginEdit ? 'B' : call.opcode == audioMasterEndEdit ? 'E' : 'A';
-        if (c == 'A' && !out.empty() && out.back() == 'A') continue;  // a run of values reads as one
-        out += c;
-    }
-    return out;
-}
+using RecordingHost::bracketsOf;
+using RecordingHost::callsFor;
+using RecordingHost::clear;
 
 // ---------------------------------------------------------------- the hand
 
@@ -155,10 +104,9 @@ double circularValue(double dx, double dy) {
 class Widgets : public ::testing::Test {
 protected:
     void SetUp() override {
-        clearHostCalls();
-        hostVendor.clear();
-        hostProduct.clear();
-        synth.reset(new Halvorn(recordingHost));
+        clear();
+        RecordingHost::setNames("", "");
+        synth.reset(new Halvorn(RecordingHost::callback));
         ASSERT_FALSE(synth->creationFailed());
         editor = dynamic_cast<HalvornEdit*>(synth->getEditor());
         ASSERT_NE(editor, nullptr);
@@ -298,7 +246,7 @@ TEST_F(Widgets, AKnobDragAutomatesItsParameterInEveryKnobMode) {
         editor->setKnobMode(c.knobMode);
         synth->setParameter(kKnobIndex, 0.25f);
         idle(2);
-        clearHostCalls();
+        clear();
         // Pressed left of the pivot, dragged 64 pixels up.
         drag(at(knob, cx - 10, cy), at(knob, cx - 10, cy - 64), kKnobIndex);
         double expected = c.linear ? 0.75 : circularValue(-10, -64);
@@ -325,7 +273,7 @@ TEST_F(Widgets, AltTurnsTheKnobModeOver) {
         editor->setKnobMode(c.knobMode);
         synth->setParameter(kKnobIndex, 0.25f);
         idle(2);
-        clearHostCalls();
+        clear();
         play([&] {
             moveTo(at(knob, 13 - 10, 13));
             if (c.alt) sendKey(VK_MENU, true);
@@ -352,7 +300,7 @@ TEST_F(Widgets, TheRightButtonDragsAKnobFinely) {
         SCOPED_TRACE(c.name);
         synth->setParameter(kKnobIndex, 0.25f);
         idle(2);
-        clearHostCalls();
+        clear();
         play([&] {
             moveTo(at(knob, 13, 13));
             press(c.down);
@@ -381,7 +329,7 @@ TEST_F(Widgets, TheRightButtonOrShiftEditsAKnobsSecondParameter) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        clearHostCalls();
+        clear();
         play([&] {
             moveTo(at(pair, 12, 12));
             if (c.key) sendKey(c.key, true);
@@ -418,7 +366,7 @@ TEST_F(Widgets, ACircularKnobRefusesAJumpAcrossItsEnds) {
 TEST_F(Widgets, ACtrlClickOnAKnobBeginsAndEndsNoEdit) {
     synth->setParameter(kKnobIndex, 0.4f);
     idle(2);
-    clearHostCalls();
+    clear();
     play([&] {
         moveTo(at(knob, 13, 13));
         sendKey(VK_CONTROL, true);
@@ -451,7 +399,7 @@ TEST_F(Widgets, SlidersFollowTheDragInTheirSteps) {
         SCOPED_TRACE("index " + std::to_string(c.index) + " up " + std::to_string(c.up));
         synth->setParameter(c.index, c.start);
         idle(2);
-        clearHostCalls();
+        clear();
         drag(at(c.slider, 10, 25), at(c.slider, 10, 25 - c.up), c.index);
         EXPECT_NEAR(synth->getParameter(c.index), c.value, 1e-4);
         EXPECT_EQ(c.slider->getHandlePosition(), c.position);
@@ -473,7 +421,7 @@ TEST_F(Widgets, ASteppedClickMovesOneStepTowardsThePointer) {
         SCOPED_TRACE(std::to_string(c.start));
         synth->setParameter(kClickStepIndex, c.start);
         idle(2);
-        clearHostCalls();
+        clear();
         click(at(clickStepped, 10, c.clickY));
         EXPECT_NEAR(synth->getParameter(kClickStepIndex), c.value, 1e-5);
         EXPECT_EQ(bracketsOf(kClickStepIndex), "BAE");
@@ -526,7 +474,7 @@ TEST_F(Widgets, TheKeyboardShowsNotesFromMidi) {
 TEST_F(Widgets, TheRibbonBendsFromThePressPointAndReturnsToTheCentre) {
     float held = -1.f;
     bool markerWhileHeld = false;
-    clearHostCalls();
+    clear();
     play([&] {
         moveTo(at(ribbon, 100, 7));
         press();
@@ -557,18 +505,16 @@ TEST_F(Widgets, AnEditReachesEverySelectedPatch) {
     idle(2);
     knob->refresh();
     EXPECT_TRUE(knob->isMixed());
-    clearHostCalls();
+    clear();
     drag(at(knob, 13, 13), at(knob, 13, 13 - 32), kKnobIndex + 62);
     EXPECT_NEAR(synth->getParameter(kKnobIndex + 62), 0.2 + 0.25, 1e-4);
     EXPECT_NEAR(synth->getParameter(kKnobIndex + 62 * 3), 0.2 + 0.25, 1e-4) << "the first selected patch leads";
     EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 0.6f) << "an unselected patch keeps its value";
     EXPECT_FALSE(knob->isMixed());
     std::string order;
-    {
-        std::lock_guard<std::mutex> lock(hostMutex);
-        for (const HostCall& call : hostCalls)
-            if (call.opcode != audioMasterAutomate) order += (call.opcode == audioMasterBeginEdit ? "B" : "E") + std::to_string(call.index) + " ";
-    }
+    for (const HostCall& call : RecordingHost::calls())
+        if (call.opcode != audioMasterAutomate)
+            order += (call.opcode == audioMasterBeginEdit ? "B" : "E") + std::to_string(call.index) + " ";
     EXPECT_EQ(order, "B67 B191 E67 E191 ");
 }
 
