@@ -8,7 +8,6 @@
 #include "core/parameter_table.h"
 #include "core/preset_keys.h"
 #include "editor/halvorn_edit.h"
-#include "presets/install_dir.h"
 #include "presets/install_settings.h"
 
 static void copyText(char* out, const char* text) {
@@ -38,6 +37,10 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       bankIndex(0),
       subBankIndex(0),
       presetIndex(0),
+      newPresetRequest(0),
+      newSubBankRequest(0),
+      newBankRequest(0),
+      usedPatchCount(0),
       busy(0),
       editorOriginX(0),
       editorOriginY(0),
@@ -57,6 +60,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
     std::memset(loadedSubBankName, 0, sizeof(loadedSubBankName));
     std::memset(loadedPresetName, 0, sizeof(loadedPresetName));
     for (int& entry : learnQueue) entry = -1;
+    for (int& flag : patchLoaded) flag = 0;
     resetParameterApplication();
 
     // The settings outlive this instance: the shared tree keeps those of its creator.
@@ -246,29 +250,3 @@ void Halvorn::getEditorOrigin(int* x, int* y) {
 }
 
 int Halvorn::getPartActivity(int part) { return engine.isInitialised() ? engine.getPartActivity(part) : 0; }
-
-// Placeholder until the preset store is built: the engine is silenced, the record takes the
-// default program, the current position is resolved with the wrap of an index beyond its
-// count, and the parameter file is opened but not read; then the program is applied, so the
-// instrument sounds with its default program.
-int Halvorn::loadCurrentPreset() {
-    int bank = bankIndex >= 0 && bankIndex < bankCount ? bankIndex : 0;
-    if (bank >= gPresetTree->getNbBanks()) bank = 0;  // the merged bank holds the others' presets
-    int subBank = subBankIndex >= 0 && subBankIndex < gPresetTree->getNbSubBanks(bank) ? subBankIndex : 0;
-    int preset = presetIndex >= 0 && presetIndex < gPresetTree->getNbPresets(bank, subBank) ? presetIndex : 0;
-    char path[98];
-    std::snprintf(path, sizeof(path), "%s\\P%d\\B%d\\I%d\\Parametres", installSettings->getSaveDir().c_str(), bank,
-                  subBank, preset);
-    // The file is opened before the lock is taken: the audio thread never waits on the disk.
-    FILE* file = openInstallFile(*installSettings, path, "r");
-    if (!file) return 1;
-    std::fclose(file);
-    std::lock_guard<std::recursive_mutex> guard(stateLock);
-    silenceEngine();
-    setProgramDefaults();
-    setProgram(0);
-    return 0;
-}
-
-// Placeholder: writes nothing, so an installation's files stay as they are.
-int Halvorn::saveCurrentPreset() { return 0; }

@@ -16,6 +16,7 @@
 #define HALVORN_OUTPUTS 10
 #endif
 
+class CCPFileIO;
 class InstallSettings;
 
 namespace halvorn {
@@ -108,10 +109,10 @@ public:
     virtual bool isHostImageLine();
     virtual bool setEditorOrigin(int x, int y);
 
-    // PresetTreeListener
-    void bankListChanged() override {}
-    void subBankListChanged() override {}
-    void presetListChanged() override {}
+    // PresetTreeListener: every change of the tree finds the current preset again by name.
+    void bankListChanged() override { presetTreeChanged(); }
+    void subBankListChanged() override { presetTreeChanged(); }
+    void presetListChanged() override { presetTreeChanged(); }
 
     // VstInstInterface (the rest is shared with the effect classes above)
     void reservedA(int a, int b) override {}
@@ -156,11 +157,6 @@ public:
 
     void setCommandObserver(EngineCommandObserver* observer) { commandObserver = observer; }
 
-    // Current preset names to the record's preset path, and back.
-    void storePresetPath();
-    void restorePresetPath();
-    void setPresetNames(const char* bank, const char* subBank, const char* preset);
-    void getPresetNames(char* bank, char* subBank, char* preset);
 
     // MIDI control file (save\controlMidi): 0 read or written, 1 when it cannot be opened.
     int readControlMidi();
@@ -170,9 +166,69 @@ public:
     FILE* openControlMidiForRead();
     FILE* openControlMidiForWrite();
 
-    // Preset operations on the shared tree: 0, or 1 when the parameter file cannot be opened.
-    int loadCurrentPreset();
-    int saveCurrentPreset();
+    // ---- Preset operations on the shared tree (halvorn_presets.cpp). Virtual: the editor's
+    // bridge and the tests reach them through the object the host holds.
+    // The browser position and the counts as last read from the tree; a bank index equal to
+    // the number of real banks is the merged bank "All".
+    virtual int getBankIndex();
+    virtual int getSubBankIndex();
+    virtual int getPresetIndex();
+    virtual int getCurrentNbPresets();
+    virtual int getNbBanks();  // with "All"
+    virtual int getNbSubBanks(int bank);
+    virtual int getNbPresets(int bank, int subBank);
+    // The tree's name (or "All", "Error") into a buffer of kPresetNameSize bytes, cut to 31
+    // characters; a negative bank or sub-bank means the current one.
+    virtual void getBankName(char* buffer, int bank);
+    virtual void getSubBankName(char* buffer, int subBank, int bank);
+    virtual void getPresetName(char* buffer, int preset, int bank, int subBank);
+    // The current names, which a save gives to the tree; buffers of kPresetNameSize bytes.
+    virtual void setPresetNames(const char* bank, const char* subBank, const char* preset);
+    virtual void getPresetNames(char* bank, char* subBank, char* preset);
+    virtual bool bankNameExists(const char* name);
+    virtual bool subBankNameExists(const char* name, int bank);
+    virtual bool presetNameExists(const char* name, int bank, int subBank);
+    virtual bool isUserBank(int bank);
+    virtual bool isPatchInUse(int patch);
+    virtual void addPresetTreeListener(PresetTreeListener* listener);
+    virtual void removePresetTreeListener(PresetTreeListener* listener);
+    // While set, a load moves the position and the names but leaves the record alone.
+    virtual void setPresetLoadSuppressed(int suppressed);
+    // Current names to the record's preset path, and back (bounded at every step).
+    virtual void storePresetPath();
+    virtual void restorePresetPath();
+
+    // Loading and selecting: 0, or 1 when the parameter file cannot be opened (the record
+    // and the sound then stay as they were).
+    virtual int loadCurrentPreset();
+    virtual int selectPreset(int preset);
+    virtual int selectSubBank(int subBank);
+    virtual int selectBank(int bank, int subBank, int preset);
+
+    // Saving the record as the current preset, or as a new preset, sub-bank or bank: 0, or
+    // 1 when a file cannot be written. Each file is replaced whole or not at all.
+    virtual int saveCurrentPreset();
+    virtual int saveAsNewPreset();
+    virtual int saveAsNewSubBank();
+    virtual int saveAsNewBank();
+    // One patch file (Patch<patch + 1>) of the current preset.
+    virtual int savePatch(int patch);
+
+    // Structure changes: 0, or 1 when the tree refused (nothing changed then).
+    virtual int deletePreset(int bank, int subBank, int preset);
+    virtual int deleteSubBank(int bank, int subBank);
+    virtual int deleteBank(int bank);
+    // A free patch with its defaults for a part: its number, or -1 when none is free.
+    virtual int allocatePatch(int part);
+
+    // Bank exchange files on a file the editor's dialog opened: 0, or 1 (null file, failed
+    // export). The import always answers 0; its failure is shown to the user by the store.
+    virtual int exportBank(CCPFileIO* file);
+    virtual int exportSubBank(CCPFileIO* file);
+    virtual int exportPreset(CCPFileIO* file);
+    virtual int importBank(CCPFileIO* file);
+
+    virtual void presetTreeChanged();
 
     // Answers whether a MIDI event was acted on since the last call, and clears it.
     int takeMidiActivity();
@@ -260,6 +316,15 @@ private:
     bool hostStringEquals(bool vendor, const char* expected, bool prefixOnly);
     ProgramRecord* currentRecord();
 
+    // The preset side (halvorn_presets.cpp); the browser state is guarded by the tree's lock.
+    int resolveBankIndex(const char* name);
+    int resolveSubBankIndex(const char* name);
+    int resolvePresetIndex(const char* name);
+    bool realPosition(int* bank, int* subBank, int* preset);
+    bool positionIsLoaded();
+    int saveAsNew(int* request, int browserIndex);
+    void storeBrowserFractions(ProgramRecord& record);
+
     int paramFreqEcout;
     int patchClipboardFilled;
     int programChangePending;
@@ -302,6 +367,10 @@ private:
     // Current names (the editor's) and the names of the preset last loaded or saved.
     char currentBankName[kPresetNameSize], currentSubBankName[kPresetNameSize], currentPresetName[kPresetNameSize];
     char loadedBankName[kPresetNameSize], loadedSubBankName[kPresetNameSize], loadedPresetName[kPresetNameSize];
+    int newPresetRequest, newSubBankRequest, newBankRequest;
+    // The distinct patches that the current preset uses, and which of them a load read.
+    int usedPatchCount;
+    int patchLoaded[kPatchCount];
 
     char textBuffer[256];
     volatile int busy;

@@ -418,6 +418,9 @@ void Halvorn::sendToEveryPart(int code) {
 // (which raises programChangePending first) loads the preset; answers whether it is due.
 bool Halvorn::moveBrowser(int index) {
     const GlobalSlots& g = currentRecord()->globals;
+    // The browser state belongs to the tree's lock, taken after the instance lock.
+    std::unique_lock<std::recursive_mutex> tree;
+    if (gPresetTree) tree = gPresetTree->hold();
     if (index == globalIndex::kBrowserBank) {
         bankIndex = browserIndex(g.browserBank, bankCount);
         subBankCount = gPresetTree ? gPresetTree->getNbSubBanks(bankIndex) : 0;

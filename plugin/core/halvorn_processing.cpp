@@ -173,9 +173,10 @@ void Halvorn::programChange(int program) {
         int count = presetCount;
         float current = getParameter(kParamInstrumentMenu);
         wanted = count > 0 ? (float)program / (float)count : current;
-        // Nothing to select (an empty sub-bank, or the preset already current): the request
-        // is dropped, or a later chunk or program restore would load from disk over it.
-        if (count < 1 || current == wanted) {
+        // Nothing to select (an empty sub-bank, or the preset already loaded): the request
+        // is dropped, or a later chunk or program restore would load from disk over it. A
+        // browser that a bank select moved since the last load loads even at the same index.
+        if (count < 1 || (current == wanted && positionIsLoaded())) {
             programChangePending = 0;
             return;
         }

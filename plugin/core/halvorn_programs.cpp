@@ -59,6 +59,9 @@ VstInt32 Halvorn::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     size_t size = (size_t)byteSize < sizeof(ProgramRecord) ? (size_t)byteSize : sizeof(ProgramRecord);
     // A host may hand back the very pointer getChunk gave it.
     std::memmove(programs, data, size);
+    // The host's state stands: a program change still waiting for its browser move must
+    // not load a preset's files over it.
+    programChangePending = 0;
     restorePresetPath();
     std::memcpy(loadedBankName, currentBankName, sizeof(loadedBankName));
     std::memcpy(loadedSubBankName, currentSubBankName, sizeof(loadedSubBankName));

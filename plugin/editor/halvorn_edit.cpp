@@ -199,10 +199,12 @@ void HalvornEdit::idle() {
         toolkitFrame->idleAt(where.h, where.v);
     }
     if (presetBar) presetBar->idle();
-    // The shared preset tree's modification check belongs here, at the 2nd idle and then
-    // every 42nd; the tree has no such check yet.
+    // Another instance's change of the shared preset tree: at the 2nd idle, then every 42nd.
     int taken = idleCounter--;
-    if (taken < 0) idleCounter = kTreeCheckInterval;
+    if (taken < 0) {
+        if (gPresetTree) gPresetTree->reloadIfModified();
+        idleCounter = kTreeCheckInterval;
+    }
     if (layoutPending) {
         layoutPending = false;
         if (rootPanel) rootPanel->setLayout(savedLayout, false);

@@ -32,6 +32,11 @@ public:
 
     void clear();
 
+    // Held by a plug-in object around a compound step on its position in the tree (the
+    // tree's own operations take it too). Take it after the instance's lock, never before:
+    // listeners run under it.
+    std::unique_lock<std::recursive_mutex> hold() const { return std::unique_lock<std::recursive_mutex>(lock); }
+
     void addListener(PresetTreeListener* listener);
     void removeListener(PresetTreeListener* listener);
     int getListenerCount() const { return (int)listeners.size(); }

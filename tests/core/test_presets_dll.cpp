@@ -1,0 +1,954 @@
+// The instrument's preset operations through the built plug-in, driven like a host on a copy
+// of the factory installation per test: the start, program change and bank select, saves,
+// renames and deletions as files on disk, exchange files, two instances sharing the tree,
+// hostile preset files, the tree cache and the markers, and a musician's round trip.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/halvorn.h"
+#include "core/preset_keys.h"
+#include "host/test_host.h"
+#include "presets/file_io.h"
+
+namespace {
+
+const int kVolume = 515;  // VOLUME, a host global
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The first white-space separated word of a file, as the store reads its name files.
+std::string firstWord(const std::string& path) {
+    std::istringstream in(readFile(path));
+    std::string word;
+    in >> word;
+    return word.c_str();  // up to a terminating zero byte
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// The names in a directory: its files, or its subdirectories.
+std::vector<std::string> listDir(const std::string& dir, bool directories) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (handle == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directories) names.push_back(name);
+    } while (FindNextFileA(handle, &found));
+    FindClose(handle);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A copy of the factory installation with helpers to lay out presets of a test's own.
+struct Install : TestInstall {
+    std::string presetDir(int a, int b, int c) const {
+        return "save\\P" + std::to_string(a) + "\\B" + std::to_string(b) + "\\I" + std::to_string(c);
+    }
+    void makeDirs(const std::string& relative) {
+        std::string at = dir();
+        std::istringstream parts(relative);
+        std::string part;
+        while (std::getline(parts, part, '\\')) {
+            at += "\\" + part;
+            CreateDirectoryA(at.c_str(), nullptr);
+        }
+    }
+    void bank(int a, const std::string& name, bool factory) {
+        makeDirs("save\\P" + std::to_string(a));
+        ASSERT_TRUE(writeFile("save\\P" + std::to_string(a) + "\\NomPreset", name + (factory ? " FACTORY" : "")));
+    }
+    void subBank(int a, int b, const std::string& name) {
+        makeDirs("save\\P" + std::to_string(a) + "\\B" + std::to_string(b));
+        ASSERT_TRUE(writeFile("save\\P" + std::to_string(a) + "\\B" + std::to_string(b) + "\\NomBanque", name));
+    }
+    // A preset with its parameter file (the lines after the header) and patch files.
+    void preset(int a, int b, int c, const std::string& name, const std::string& parameters,
+                const std::map<int, std::string>& patches = {}) {
+        makeDirs(presetDir(a, b, c));
+        ASSERT_TRUE(writeFile(presetDir(a, b, c) + "\\NomInstrument", name));
+        ASSERT_TRUE(writeFile(presetDir(a, b, c) + "\\Parametres", parameters));
+        for (const auto& patch : patches)
+            ASSERT_TRUE(writeFile(presetDir(a, b, c) + "\\Patch" + std::to_string(patch.first), patch.second));
+    }
+    // The number of consecutive numbered directories that hold the name file.
+    int count(const std::string& parent, char letter, const char* nameFile) const {
+        int n = 0;
+        while (exists(parent + "\\" + letter + std::to_string(n) + "\\" + nameFile)) n++;
+        return n;
+    }
+    int banks() const { return count("save", 'P', "NomPreset"); }
+    int subBanks(int a) const { return count("save\\P" + std::to_string(a), 'B', "NomBanque"); }
+    int presets(int a, int b) const {
+        return count("save\\P" + std::to_string(a) + "\\B" + std::to_string(b), 'I', "NomInstrument");
+    }
+    std::string read(const std::string& relative) const { return readFile(path(relative)); }
+};
+
+// Every part plays patch p.
+std::string allPartsPlay(int patch) {
+    std::string text;
+    for (int part = 1; part <= 8; part++) text += "NUM_PATCH_VOIE" + std::to_string(part) + " " + std::to_string(patch) + "\n";
+    return text;
+}
+
+int keyIndex(const char* key, int patch = 0) { return presetKeyIndex(key, patch); }
+
+struct OwnPresets {
+    int bright, dark;
+};
+
+// One instance of the built plug-in, and the instrument behind the effect.
+struct Session {
+    TestHost host;
+    AEffect* fx = nullptr;
+    Halvorn* instrument = nullptr;
+
+    Session() {
+        EXPECT_TRUE(host.load(TestHost::pluginPath(10)));
+        fx = host.create();
+        EXPECT_NE(fx, nullptr);
+        if (fx) instrument = static_cast<Halvorn*>(static_cast<AudioEffect*>(fx->object));
+    }
+    explicit operator bool() const { return instrument != nullptr; }
+    Halvorn* operator->() { return instrument; }
+
+    float get(int index) { return instrument->getParameter(index); }
+    void set(int index, float value) { instrument->setParameter(index, value); }
+    std::vector<std::string> names() {
+        char bank[kPresetNameSize], subBank[kPresetNameSize], preset[kPresetNameSize];
+        instrument->getPresetNames(bank, subBank, preset);
+        return {bank, subBank, preset};
+    }
+    std::string presetName(int preset = -1) {
+        char name[kPresetNameSize];
+        instrument->getPresetName(name, preset < 0 ? instrument->getPresetIndex() : preset, -1, -1);
+        return name;
+    }
+    // The first real bank of that name, or -1.
+    int bankNamed(const std::string& name) {
+        for (int a = 0; a < instrument->getNbBanks(); a++) {
+            char text[kPresetNameSize];
+            instrument->getBankName(text, a);
+            if (name == text) return a;
+        }
+        return -1;
+    }
+    // A note held for a while, rendered in 512-frame blocks: the master pair's RMS.
+    double playNote(int note) {
+        host.sendMidi(0x90, (unsigned char)note, 100);
+        double sum = 0;
+        int frames = 0;
+        std::vector<std::vector<float>> buffers;
+        for (int block = 0; block < 40; block++) {
+            host.render(buffers, 512);
+            for (int c = 0; c < 2; c++)
+                for (float x : buffers[(size_t)c]) sum += (double)x * x;
+            frames += 2 * 512;
+        }
+        host.sendMidi(0x80, (unsigned char)note, 0);
+        host.render(buffers, 512);
+        return std::sqrt(sum / frames);
+    }
+    // The position of a preset of bank 0, sub-bank 0 by its name, or -1.
+    int presetIndexOf(const std::string& name) {
+        for (int c = 0; c < instrument->getNbPresets(0, 0); c++) {
+            char text[kPresetNameSize];
+            instrument->getPresetName(text, c, 0, 0);
+            if (name == text) return c;
+        }
+        return -1;
+    }
+    OwnPresets own() { return {presetIndexOf("Bright"), presetIndexOf("Dark")}; }
+    void close() {
+        if (fx) host.close();
+        fx = nullptr;
+        instrument = nullptr;
+    }
+};
+
+// The test's own presets beside the factory ones, in the installation's first sub-bank:
+// "Bright" (every part plays patch 2) and "Dark" after whatever the factory put there. The
+// start saves the first preset, which sorts the sub-bank: their places are found by name.
+
+void addOwnPresets(Install& install) {
+    const int first = install.presets(0, 0);
+    install.preset(0, 0, first, "Bright",
+                   "Nom du fichier      : x\n# a comment line\nVOLUME 2.500000e-001\n" + allPartsPlay(2),
+                   {{3, "DETUNE 1.250000e-001\nMIXE 7.500000e-001\n"}});
+    install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5));
+}
+
+// ---- the start ---------------------------------------------------------------------------
+
+// The merged bank as the store builds it: sub-banks by first appearance of their name over
+// the real banks in directory order, each with the presets of that name's sub-banks.
+struct MergedSubBank {
+    std::string name;
+    std::vector<std::string> presetDirs;
+};
+
+std::vector<MergedSubBank> mergedBank(const Install& install) {
+    std::vector<MergedSubBank> merged;
+    for (int a = 0; a < install.banks(); a++)
+        for (int b = 0; b < install.subBanks(a); b++) {
+            std::string dir = "save\\P" + std::to_string(a) + "\\B" + std::to_string(b);
+            std::string name = firstWord(install.path(dir + "\\NomBanque"));
+            auto at = std::find_if(merged.begin(), merged.end(), [&](const MergedSubBank& s) { return s.name == name; });
+            if (at == merged.end()) at = merged.insert(merged.end(), MergedSubBank{name, {}});
+            for (int c = 0; c < install.presets(a, b); c++) at->presetDirs.push_back(dir + "\\I" + std::to_string(c));
+        }
+    return merged;
+}
+
+TEST(PresetStart, TheInstrumentStartsOnTheStartPresetOfTheMergedBank) {
+    Install install;
+    const int realBanks = install.banks();
+    ASSERT_GT(realBanks, 0);
+    std::vector<MergedSubBank> merged = mergedBank(install);
+    // Sub-bank 8, preset 19 of "All"; an index beyond its count wraps to 0.
+    const size_t subBank = merged.size() > 8 ? 8 : 0;
+    const size_t preset = merged[subBank].presetDirs.size() > 19 ? 19 : 0;
+    const std::string dir = merged[subBank].presetDirs[preset];
+    const std::string firstParameters = install.read("save\\P0\\B0\\I0\\Parametres");
+
+    Session s;
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->getNbBanks(), realBanks + 1);
+    EXPECT_EQ(s->getBankIndex(), realBanks);
+    EXPECT_EQ(s->getSubBankIndex(), (int)subBank);
+    EXPECT_EQ(s->getPresetIndex(), (int)preset);
+    EXPECT_EQ(s.names(), (std::vector<std::string>{"All", merged[subBank].name,
+                                                   firstWord(install.path(dir + "\\NomInstrument"))}));
+    // The record's preset path names the same preset.
+    char path[kPresetPathSize] = {0};
+    std::memcpy(path, s->getProgramRecord().presetPath, sizeof(path));
+    EXPECT_EQ(std::string(path), "All/" + merged[subBank].name + "/" + s.names()[2]);
+
+    // The start preset's values are the record's: every key of its parameter file.
+    std::istringstream lines(install.read(dir + "\\Parametres"));
+    std::string key, value;
+    int checked = 0;
+    while (lines >> key) {
+        if (key == "Nom" || key[0] == '#' || key == "@ATTR") {
+            std::getline(lines, value);
+            continue;
+        }
+        lines >> value;
+        const int index = keyIndex(key.c_str());
+        if (index < 0 || index >= 2000) continue;  // the patch numbers and the rest are checked below
+        EXPECT_FLOAT_EQ(s.get(index), (float)std::atof(value.c_str())) << key;
+        checked++;
+    }
+    if (!firstParameters.empty() || dir != "save\\P0\\B0\\I0") EXPECT_GT(checked, 20);
+
+    // The first preset was loaded and saved back, with its count of starts.
+    std::vector<std::string> saved = linesOf(install.read("save\\P0\\B0\\I0\\Parametres"));
+    ASSERT_GE(saved.size(), 3u);
+    EXPECT_EQ(saved[0], "Nom du fichier      : " + firstWord(install.path("save\\P0\\NomPreset")));
+    EXPECT_EQ(saved[1], "Nom de la banque    : " + firstWord(install.path("save\\P0\\B0\\NomBanque")));
+    EXPECT_EQ(saved[2], "Nom de l'instrument : " + firstWord(install.path("save\\P0\\B0\\I0\\NomInstrument")));
+    auto count = [&]() {
+        for (const std::string& line : linesOf(install.read("save\\P0\\B0\\I0\\Parametres")))
+            if (line.rfind("PARAM_FREQ_ECOUT ", 0) == 0) return std::atof(line.c_str() + 17);
+        return -1.0;
+    };
+    const double first = count();
+    EXPECT_GE(first, 1.0);
+    s.close();
+    Session again;
+    ASSERT_TRUE(again);
+    EXPECT_EQ(count(), first + 1);
+}
+
+TEST(PresetStart, AnInstallationWithoutItsFirstPresetGivesNoEffect) {
+    Install install;
+    ASSERT_TRUE(install.removeFile("save\\P0\\B0\\I0\\Parametres"));
+    TestHost host;
+    ASSERT_TRUE(host.load(TestHost::pluginPath(10)));
+    EXPECT_EQ(host.create(), nullptr);
+}
+
+// ---- program change and bank select -----------------------------------------------------
+
+TEST(PresetSelect, ProgramChangeLoadsThePresetOfTheCurrentSubBank) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, 0), 0);
+
+    const int detune2 = keyIndex("DETUNE", 2), mix2 = keyIndex("MIXE", 2);
+    struct Case {
+        int program;
+        const char* name;
+        float volume;
+        int patch;
+    } cases[] = {
+        {own.bright, "Bright", 0.25f, 2},
+        {own.dark, "Dark", 0.0625f, 5},
+        {own.bright, "Bright", 0.25f, 2},
+    };
+    for (const Case& c : cases) {
+        s.host.sendMidi(0xC0, (unsigned char)c.program, 0);
+        EXPECT_EQ(s.presetName(), c.name) << c.program;
+        EXPECT_EQ(s.names()[2], c.name);
+        EXPECT_FLOAT_EQ(s.get(kVolume), c.volume) << c.program;
+        for (int patch = 0; patch < 8; patch++) EXPECT_EQ(s->isPatchInUse(patch), patch == c.patch);
+    }
+    // Beyond the sub-bank: its last preset.
+    s.host.sendMidi(0xC0, 127, 0);
+    EXPECT_EQ(s->getPresetIndex(), s->getCurrentNbPresets() - 1);
+    EXPECT_EQ(s.names()[2], s.presetName(s->getCurrentNbPresets() - 1));
+    // Patch 3's file was read into patch 2 of the record: the rest of the patch has defaults.
+    s.host.sendMidi(0xC0, (unsigned char)own.bright, 0);
+    EXPECT_FLOAT_EQ(s.get(detune2), 0.125f);
+    EXPECT_FLOAT_EQ(s.get(mix2), 0.75f);
+    // A program change to the loaded preset does not read it again: the host's edit stays.
+    s.set(kVolume, 0.5f);
+    s.host.sendMidi(0xC0, (unsigned char)own.bright, 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.5f);
+}
+
+TEST(PresetSelect, BankSelectThenProgramChangeLoadsFromTheNewBank) {
+    Install install;
+    const int a = install.banks();
+    install.bank(a, "Zed", false);
+    install.subBank(a, 0, "Leads");
+    install.preset(a, 0, 0, "One", "VOLUME 1.000000e-001\n" + allPartsPlay(0));
+    install.preset(a, 0, 1, "Two", "VOLUME 2.000000e-001\n" + allPartsPlay(1));
+    Session s;
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->selectBank(0, 0, 0), 0);
+
+    // Controller 0 picks bank value - 1; the program change loads in it, even at the preset
+    // index the browser already shows.
+    s.host.sendMidi(0xB0, 0, (unsigned char)(a + 1));
+    EXPECT_EQ(s->getBankIndex(), a);
+    s.host.sendMidi(0xC0, 0, 0);
+    EXPECT_EQ(s.names(), (std::vector<std::string>{"Zed", "Leads", "One"}));
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.1f);
+    s.host.sendMidi(0xC0, 1, 0);
+    EXPECT_EQ(s.names()[2], "Two");
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.2f);
+    // Bank select alone loads nothing.
+    s.host.sendMidi(0xB0, 0, 1);
+    EXPECT_EQ(s->getBankIndex(), 0);
+    EXPECT_EQ(s.names()[2], "Two");
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.2f);
+}
+
+TEST(PresetSelect, AHostsChunkStandsAfterAProgramChange) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    s.set(kVolume, 0.75f);
+    void* data = nullptr;
+    const VstIntPtr size = s.host.dispatch(effGetChunk, 0, 0, &data);
+    ASSERT_GT(size, 0);
+    std::vector<char> chunk((char*)data, (char*)data + size);
+
+    s.host.sendMidi(0xC0, (unsigned char)own.bright, 0);
+    ASSERT_FLOAT_EQ(s.get(kVolume), 0.25f);
+    s.host.dispatch(effSetChunk, 0, (VstIntPtr)chunk.size(), chunk.data());
+    std::vector<std::vector<float>> buffers;
+    s.host.render(buffers, 512);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.75f);
+    EXPECT_EQ(s.names()[2], "Dark");
+    EXPECT_EQ(s->getPresetIndex(), own.dark);
+}
+
+TEST(PresetSelect, SelectingWrapsAtBothEnds) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, 0), 0);
+    const int count = s->getCurrentNbPresets();
+    ASSERT_GE(own.dark, 0);
+    ASSERT_EQ(s->selectPreset(own.dark), 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.0625f);
+    EXPECT_EQ(s->selectPreset(count), 0);
+    EXPECT_EQ(s->getPresetIndex(), 0);
+    EXPECT_EQ(s.names()[2], s.presetName(0));
+    EXPECT_EQ(s->selectPreset(-1), 0);
+    EXPECT_EQ(s->getPresetIndex(), count - 1);
+    EXPECT_EQ(s.names()[2], s.presetName(count - 1));
+    // The record's browser position is the loaded preset.
+    EXPECT_FLOAT_EQ(s.get(2095), (float)(count - 1) / (float)count);
+}
+
+// ---- saving ------------------------------------------------------------------------------
+
+std::vector<std::string> filesOf(const Install& install, const std::string& dir) {
+    return listDir(install.path(dir), false);
+}
+
+TEST(PresetSave, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    const std::string dir = install.presetDir(0, 0, own.bright);
+    ASSERT_TRUE(install.writeFile(dir + "\\Patch7", "DETUNE 0\n"));  // a patch no part plays any more
+    ASSERT_EQ(s->selectBank(0, 0, own.bright), 0);
+    s.set(kVolume, 0.75f);
+    // Parts 1-8 play patches 0, 0, 1, 1, 2, 2, 3, 3.
+    for (int part = 0; part < 8; part++) s.set(2000 + part, (float)(part / 2));
+    s.set(keyIndex("MIXE", 3), 0.375f);
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+
+    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres", "Patch1", "Patch2",
+                                                               "Patch3", "Patch4"}));
+    std::vector<std::string> lines = linesOf(install.read(dir + "\\Parametres"));
+    char bankName[kPresetNameSize];
+    s->getBankName(bankName, 0);
+    ASSERT_GT(lines.size(), 100u);
+    EXPECT_EQ(lines[0], std::string("Nom du fichier      : ") + bankName);
+    EXPECT_EQ(lines[2], "Nom de l'instrument : Bright");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "VOLUME 7.500000e-001"), lines.end());
+    for (int part = 0; part < 8; part++)
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "NUM_PATCH_VOIE" + std::to_string(part + 1) + " " +
+                                                            std::to_string(part / 2)),
+                  lines.end());
+    std::vector<std::string> patch4 = linesOf(install.read(dir + "\\Patch4"));
+    EXPECT_NE(std::find(patch4.begin(), patch4.end(), "MIXE 3.750000e-001"), patch4.end());
+    EXPECT_GT(patch4.size(), 90u);
+
+    // Loaded again, the preset gives the same record.
+    s.set(kVolume, 0.1f);
+    ASSERT_EQ(s->selectPreset(own.bright), 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.75f);
+    EXPECT_FLOAT_EQ(s.get(keyIndex("MIXE", 3)), 0.375f);
+    for (int patch = 0; patch < 8; patch++) EXPECT_EQ(s->isPatchInUse(patch), patch < 4);
+}
+
+TEST(PresetSave, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    const std::string dir = install.presetDir(0, 0, own.dark);
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    const std::string before = install.read(dir + "\\Parametres");
+    // Patch 6 cannot be written: a directory stands in its place.
+    install.makeDirs(dir + "\\Patch6");
+    s.set(kVolume, 0.9f);
+    EXPECT_EQ(s->saveCurrentPreset(), 1);
+    EXPECT_EQ(install.read(dir + "\\Parametres"), before);
+    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres"}));
+}
+
+// The names of a sub-bank's presets in directory order.
+std::vector<std::string> presetNamesOnDisk(const Install& install, int a, int b) {
+    std::vector<std::string> names;
+    for (int c = 0; c < install.presets(a, b); c++)
+        names.push_back(firstWord(install.path(install.presetDir(a, b, c) + "\\NomInstrument")));
+    return names;
+}
+
+// The directory of the first preset of that name, in directory order.
+std::string findPreset(const Install& install, const std::string& name) {
+    for (int a = 0; a < install.banks(); a++)
+        for (int b = 0; b < install.subBanks(a); b++)
+            for (int c = 0; c < install.presets(a, b); c++)
+                if (firstWord(install.path(install.presetDir(a, b, c) + "\\NomInstrument")) == name)
+                    return install.presetDir(a, b, c);
+    return "";
+}
+
+TEST(PresetSave, SaveAsNewMakesAPresetASubBankOrABank) {
+    struct Case {
+        const char* what;
+        int (Halvorn::*save)();
+    } cases[] = {
+        {"preset", &Halvorn::saveAsNewPreset},
+        {"sub-bank", &Halvorn::saveAsNewSubBank},
+        {"bank", &Halvorn::saveAsNewBank},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Install install;
+        addOwnPresets(install);
+        const int banks = install.banks(), subBanks = install.subBanks(0), presets = install.presets(0, 0);
+        const std::string bankName = firstWord(install.path("save\\P0\\NomPreset"));
+        Session s;
+        ASSERT_TRUE(s);
+        OwnPresets own = s.own();
+        const std::string brightBefore = install.read(install.presetDir(0, 0, own.bright) + "\\Parametres");
+        ASSERT_EQ(s->selectBank(0, 0, own.bright), 0);
+        s.set(kVolume, 0.625f);
+        ASSERT_EQ((s.instrument->*c.save)(), 0);
+        const std::string level = c.what;
+        // The bank it came from, wherever the sort put it.
+        int home = 0;
+        while (home < install.banks() &&
+               firstWord(install.path("save\\P" + std::to_string(home) + "\\NomPreset")) != bankName)
+            home++;
+        EXPECT_EQ(install.banks(), banks + (level == "bank"));
+        EXPECT_EQ(install.subBanks(home), subBanks + (level == "sub-bank"));
+        EXPECT_EQ(install.presets(home, 0), presets + (level == "preset"));
+        // The new node is named Default0 and holds the record; the preset it came from is
+        // untouched.
+        const int a = s->getBankIndex();
+        EXPECT_EQ(a, level == "bank" ? s.bankNamed("Default0") : home);
+        const int b = level == "preset" ? 0 : s->getSubBankIndex();
+        const int p = s->getPresetIndex();
+        EXPECT_EQ(s.names()[level == "bank" ? 0 : level == "sub-bank" ? 1 : 2], "Default0");
+        EXPECT_EQ(firstWord(install.path(install.presetDir(a, b, p) + "\\NomInstrument")), s.names()[2]);
+        EXPECT_EQ(firstWord(install.path("save\\P" + std::to_string(a) + "\\B" + std::to_string(b) + "\\NomBanque")),
+                  s.names()[1]);
+        EXPECT_EQ(firstWord(install.path("save\\P" + std::to_string(a) + "\\NomPreset")), s.names()[0]);
+        std::vector<std::string> lines = linesOf(install.read(install.presetDir(a, b, p) + "\\Parametres"));
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "VOLUME 6.250000e-001"), lines.end());
+        EXPECT_EQ(filesOf(install, install.presetDir(a, b, p)),
+                  (std::vector<std::string>{"NomInstrument", "Parametres", "Patch3"}));
+        EXPECT_EQ(install.read(findPreset(install, "Bright") + "\\Parametres"), brightBefore);
+        std::vector<std::string> names = presetNamesOnDisk(install, home, 0);
+        if (level == "preset") {
+            EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+            EXPECT_FLOAT_EQ(s.get(2095), (float)p / (float)s->getCurrentNbPresets());
+        }
+        if (level == "bank") EXPECT_TRUE(s->isUserBank(s->getBankIndex()));
+    }
+}
+
+TEST(PresetSave, RenamingGivesTheNodesTheEditorsNames) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    std::vector<std::string> before = s.names();
+    s->setPresetNames(before[0].c_str(), "Moods", "Abyss");
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_EQ(s.names(), (std::vector<std::string>{before[0], "Moods", "Abyss"}));
+    // The sub-bank file holds the new name, the presets are sorted again and the position
+    // follows the renamed preset.
+    EXPECT_EQ(firstWord(install.path("save\\P0\\B" + std::to_string(s->getSubBankIndex()) + "\\NomBanque")), "Moods");
+    std::vector<std::string> names = presetNamesOnDisk(install, 0, s->getSubBankIndex());
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_EQ(names[(size_t)s->getPresetIndex()], "Abyss");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Dark"), 0);
+    EXPECT_EQ(s.presetName(), "Abyss");
+    // A name over 31 characters is cut.
+    s->setPresetNames(before[0].c_str(), "Moods", "A234567890123456789012345678901234567890");
+    EXPECT_EQ(s.names()[2], "A234567890123456789012345678901");
+}
+
+TEST(PresetSave, DeletingFindsTheCurrentPresetAgain) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    // Another preset goes: the current one is found again by its name.
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    const int presets = install.presets(0, 0);
+    ASSERT_EQ(s->deletePreset(0, 0, own.bright), 0);
+    EXPECT_EQ(install.presets(0, 0), presets - 1);
+    const int dark = own.dark - (own.bright < own.dark ? 1 : 0);
+    EXPECT_EQ(s->getPresetIndex(), dark);
+    EXPECT_EQ(s.presetName(), "Dark");
+    EXPECT_EQ(firstWord(install.path(install.presetDir(0, 0, dark) + "\\NomInstrument")), "Dark");
+    EXPECT_FALSE(install.exists(install.presetDir(0, 0, presets - 1)));
+    // The current one goes: preset 0 of the sub-bank is loaded.
+    ASSERT_EQ(s->deletePreset(0, 0, dark), 0);
+    EXPECT_EQ(s->getPresetIndex(), 0);
+    EXPECT_EQ(s.names()[2], firstWord(install.path(install.presetDir(0, 0, 0) + "\\NomInstrument")));
+    EXPECT_EQ(install.presets(0, 0), presets - 2);
+    // A missing node changes nothing.
+    EXPECT_EQ(s->deletePreset(0, 0, 999), 1);
+    EXPECT_EQ(s->deleteBank(-1), 1);
+    EXPECT_EQ(install.presets(0, 0), presets - 2);
+}
+
+TEST(PresetSave, DeletingABankOrSubBankRemovesItsDirectories) {
+    Install install;
+    const int a = install.banks();
+    install.bank(a, "Zed", false);
+    install.subBank(a, 0, "Leads");
+    install.preset(a, 0, 0, "One", "VOLUME 1.000000e-001\n" + allPartsPlay(0));
+    install.subBank(a, 1, "Pads");
+    install.preset(a, 1, 0, "Two", "VOLUME 2.000000e-001\n" + allPartsPlay(0));
+    Session s;
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->selectBank(a, 1, 0), 0);
+    ASSERT_EQ(s->deleteSubBank(a, 1), 0);
+    EXPECT_EQ(install.subBanks(a), 1);
+    EXPECT_EQ(s.names(), (std::vector<std::string>{"Zed", "Leads", "One"}));
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.1f);
+    ASSERT_EQ(s->deleteBank(a), 0);
+    EXPECT_EQ(install.banks(), a);
+    EXPECT_FALSE(install.exists("save\\P" + std::to_string(a)));
+    EXPECT_EQ(s->getBankIndex(), 0);
+    EXPECT_EQ(s->getNbBanks(), a + 1);
+}
+
+TEST(PresetSave, APresetOfTheMergedBankIsSavedIntoItsOwnBank) {
+    // Two banks with a sub-bank and preset of the same names: in "All" the sub-bank holds
+    // both presets, and a save of the second must not reach the first.
+    Install install;
+    const int a = install.banks();
+    for (int n = 0; n < 2; n++) {
+        install.bank(a + n, n == 0 ? "Twin" : "Twin2", false);
+        install.subBank(a + n, 0, "Same");
+        install.preset(a + n, 0, 0, "Init", "VOLUME " + std::to_string(0.1 * (n + 1)) + "\n" + allPartsPlay(0));
+    }
+    Session s;
+    ASSERT_TRUE(s);
+    const int all = s->getNbBanks() - 1;
+    int same = -1;
+    for (int b = 0; b < s->getNbSubBanks(all); b++) {
+        char name[kPresetNameSize];
+        s->getSubBankName(name, b, all);
+        if (std::string(name) == "Same") same = b;
+    }
+    ASSERT_GE(same, 0);
+    ASSERT_EQ(s->getNbPresets(all, same), 2);
+    ASSERT_EQ(s->selectBank(all, same, 1), 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.2f);
+    const std::string first = install.read(install.presetDir(a, 0, 0) + "\\Parametres");
+    s.set(kVolume, 0.3f);
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_EQ(install.read(install.presetDir(a, 0, 0) + "\\Parametres"), first);
+    std::vector<std::string> lines = linesOf(install.read(install.presetDir(a + 1, 0, 0) + "\\Parametres"));
+    EXPECT_EQ(lines[0], "Nom du fichier      : Twin2");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "VOLUME 3.000000e-001"), lines.end());
+    EXPECT_EQ(s->getPresetIndex(), 1);
+    EXPECT_EQ(s.names(), (std::vector<std::string>{"All", "Same", "Init"}));
+}
+
+// ---- exchange files ----------------------------------------------------------------------
+
+// A file of the store's own kind, on the instrument's install settings.
+std::unique_ptr<CCPFileIO> openFile(Session& s, const std::string& path, const char* mode) {
+    std::unique_ptr<CCPFileIO> file(createFileIO(s->getInstallSettings()));
+    if (!file || file->openAbsolute(path.c_str(), mode) != kFileOk) return nullptr;
+    return file;
+}
+
+// The parameter lines of a preset directory's files, header and comment lines left out.
+std::map<std::string, std::vector<std::string>> presetContents(const Install& install, const std::string& dir) {
+    std::map<std::string, std::vector<std::string>> files;
+    for (const std::string& name : filesOf(install, dir)) {
+        if (name == "NomInstrument") continue;
+        std::vector<std::string> lines;
+        for (const std::string& line : linesOf(install.read(dir + "\\" + name)))
+            if (line.rfind("Nom", 0) != 0 && line.rfind("#", 0) != 0 && !line.empty()) lines.push_back(line);
+        files[name] = lines;
+    }
+    return files;
+}
+
+TEST(PresetExchange, AnExportedBankImportsAsTheSamePresets) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    // Written once by the instrument, so every file is of its own making.
+    for (int c : {own.bright, own.dark}) {
+        ASSERT_EQ(s->selectBank(0, 0, c), 0);
+        ASSERT_EQ(s->saveCurrentPreset(), 0);
+    }
+    char bankName[kPresetNameSize];
+    s->getBankName(bankName, 0);
+    const int banks = s->getNbBanks();
+    const std::string exported = install.path("bank.ays");
+    {
+        auto file = openFile(s, exported, "wb");
+        ASSERT_TRUE(file);
+        ASSERT_EQ(s->exportBank(file.get()), 0);
+        file->close();
+    }
+    EXPECT_EQ(s->exportBank(nullptr), 1);
+    {
+        auto file = openFile(s, exported, "rb");
+        ASSERT_TRUE(file);
+        EXPECT_EQ(s->importBank(file.get()), 0);
+        file->close();
+    }
+    ASSERT_EQ(s->getNbBanks(), banks + 1);
+    // A bank of that name exists: the import takes the name followed by 0.
+    const int imported = s.bankNamed(std::string(bankName) + "0");
+    ASSERT_GE(imported, 0);
+    // The position still names the preset it named.
+    EXPECT_EQ(s.names()[2], "Dark");
+    const int original = s.bankNamed(bankName);
+    ASSERT_GE(original, 0);
+    ASSERT_EQ(install.subBanks(imported), install.subBanks(original));
+    for (int b = 0; b < install.subBanks(original); b++) {
+        ASSERT_EQ(install.presets(imported, b), install.presets(original, b));
+        for (int c = 0; c < install.presets(original, b); c++) {
+            SCOPED_TRACE(install.presetDir(original, b, c));
+            EXPECT_EQ(presetContents(install, install.presetDir(imported, b, c)),
+                      presetContents(install, install.presetDir(original, b, c)));
+        }
+    }
+    // The imported presets load like the originals.
+    ASSERT_EQ(s->selectBank(imported, 0, own.bright), 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.25f);
+}
+
+TEST(PresetExchange, ASubBankOrPresetExportHoldsThatEntry) {
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    for (int mode = 1; mode <= 2; mode++) {
+        const std::string exported = install.path("entry" + std::to_string(mode) + ".ays");
+        {
+            auto file = openFile(s, exported, "wb");
+            ASSERT_TRUE(file);
+            ASSERT_EQ(mode == 1 ? s->exportSubBank(file.get()) : s->exportPreset(file.get()), 0);
+            file->close();
+        }
+        const std::string text = readFile(exported);
+        EXPECT_NE(text.find("Dark"), std::string::npos) << mode;
+        EXPECT_EQ(text.find("Bright") != std::string::npos, mode == 1) << mode;
+        auto file = openFile(s, exported, "rb");
+        ASSERT_TRUE(file);
+        const int banks = s->getNbBanks();
+        EXPECT_EQ(s->importBank(file.get()), 0);
+        file->close();
+        EXPECT_EQ(s->getNbBanks(), banks + 1);
+    }
+}
+
+// ---- two instances -----------------------------------------------------------------------
+
+TEST(PresetShared, TwoInstancesSeeEachOthersChanges) {
+    Install install;
+    addOwnPresets(install);
+    Session first, second;
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    OwnPresets own = first.own();
+    ASSERT_EQ(first->selectBank(0, 0, own.bright), 0);
+    ASSERT_EQ(second->selectBank(0, 0, own.dark), 0);
+    const int presets = second->getCurrentNbPresets();
+
+    // A new preset of the first sorts the sub-bank, then takes a name that sorts it to the
+    // front: the second follows its own preset each time.
+    auto darkOnDisk = [&]() {
+        std::vector<std::string> names = presetNamesOnDisk(install, 0, 0);
+        return (int)(std::find(names.begin(), names.end(), "Dark") - names.begin());
+    };
+    ASSERT_EQ(first->saveAsNewPreset(), 0);
+    EXPECT_EQ(first.names()[2], "Default0");
+    EXPECT_EQ(second->getCurrentNbPresets(), presets + 1);
+    EXPECT_EQ(second.presetName(), "Dark");
+    EXPECT_EQ(second->getPresetIndex(), darkOnDisk());
+    first->setPresetNames(first.names()[0].c_str(), first.names()[1].c_str(), "Aaa");
+    ASSERT_EQ(first->saveCurrentPreset(), 0);
+    EXPECT_EQ(first->getPresetIndex(), 0);
+    EXPECT_EQ(second.presetName(), "Dark");
+    EXPECT_EQ(second->getPresetIndex(), darkOnDisk());
+    // The second loads what the first saved.
+    first.set(kVolume, 0.875f);
+    ASSERT_EQ(first->saveCurrentPreset(), 0);
+    ASSERT_EQ(second->selectPreset(first->getPresetIndex()), 0);
+    EXPECT_EQ(second.names()[2], first.names()[2]);
+    EXPECT_FLOAT_EQ(second.get(kVolume), 0.875f);
+    // The first deletes the second's preset: the second keeps its place until it loads.
+    ASSERT_EQ(second->selectPreset(darkOnDisk()), 0);
+    ASSERT_EQ(first->deletePreset(0, 0, darkOnDisk()), 0);
+    EXPECT_EQ(second->getCurrentNbPresets(), presets);
+    EXPECT_EQ(second->selectPreset(second->getPresetIndex()), 0);
+    second.close();
+    // The tree outlives the first instance to leave.
+    char name[kPresetNameSize];
+    first->getPresetName(name, 0, 0, 0);
+    EXPECT_STRNE(name, "Error");
+}
+
+// ---- hostile files -----------------------------------------------------------------------
+
+TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
+    struct Case {
+        const char* what;
+        std::string parameters;
+        float volume;  // VOLUME after the load
+        int patch;     // the patch that part 1 plays, -1 for none
+    };
+    static const char kBinary[] = "\x01\xff\x00\x80 VOLUME \x7f\n\x00";
+    const Case cases[] = {
+        {"truncated in a value", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1 4\nPORTAMENTO 1.0e", 0.3f, 4},
+        {"truncated after a key", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1", 0.3f, -1},
+        {"patch numbers beyond 0-7", "NUM_PATCH_VOIE1 99\nNUM_PATCH_VOIE2 -5\nVOLUME 4.000000e-001\n", 0.4f, 7},
+        {"a word of a thousand characters", std::string(1000, 'K') + " 1\nVOLUME 5.000000e-001\n", 0.5f, -1},
+        {"header lines only", "Nom du fichier : " + std::string(500, 'x') + "\n#\n@ATTR\n", -1.f, -1},
+        {"binary", std::string(kBinary, sizeof(kBinary) - 1), -1.f, -1},
+        {"a number that is not one", "VOLUME 1e999999\nNUM_PATCH_VOIE1 nan\n", -1.f, 0},
+        {"an attribute of three hundred characters", "@ATTR " + std::string(300, '=') + "\nVOLUME 6.000000e-001\n",
+         0.6f, -1},
+        {"empty", "", -1.f, -1},
+    };
+    Install install;
+    const int first = install.presets(0, 0);
+    int c = first;
+    for (const Case& k : cases) {
+        install.preset(0, 0, c, "Hostile" + std::to_string(c), k.parameters);
+        c++;
+    }
+    install.preset(0, 0, c, "Missing", "");
+    ASSERT_TRUE(install.removeFile(install.presetDir(0, 0, c) + "\\Parametres"));
+    Session s;
+    ASSERT_TRUE(s);
+    c = first;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        s.set(kVolume, 0.123f);
+        const int at = s.presetIndexOf("Hostile" + std::to_string(c++));
+        ASSERT_GE(at, 0);
+        ASSERT_EQ(s->selectBank(0, 0, at), 0);
+        if (k.volume >= 0) EXPECT_FLOAT_EQ(s.get(kVolume), k.volume);
+        EXPECT_EQ(s->getPartPatch(0), k.patch);
+        std::vector<std::vector<float>> buffers;
+        s.host.sendMidi(0x90, 60, 100);
+        s.host.render(buffers, 1024);
+        for (float x : buffers[0]) ASSERT_TRUE(std::isfinite(x));
+    }
+    // Without its parameter file the preset is not loaded: the record and names stay.
+    const std::vector<std::string> names = s.names();
+    s.set(kVolume, 0.321f);
+    EXPECT_EQ(s->selectPreset(s.presetIndexOf("Missing")), 1);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.321f);
+    EXPECT_EQ(s.names(), names);
+    // A save then goes to the preset that was loaded, not to the one without its file.
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_FALSE(install.exists(findPreset(install, "Missing") + "\\Parametres"));
+    EXPECT_TRUE(install.exists(findPreset(install, names[2]) + "\\Parametres"));
+}
+
+// ---- the cache and the markers -----------------------------------------------------------
+
+TEST(PresetTreeFiles, TheLastInstanceWritesTheCacheAndAWarmStartReadsIt) {
+    Install install;
+    {
+        Session s;
+        ASSERT_TRUE(s);
+        EXPECT_FALSE(install.exists("session.dat"));  // no running marker: no session
+    }
+    EXPECT_TRUE(install.exists("wqnt.dat"));
+    EXPECT_FALSE(install.exists("session.dat"));
+
+    // With exactly one running marker the session marker is written at the end, and the
+    // next start takes the tree from the cache rather than from the directories.
+    ASSERT_TRUE(install.writeFile("running.1", ""));
+    {
+        Session s;
+        ASSERT_TRUE(s);
+    }
+    EXPECT_TRUE(install.exists("session.dat"));
+    const std::string cache = install.read("wqnt.dat");
+    const int presets = install.presets(0, 0);
+    install.preset(0, 0, presets, "Unseen", allPartsPlay(0));
+    {
+        Session s;
+        ASSERT_TRUE(s);
+        EXPECT_FALSE(install.exists("session.dat"));
+        EXPECT_EQ(s->getNbPresets(0, 0), presets);
+    }
+    // Without the session marker a cache, even a stale one, is dropped and the directories
+    // probed.
+    ASSERT_TRUE(install.removeFile("running.1"));
+    ASSERT_TRUE(install.removeFile("session.dat"));
+    ASSERT_TRUE(install.writeFile("wqnt.dat", cache));
+    Session s;
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->getNbPresets(0, 0), presets + 1);
+}
+
+TEST(PresetTreeFiles, OneRunningMarkerRepairsTheSaveDirectory) {
+    for (int markers : {0, 1, 2}) {
+        SCOPED_TRACE(markers);
+        Install install;
+        for (int n = 0; n < markers; n++) ASSERT_TRUE(install.writeFile("running" + std::to_string(n), ""));
+        ASSERT_TRUE(install.writeFile("save\\stray.txt", "x"));
+        Session s;
+        ASSERT_TRUE(s);
+        EXPECT_EQ(install.exists("save\\stray.txt"), markers != 1);
+    }
+}
+
+// ---- a musician's round trip -------------------------------------------------------------
+
+TEST(PresetRoundTrip, ASavedSoundComesBackAfterTheHostStartsAgain) {
+    Install install;
+    addOwnPresets(install);
+    const int mix = keyIndex("MIXE", 2);
+    // Each run hears the preset right after its load, so the runs start alike.
+    double original, before;
+    {
+        Session s;
+        ASSERT_TRUE(s);
+        ASSERT_EQ(s->selectBank(0, 0, s.own().bright), 0);
+        original = s.playNote(60);
+    }
+    {
+        Session s;
+        ASSERT_TRUE(s);
+        ASSERT_EQ(s->selectBank(0, 0, s.own().bright), 0);
+        s.set(kVolume, 0.9f);
+        s.set(mix, 0.05f);
+        ASSERT_EQ(s->saveCurrentPreset(), 0);
+        before = s.playNote(60);
+        EXPECT_GT(std::fabs(before - original), 0.05 * original);  // the edit is audible
+        s.close();
+    }
+    Session s;
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->selectBank(0, 0, s.own().bright), 0);
+    EXPECT_FLOAT_EQ(s.get(kVolume), 0.9f);
+    EXPECT_FLOAT_EQ(s.get(mix), 0.05f);
+    const double after = s.playNote(60);
+    EXPECT_GT(after, 1e-4);
+    EXPECT_NEAR(after, before, 1e-3 * before);
+}
+
+}  // namespace
