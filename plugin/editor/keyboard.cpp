@@ -1,6 +1,5 @@
 #include "editor/keyboard.h"
 
-#include "editor/knob.h"
 #include "toolkit/aframe.h"
 #include "toolkit/gui_interface.h"
 

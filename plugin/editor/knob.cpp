@@ -2,15 +2,15 @@
 
 #include <cmath>
 
-#include "editor/widget_windows.h"
 #include "toolkit/aframe.h"
+#include "toolkit/awindows.h"
 
 namespace {
 const float kTwoPi = 6.2831855f;
 const int kSpringMs = 200;
 const int kHoverMs = 1000;
-const int kMidiWindowRightLimit = 501;
-const int kKnobMidiWindowBelowLimit = 161;
+// A knob's MIDI window opens below it only near the top of the face.
+const int kMidiWindowBelowLimit = 161;
 
 float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
 }  // namespace
@@ -42,13 +42,6 @@ void drawHighlightFrame(CDrawContext* context, int colourIndex, const CRect& rec
     context->drawRect(rect);
 }
 
-void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha) {
-    APanel* panel = component->getParentPanel();
-    if (panel)
-        panel->drawBackground(context, rect,
-                              CPoint(component->getX() + rect.left - x, component->getY() + rect.top - y), alpha);
-}
-
 void placeValuePopup(AComponent* control, AWindow* popup) {
     APanel* panel = control->getParentPanel();
     if (!panel || !popup) return;
@@ -77,7 +70,7 @@ AKnob::AKnob(AKnobStyle* knobStyle, InstrumentInterface* bridge, int primary, in
             if (secondIndex >= 0) gui->addReceptor(secondIndex, this);
         }
         frame = frameOf(instrument->getParameter(index));
-        popup = createValuePopup(instrument, index, secondIndex);
+        popup = new AControlPopup(instrument, index, secondIndex);
     }
 }
 
@@ -204,16 +197,6 @@ bool AKnob::hoverEnd() {
     return true;
 }
 
-void AKnob::openMidiWindow() {
-    APanel* panel = getParentPanel();
-    AWindow* window = createMidiControlWindow(instrument, index, secondIndex);
-    if (!window) return;
-    int wx = getAbsoluteX(true) < kMidiWindowRightLimit ? x + width : x - window->getWidth();
-    int wy = getAbsoluteY(true) < kKnobMidiWindowBelowLimit ? y + height : y - window->getHeight();
-    window->setPosition(wx, wy);
-    if (!panel || !panel->openWindow(window)) delete window;
-}
-
 bool AKnob::mouseDown(int px, int py, int buttons) {
     if (!enabled) return false;
     dragged = false;
@@ -234,7 +217,9 @@ bool AKnob::mouseDown(int px, int py, int buttons) {
     if (!style->circularAllowed) linear = true;
 
     if ((buttons & kControl) && midiAssignable) {
-        openMidiWindow();
+        AWindow* window = secondIndex >= 0 ? new ADoubleControlWindow(instrument, index, secondIndex)
+                                           : new AMidiControlWindow(instrument, index);
+        openMidiControlWindowBeside(this, window, kMidiWindowBelowLimit);
         dragged = true;
         return true;
     }

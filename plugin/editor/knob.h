@@ -43,8 +43,6 @@ void drawHighlightFrame(CDrawContext* context, int colourIndex, const CRect& rec
 // Opens popup beside control: right of it when the control lies in the left half, else
 // left; below when it lies in the upper part, else above.
 void placeValuePopup(AComponent* control, AWindow* popup);
-// The parent panel's background over rect, for a component drawn at (x, y).
-void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha);
 
 class AKnob : public AComponent, public AParameterReceptor {
 public:
@@ -86,7 +84,6 @@ public:
 private:
     int frameOf(float value) const;
     void show(float value);
-    void openMidiWindow();
 
     AKnobStyle* style;
     InstrumentInterface* instrument;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "editor/knob.h"
 #include "toolkit/aframe.h"
 
 namespace {

@@ -3,15 +3,14 @@
 #include <cstring>
 
 #include "editor/knob.h"
-#include "editor/widget_windows.h"
 #include "toolkit/aframe.h"
+#include "toolkit/awindows.h"
 
 namespace {
 const int kHoverMs = 1000;
 const int kLinearScale = 128;
 const int kFineScale = 2000;
-const int kMidiWindowRightLimit = 501;
-const int kSliderMidiWindowBelowLimit = 401;
+const int kMidiWindowBelowLimit = 401;
 
 float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
 }  // namespace
@@ -48,7 +47,7 @@ ASlider::ASlider(ASliderStyle* sliderStyle, InstrumentInterface* bridge, int par
         midiAssignable = instrument->isMidiAssignable(index);
         if (GuiInterface* gui = instrument->getGuiInterface()) gui->addReceptor(index, this);
         position = valueToPosition(instrument->getParameter(index));
-        popup = createValuePopup(instrument, index, -1);
+        popup = new AControlPopup(instrument, index, -1);
     }
 }
 
@@ -177,14 +176,7 @@ bool ASlider::mouseDown(int px, int py, int buttons) {
     clickConsumed = false;
     hoverStart = 0;
     if ((buttons & kControl) && midiAssignable) {
-        APanel* panel = getParentPanel();
-        AWindow* window = createMidiControlWindow(instrument, index, -1);
-        if (window) {
-            int wx = getAbsoluteX(true) < kMidiWindowRightLimit ? x + width : x - window->getWidth();
-            int wy = getAbsoluteY(true) < kSliderMidiWindowBelowLimit ? y + height : y - window->getHeight();
-            window->setPosition(wx, wy);
-            if (!panel || !panel->openWindow(window)) delete window;
-        }
+        openMidiControlWindowBeside(this, new AMidiControlWindow(instrument, index), kMidiWindowBelowLimit);
         clickConsumed = true;
         return true;
     }

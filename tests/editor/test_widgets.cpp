@@ -27,6 +27,7 @@
 #include "editor/vexa_panel.h"
 #include "editor/recording_host.h"
 #include "toolkit/aframe.h"
+#include "toolkit/awindows.h"
 #include "toolkit/control_styles.h"
 
 HalvornEdit* createHalvornEdit(Halvorn* effect) { return new HalvornEdit(effect); }
@@ -363,7 +364,10 @@ TEST_F(Widgets, ACircularKnobRefusesAJumpAcrossItsEnds) {
     EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 1.f);
 }
 
-TEST_F(Widgets, ACtrlClickOnAKnobBeginsAndEndsNoEdit) {
+// A Ctrl-click opens the MIDI control window beside the knob (right of it and below it in
+// this corner of the face) and begins no edit; "Learn" then takes the next controller,
+// which from then on moves the knob.
+TEST_F(Widgets, ACtrlClickOpensTheMidiWindowWhoseLearnAssignsAController) {
     synth->setParameter(kKnobIndex, 0.4f);
     idle(2);
     clear();
@@ -376,6 +380,55 @@ TEST_F(Widgets, ACtrlClickOnAKnobBeginsAndEndsNoEdit) {
     });
     EXPECT_EQ(bracketsOf(kKnobIndex), "") << "no endEdit without a beginEdit, and no value";
     EXPECT_FLOAT_EQ(synth->getParameter(kKnobIndex), 0.4f);
+    AMidiControlWindow* window = dynamic_cast<AMidiControlWindow*>(editor->getRootPanel()->getOpenWindow());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->getAbsoluteX(false), knob->getAbsoluteX(false) + knob->getWidth());
+    EXPECT_EQ(window->getAbsoluteY(false), knob->getAbsoluteY(false) + knob->getHeight());
+    EXPECT_EQ(window->getPanel(0)->getIndex(), kKnobIndex);
+
+    ALearnButton* learn = window->getPanel(0)->getLearnButton();
+    click(at(learn, learn->getWidth() / 2, learn->getHeight() / 2));
+    EXPECT_EQ(learn->getState(), 1) << "learning";
+    EXPECT_EQ(synth->getMidiCC(kKnobIndex), -1) << "the old assignment is cleared first";
+
+    // A controller arrives from MIDI: it is learnt, and its next moves turn the knob.
+    VstMidiEvent message = TestHost::midiEvent(0xB0, 20, 127);
+    VstEvents events = {};
+    events.numEvents = 1;
+    events.events[0] = (VstEvent*)&message;
+    synth->processEvents(&events);
+    std::vector<float> left(512), right(512);
+    std::vector<float*> outputs(halvorn::kNumOutputs, left.data());
+    outputs[1] = right.data();
+    for (int block = 0; block < 200; block++) synth->processReplacing(outputs.data(), outputs.data(), 512);
+    idle(3);
+    EXPECT_EQ(synth->getMidiCC(kKnobIndex), 20);
+    EXPECT_EQ(learn->getState(), 0) << "learning ends with the controller";
+    EXPECT_GT(synth->getParameter(kKnobIndex), 0.99f);
+    EXPECT_EQ(knob->getFrameShown(), 63);
+}
+
+// The value popup opens once the pointer has rested on a control for more than a second,
+// and goes when the pointer leaves.
+TEST_F(Widgets, AValuePopupAppearsAfterHovering) {
+    AWindow* shownEarly = nullptr;
+    AWindow* shownLate = nullptr;
+    AWindow* shownAfter = slider->getValuePopup();
+    play([&] {
+        moveTo(at(slider, 10, 25));
+        shownEarly = editor->getRootPanel()->getOpenWindow();
+        waitUntil([&] { return editor->getRootPanel()->getOpenWindow() != nullptr; }, 4000);
+        shownLate = editor->getRootPanel()->getOpenWindow();
+        moveTo(at(slider, 10, 150));
+        waitUntil([&] { return editor->getRootPanel()->getOpenWindow() == nullptr; }, 4000);
+        shownAfter = editor->getRootPanel()->getOpenWindow();
+    });
+    EXPECT_EQ(shownEarly, nullptr) << "not at once";
+    EXPECT_EQ(shownLate, slider->getValuePopup());
+    EXPECT_EQ(shownAfter, nullptr);
+    ASSERT_NE(slider->getValuePopup(), nullptr);
+    EXPECT_EQ(slider->getValuePopup()->getAbsoluteX(false), slider->getAbsoluteX(false) + slider->getWidth())
+        << "right of the control";
 }
 
 // ---------------------------------------------------------------- sliders
@@ -516,6 +569,112 @@ TEST_F(Widgets, AnEditReachesEverySelectedPatch) {
         if (call.opcode != audioMasterAutomate)
             order += (call.opcode == audioMasterBeginEdit ? "B" : "E") + std::to_string(call.index) + " ";
     EXPECT_EQ(order, "B67 B191 E67 E191 ");
+}
+
+// ---------------------------------------------------------------- pictures
+
+// Picture of each widget kind in its states, against the stored reference;
+// HALVORN_UPDATE_REFERENCE=1 stores the picture instead.
+void comparePicture(const Picture& actual, const std::string& name) {
+    const std::string path = std::string(HALVORN_WIDGETS_REFERENCE) + "/" + name + ".bmp";
+    const char* update = getenv("HALVORN_UPDATE_REFERENCE");
+    if (update && *update == '1') {
+        ASSERT_TRUE(writeBmp(path, actual)) << path;
+        return;
+    }
+    Picture reference;
+    ASSERT_TRUE(readBmp(path, reference)) << path;
+    ASSERT_EQ(reference.width, actual.width);
+    ASSERT_EQ(reference.height, actual.height);
+    double share = mismatchedShare(actual, reference, 8);
+    EXPECT_LT(share, 0.002) << name;
+    if (share >= 0.002) writeBmp(path + ".actual.bmp", actual);
+}
+
+TEST_F(Widgets, EachWidgetKindLooksAsStoredInItsStates) {
+    editor->getRootPanel()->remove(panel);
+    APanel* gallery = new APanel(instrument, gui);
+    gallery->setBounds(20, 20, 760, 330);
+    // Patches 0 and 1 selected: the mixed widgets have copies that differ.
+    gui->setPatchSelected(1, true);
+    auto value = [&](int index, float v, bool mixed) {
+        synth->setParameter(index, v);
+        synth->setParameter(index + 62, mixed ? 1.f - v : v);
+    };
+    struct KnobShot {
+        int style;
+        float v;
+        bool mixed;
+        int highlight;
+    } knobs[] = {
+        {0, 0.f, false, -1}, {0, 0.5f, false, -1}, {0, 1.f, false, -1}, {0, 0.2f, true, -1}, {0, 0.3f, false, 0},
+        {0, 0.6f, false, 1}, {0, 0.8f, false, 2}, {0, 0.9f, false, 3}, {3, 0.f, false, -1}, {3, 0.5f, false, -1},
+        {3, 1.f, false, -1}, {3, 0.2f, true, -1}, {8, 0.f, false, -1}, {8, 0.5f, false, -1}, {8, 1.f, false, -1},
+        {1, 0.25f, false, -1}, {2, 0.75f, false, -1}, {4, 0.3f, false, -1}, {5, 0.6f, false, -1},
+    };
+    int index = 10;
+    int x = 10;
+    for (const KnobShot& k : knobs) {
+        value(index, k.v, k.mixed);
+        AKnob* w = new AKnob(getSkinKnobStyle(k.style), instrument, index++, -1);
+        w->setPosition(x, 10);
+        w->refresh();
+        if (k.highlight >= 0) w->setHighlight((float)k.highlight);
+        gallery->add(w);
+        x += 36;
+    }
+    struct SliderShot {
+        int style;
+        float v;
+        bool mixed;
+    } sliders[] = {{0, 0.f, false}, {0, 1.f, false}, {0, 0.5f, true}, {7, 0.5f, false}, {3, 0.75f, false}, {1, 0.25f, false}};
+    x = 10;
+    for (const SliderShot& s : sliders) {
+        value(index, s.v, s.mixed);
+        ASlider* w = new ASlider(getSkinSliderStyle(s.style), instrument, index++);
+        w->setPosition(x, 50);
+        w->refresh();
+        gallery->add(w);
+        x += 30;
+    }
+    AVexaKeyboard* keys = new AVexaKeyboard(instrument);
+    keys->setBounds(10, 110, 720, 127);
+    gallery->add(keys);
+    for (int note : {36, 37, 47, 48, 53, 60, 61, 70, 84, 95, 96}) keys->setKeyDown(note, true);
+    ADisplayStyle labelStyle(nullptr, 160, 16, 12, kWhiteCColor, kCenterText, kBoldFace);
+    ADisplay* label = new ADisplay(&labelStyle, "Ribbon and keys");
+    label->setPosition(200, 60);
+    gallery->add(label);
+    ARuban* strip = new ARuban(instrument, gui, kRibbonIndex);
+    strip->setBounds(10, 250, 500, 14);
+    gallery->add(strip);
+    editor->getRootPanel()->add(gallery);
+    strip->parameterChanged(kRibbonIndex, 0.6f);  // a value from outside shows the marker
+    idle(2);
+    pumpMessages();
+    Picture picture = captureWindow(editor->getFrame()->getSystemWindow(), 20, 33 + 20, 760, 330);
+    EXPECT_GT(picture.distinctColours(64), 16);
+    comparePicture(picture, "gallery");
+
+    // A change of one knob repaints that knob alone.
+    idle(2);
+    for (AComponent* c : editor->getRootPanel()->children())
+        if (!c->isClean()) ADD_FAILURE() << "dirty child at " << c->getX() << "," << c->getY();
+    for (AComponent* c : gallery->children())
+        if (!c->isClean()) ADD_FAILURE() << "dirty gallery child at " << c->getX() << "," << c->getY();
+    ASSERT_TRUE(editor->getRootPanel()->isClean());
+    AComponent* first = gallery->children()[1];
+    gui->parameterChanged(11, 0.9f);
+    COffscreenContext offscreen(editor->getFrame(), 1008, 600);
+    CRect drawn;
+    editor->getRootPanel()->drawIfDirty(&offscreen, 0, 0, drawn);
+    EXPECT_EQ(drawn, CRect(first->getAbsoluteX(false), first->getAbsoluteY(false),
+                           first->getAbsoluteX(false) + first->getWidth(), first->getAbsoluteY(false) + first->getHeight()));
+
+    editor->getRootPanel()->remove(gallery);
+    gallery->destroyAll();
+    delete gallery;
+    editor->getRootPanel()->add(panel);
 }
 
 }  // namespace
