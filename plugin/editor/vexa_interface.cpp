@@ -3,10 +3,15 @@
 #include "core/halvorn.h"
 #include "core/parameter_table.h"
 #include "editor/vexa_gui_interface.h"
+#include "presets/file_io.h"
+#include "presets/install_settings.h"
 #include "vstgui/aeffguieditor.h"
 
 namespace {
 const int kPatches = 8;
+const int kParts = 8;
+// NUM_PATCH_VOIE1-8: the patch each part plays, as a whole number.
+const int kPartPatchBase = 2000;
 const int kHostBlockSize = 62;
 const int kInternalBlockSize = 44;
 const int kInternalBlockStart = 1000;
@@ -167,3 +172,183 @@ void VexaInterface::getPresetNames(char* bank, char* subBank, char* preset) {
 
 bool VexaInterface::isHostFxpansion() { return synth->isHostFxpansion(); }
 bool VexaInterface::isHostImageLine() { return synth->isHostImageLine(); }
+
+// ---------------------------------------------------------------- patches of the parts
+
+// From the parts' live assignments (NUM_PATCH_VOIE1-8), not from the patch list the last
+// preset load left: a part that took another patch since frees its old one.
+bool VexaInterface::isPatchInUse(int patch) {
+    for (int part = 0; part < kParts; part++)
+        if ((int)synth->getParameter(kPartPatchBase + part) == patch) return true;
+    return false;
+}
+
+int VexaInterface::allocatePatch(int part) {
+    if (part < 0 || part >= kParts) return -1;
+    for (int patch = 0; patch < kPatches; patch++) {
+        if (isPatchInUse(patch)) continue;
+        synth->setPatchDefaults(patch);
+        synth->setParameter(kPartPatchBase + part, (float)patch);
+        return patch;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------- the preset tree
+
+void VexaInterface::clearPresetModified() {
+    if (gui()) gui()->clearPresetModified();
+}
+
+void VexaInterface::getBankName(char* buffer, int bank) { synth->getBankName(buffer, bank); }
+void VexaInterface::getSubBankName(char* buffer, int subBank, int bank) { synth->getSubBankName(buffer, subBank, bank); }
+void VexaInterface::getPresetName(char* buffer, int preset, int bank, int subBank) {
+    synth->getPresetName(buffer, preset, bank, subBank);
+}
+int VexaInterface::getNbBanks() { return synth->getNbBanks(); }
+int VexaInterface::getNbSubBanks(int bank) { return synth->getNbSubBanks(bank); }
+int VexaInterface::getNbPresets(int bank, int subBank) { return synth->getNbPresets(bank, subBank); }
+int VexaInterface::getCurrentNbPresets() { return synth->getCurrentNbPresets(); }
+int VexaInterface::getBankIndex() { return synth->getBankIndex(); }
+int VexaInterface::getSubBankIndex() { return synth->getSubBankIndex(); }
+int VexaInterface::getPresetIndex() { return synth->getPresetIndex(); }
+bool VexaInterface::isUserBank(int bank) { return synth->isUserBank(bank); }
+bool VexaInterface::bankNameExists(const char* name) { return synth->bankNameExists(name); }
+bool VexaInterface::subBankNameExists(const char* name, int bank) { return synth->subBankNameExists(name, bank); }
+bool VexaInterface::presetNameExists(const char* name, int bank, int subBank) {
+    return synth->presetNameExists(name, bank, subBank);
+}
+void VexaInterface::addPresetTreeListener(PresetTreeListener* listener) { synth->addPresetTreeListener(listener); }
+void VexaInterface::removePresetTreeListener(PresetTreeListener* listener) {
+    synth->removePresetTreeListener(listener);
+}
+
+void VexaInterface::selectBank(int bank, int subBank, int preset) {
+    synth->selectBank(bank, subBank, preset);
+    clearPresetModified();
+}
+
+void VexaInterface::selectPreset(int preset) { synth->selectPreset(preset); }
+
+void VexaInterface::previousPreset() {
+    int index = synth->getPresetIndex();
+    if (index == 0) return;
+    synth->selectPreset(index - 1);
+    clearPresetModified();
+}
+
+void VexaInterface::nextPreset() {
+    int index = synth->getPresetIndex();
+    if (index + 1 >= synth->getCurrentNbPresets()) return;
+    synth->selectPreset(index + 1);
+    clearPresetModified();
+}
+
+void VexaInterface::selectKeepingSound(int bank, int subBank, int preset) {
+    synth->setPresetLoadSuppressed(1);
+    synth->selectBank(bank, subBank, preset);
+    synth->setPresetLoadSuppressed(0);
+}
+
+void VexaInterface::saveAsNewBank() {
+    synth->saveAsNewBank();
+    clearPresetModified();
+}
+
+void VexaInterface::saveAsNewSubBank(int bank) {
+    selectKeepingSound(bank, 0, 0);
+    synth->saveAsNewSubBank();
+    clearPresetModified();
+}
+
+void VexaInterface::saveAsNewPreset(int bank, int subBank) {
+    selectKeepingSound(bank, subBank, 0);
+    synth->saveAsNewPreset();
+    clearPresetModified();
+}
+
+void VexaInterface::deleteBank(int bank) {
+    if (!synth->isUserBank(bank)) return;
+    int userBanks = 0;
+    for (int b = 0, n = synth->getNbBanks(); b < n && userBanks < 2; b++)
+        if (synth->isUserBank(b)) userBanks++;
+    if (userBanks < 2) return;
+    synth->deleteBank(bank);
+    clearPresetModified();
+}
+
+void VexaInterface::deleteSubBank(int bank, int subBank) {
+    if (!synth->isUserBank(bank) || synth->getNbSubBanks(bank) <= 1) return;
+    synth->deleteSubBank(bank, subBank);
+    clearPresetModified();
+}
+
+void VexaInterface::deletePreset(int bank, int subBank, int preset) {
+    if (!synth->isUserBank(bank) || synth->getNbPresets(bank, subBank) <= 1) return;
+    synth->deletePreset(bank, subBank, preset);
+    clearPresetModified();
+}
+
+void VexaInterface::saveCurrentPreset() {
+    synth->saveCurrentPreset();
+    clearPresetModified();
+}
+
+int VexaInterface::saveCurrentPresetChecked() {
+    int result = synth->saveCurrentPreset();
+    if (result == 0) clearPresetModified();
+    return result;
+}
+
+void VexaInterface::storePresetAt(int bank, int subBank, int preset) {
+    if (bank >= synth->getNbBanks())
+        saveAsNewBank();
+    else if (subBank >= synth->getNbSubBanks(bank))
+        saveAsNewSubBank(bank);
+    else if (preset < synth->getNbPresets(bank, subBank))
+        selectKeepingSound(bank, subBank, preset);
+    else
+        saveAsNewPreset(bank, subBank);
+    saveCurrentPresetChecked();
+    clearPresetModified();
+}
+
+void VexaInterface::importBank() {
+    CCPFileIO* file = createFileIO(synth->getInstallSettings());
+    if (!file) return;
+    if (file->openWithOpenDialog(nullptr, nullptr, nullptr, nullptr, 0) == 0) {
+        synth->importBank(file);
+        clearPresetModified();
+        file->close();
+    }
+    delete file;
+}
+
+void VexaInterface::exportEntry(ExportKind kind) {
+    char name[32] = {0};
+    if (kind == kExportBank)
+        synth->getBankName(name, -1);
+    else if (kind == kExportSubBank)
+        synth->getSubBankName(name, -1, -1);
+    else
+        synth->getPresetName(name, synth->getPresetIndex(), -1, -1);
+    name[sizeof name - 1] = 0;
+    CCPFileIO* file = createFileIO(synth->getInstallSettings());
+    if (!file) return;
+    std::string initial = synth->getInstallSettings() ? synth->getInstallSettings()->getDialogFileName() : "";
+    if (file->openWithSaveDialog(name, initial.c_str(), nullptr) == 0) {
+        int result = kind == kExportBank      ? synth->exportBank(file)
+                     : kind == kExportSubBank ? synth->exportSubBank(file)
+                                              : synth->exportPreset(file);
+        // A failed export leaves whatever file was there before, never a partial one.
+        if (result == 0)
+            file->close();
+        else
+            file->discard();
+    }
+    delete file;
+}
+
+void VexaInterface::exportBank() { exportEntry(kExportBank); }
+void VexaInterface::exportSubBank() { exportEntry(kExportSubBank); }
+void VexaInterface::exportPreset() { exportEntry(kExportPreset); }

@@ -5,7 +5,9 @@
 
 #include "toolkit/gui_interface.h"
 
+class CCPFileIO;
 class Halvorn;
+class PresetTreeListener;
 class VexaGuiInterface;
 
 class VexaInterface : public InstrumentInterface {
@@ -49,6 +51,51 @@ public:
     bool isHostFxpansion();
     bool isHostImageLine();
 
+    // Patches of the parts: in use while a part plays it (from the parts' live assignments).
+    int allocatePatch(int part);
+    bool isPatchInUse(int patch);
+
+    // The preset tree, through the plug-in object. Names are buffers of 32 bytes.
+    void getBankName(char* buffer, int bank);
+    void getSubBankName(char* buffer, int subBank, int bank);
+    void getPresetName(char* buffer, int preset, int bank, int subBank);
+    int getNbBanks();
+    int getNbSubBanks(int bank);
+    int getNbPresets(int bank, int subBank);
+    int getCurrentNbPresets();
+    int getBankIndex();
+    int getSubBankIndex();
+    int getPresetIndex();
+    bool isUserBank(int bank);
+    bool bankNameExists(const char* name);
+    bool subBankNameExists(const char* name, int bank);
+    bool presetNameExists(const char* name, int bank, int subBank);
+    void addPresetTreeListener(PresetTreeListener* listener);
+    void removePresetTreeListener(PresetTreeListener* listener);
+    // Selections load the preset; every operation that changes the stored presets or the
+    // selection drops the editor's modified mark.
+    void selectBank(int bank, int subBank, int preset);
+    void selectPreset(int preset);
+    // Neither wraps at the ends of the sub-bank.
+    void nextPreset();
+    void previousPreset();
+    void importBank();
+    void saveAsNewBank();
+    void saveAsNewSubBank(int bank);
+    void saveAsNewPreset(int bank, int subBank);
+    // Refused silently unless the bank is a user bank and something remains after.
+    void deleteBank(int bank);
+    void deleteSubBank(int bank, int subBank);
+    void deletePreset(int bank, int subBank, int preset);
+    void saveCurrentPreset();
+    int saveCurrentPresetChecked();
+    // The current sound to a place of the store menus: a new bank, sub-bank or preset past
+    // the ends, else over that preset.
+    void storePresetAt(int bank, int subBank, int preset);
+    void exportBank();
+    void exportSubBank();
+    void exportPreset();
+
     Halvorn* getSynth() const { return synth; }
 
 private:
@@ -58,6 +105,12 @@ private:
     // The first selected patch's copy of index; index itself outside the patch blocks and
     // -1 when no patch is selected.
     int firstCopy(int index);
+    void clearPresetModified();
+    // Selects without loading, so that the current sound stays.
+    void selectKeepingSound(int bank, int subBank, int preset);
+    // Which of the three exports.
+    enum ExportKind { kExportBank, kExportSubBank, kExportPreset };
+    void exportEntry(ExportKind kind);
 
     Halvorn* synth;
 };

@@ -259,6 +259,60 @@ TEST_F(Bridge, TheAboutSwitchesTurnTheValuePopupsOff) {
     }
 }
 
+// ---------------------------------------------------------------- presets and patches
+
+TEST_F(Bridge, PresetStepsStopAtTheEndsAndGuardedDeletionsRefuseSilently) {
+    Listeners listeners;
+    gui->setPresetModifListener(&listeners);
+    ASSERT_EQ(instrument->getNbSubBanks(0), 1);
+    ASSERT_EQ(instrument->getNbPresets(0, 0), 1);
+    int banks = instrument->getNbBanks();
+
+    instrument->previousPreset();
+    instrument->nextPreset();
+    EXPECT_EQ(instrument->getPresetIndex(), 0);
+    EXPECT_EQ(listeners.cleared, 0) << "a step that goes nowhere keeps the modified mark";
+    instrument->deletePreset(0, 0, 0);
+    instrument->deleteSubBank(0, 0);
+    instrument->deleteBank(0);
+    EXPECT_EQ(instrument->getNbBanks(), banks);
+    EXPECT_EQ(instrument->getNbPresets(0, 0), 1);
+    EXPECT_EQ(listeners.cleared, 0);
+
+    // Past the end of the sub-bank, the store menu's place is a new preset.
+    ASSERT_TRUE(instrument->isUserBank(0));
+    instrument->storePresetAt(0, 0, 1);
+    EXPECT_EQ(instrument->getNbPresets(0, 0), 2);
+    EXPECT_GE(listeners.cleared, 1);
+    instrument->selectBank(0, 0, 1);
+    ASSERT_EQ(instrument->getPresetIndex(), 1);
+    int cleared = listeners.cleared;
+    instrument->nextPreset();
+    EXPECT_EQ(instrument->getPresetIndex(), 1);
+    EXPECT_EQ(listeners.cleared, cleared);
+    instrument->previousPreset();
+    EXPECT_EQ(instrument->getPresetIndex(), 0);
+    EXPECT_EQ(listeners.cleared, cleared + 1);
+    instrument->deletePreset(0, 0, 1);
+    EXPECT_EQ(instrument->getNbPresets(0, 0), 1) << "with two presets one may go";
+    EXPECT_EQ(listeners.cleared, cleared + 2);
+}
+
+// In use means played by a part now: a part that takes another patch frees its old one.
+TEST_F(Bridge, APatchIsInUseWhileAPartPlaysIt) {
+    for (int part = 0; part < 8; part++) synth->setParameter(2000 + part, 0.f);
+    for (int patch = 1; patch < 8; patch++) EXPECT_FALSE(instrument->isPatchInUse(patch)) << patch;
+    EXPECT_TRUE(instrument->isPatchInUse(0));
+    synth->setParameter(2003, 5.f);
+    EXPECT_TRUE(instrument->isPatchInUse(5));
+    int taken = instrument->allocatePatch(4);
+    EXPECT_EQ(taken, 1) << "the lowest patch no part plays";
+    EXPECT_TRUE(instrument->isPatchInUse(1));
+    EXPECT_FLOAT_EQ(synth->getParameter(2004), 1.f) << "given to the part";
+    for (int part = 0; part < 8; part++) synth->setParameter(2000 + part, (float)part);
+    EXPECT_EQ(instrument->allocatePatch(0), -1) << "all eight in use";
+}
+
 // ---------------------------------------------------------------- skin tables
 
 TEST_F(Bridge, EachSkinTableIsBuiltWholeOnceAndReleasedWithTheLastBridge) {
