@@ -8,7 +8,6 @@
 namespace {
 const float kTwoPi = 6.2831855f;
 const int kSpringMs = 200;
-const int kHoverMs = 1000;
 // A knob's MIDI window opens below it only near the top of the face.
 const int kMidiWindowBelowLimit = 161;
 
@@ -35,57 +34,15 @@ void AKnobStyle::init(CBitmap* strip, int width, int height, int count, bool isT
     reversed = false;
 }
 
-void drawHighlightFrame(CDrawContext* context, int colourIndex, const CRect& rect) {
-    static const CColor colours[4] = {{255, 0, 0, 255}, {255, 255, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}};
-    if (colourIndex < 0 || colourIndex > 3) return;
-    context->setFrameColor(colours[colourIndex]);
-    context->drawRect(rect);
-}
-
-void placeValuePopup(AComponent* control, AWindow* popup) {
-    APanel* panel = control->getParentPanel();
-    if (!panel || !popup) return;
-    int px = control->getAbsoluteX(true) <= 500 ? control->getX() + control->getWidth()
-                                                 : control->getX() - popup->getWidth();
-    int py = control->getAbsoluteY(true) <= 400 ? control->getY() + control->getHeight()
-                                                 : control->getY() - popup->getHeight();
-    popup->setPosition(px, py);
-    panel->openWindow(popup);
-}
-
 // ---------------------------------------------------------------- AKnob
 
 AKnob::AKnob(AKnobStyle* knobStyle, InstrumentInterface* bridge, int primary, int second)
-    : style(knobStyle), instrument(bridge), index(primary), secondIndex(second), editedIndex(primary), frame(0),
-      mixed(false), midiAssignable(false), pressed(false), editOpen(false), pressY(0), startValue(0.f),
-      scale(kLinearScale), linear(true), dragged(false), lastPress(0), springing(false), springStart(0),
-      springFrom(0.f), hoverStart(0), highlight(-1), popup(nullptr) {
+    : AValueControl(bridge, primary, second), style(knobStyle), editedIndex(primary), frame(0), pressed(false),
+      pressY(0), startValue(0.f), scale(kLinearScale), linear(true), dragged(false), lastPress(0), springing(false),
+      springStart(0), springFrom(0.f) {
     width = style->frameWidth;
     height = style->frameHeight;
-    if (instrument) {
-        midiAssignable = instrument->isMidiAssignable(index);
-        GuiInterface* gui = instrument->getGuiInterface();
-        if (gui) {
-            gui->addReceptor(index, this);
-            if (secondIndex >= 0) gui->addReceptor(secondIndex, this);
-        }
-        frame = frameOf(instrument->getParameter(index));
-        popup = new AControlPopup(instrument, index, secondIndex);
-    }
-}
-
-// Unregistered here, so that a bridge kept over a close never calls a deleted widget.
-AKnob::~AKnob() {
-    GuiInterface* gui = instrument ? instrument->getGuiInterface() : nullptr;
-    if (gui) {
-        gui->removeReceptor(index, this);
-        if (secondIndex >= 0) gui->removeReceptor(secondIndex, this);
-    }
-    if (popup) {
-        APanel* panel = getParentPanel();
-        if (panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
-        delete popup;
-    }
+    if (instrument) frame = frameOf(instrument->getParameter(index));
 }
 
 int AKnob::frameOf(float value) const {
@@ -126,24 +83,7 @@ void AKnob::setParameterIndex(int newIndex) {
     if (gui) gui->addReceptor(index, this);
 }
 
-void AKnob::refresh() {
-    if (!instrument) return;
-    float value = 0.f;
-    bool nowMixed = false;
-    instrument->getParameterMixed(editedIndex, &value, &nowMixed);
-    bool changed = nowMixed != mixed;
-    mixed = nowMixed;
-    show(value);
-    if (changed) invalidate();
-}
-
-void AKnob::showValuePopup() { placeValuePopup(this, popup); }
-
-void AKnob::hideValuePopup() {
-    hoverStart = 0;
-    APanel* panel = getParentPanel();
-    if (popup && panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
-}
+void AKnob::refresh() { show(readMixed(editedIndex)); }
 
 void AKnob::draw(CDrawContext* context, int px, int py) {
     CRect rect(px, py, px + width, py + height);
@@ -163,13 +103,12 @@ void AKnob::draw(CDrawContext* context, int px, int py) {
         else
             style->filmStrip->draw(context, rect, source);
     }
-    drawHighlightFrame(context, highlight, CRect(px, py, px + width - 1, py + height - 1));
+    drawHighlight(context, px, py);
 }
 
 void AKnob::idle() {
-    int64_t now = nowMilliseconds();
     if (springing) {
-        int64_t elapsed = now - springStart;
+        int64_t elapsed = nowMilliseconds() - springStart;
         if (elapsed <= kSpringMs) {
             setValue(springFrom + (0.5f - springFrom) * (float)elapsed / kSpringMs);
         } else {
@@ -177,24 +116,7 @@ void AKnob::idle() {
             springing = false;
         }
     }
-    if (hoverStart && now - hoverStart > kHoverMs) {
-        showValuePopup();
-        hoverStart = 0;
-    }
-}
-
-bool AKnob::mouseMove(int, int) {
-    if (!enabled) return false;
-    if (!hoverStart && instrument && instrument->isValuePopupOnHover()) {
-        hoverStart = nowMilliseconds();
-        if (!hoverStart) hoverStart = 1;
-    }
-    return true;
-}
-
-bool AKnob::hoverEnd() {
-    hideValuePopup();
-    return true;
+    AValueControl::idle();
 }
 
 bool AKnob::mouseDown(int px, int py, int buttons) {
@@ -231,8 +153,7 @@ bool AKnob::mouseDown(int px, int py, int buttons) {
             scale = kFineScale;
     }
     startValue = instrument->getParameter(editedIndex);
-    instrument->beginEdit(editedIndex);
-    editOpen = true;
+    beginEditOf(editedIndex);
     springing = false;
     pressed = true;
     pressY = py;
@@ -264,8 +185,7 @@ bool AKnob::mouseUp(int, int) {
     }
     hideValuePopup();
     // A Ctrl-click opened a window and began no edit: it owes no endEdit.
-    if (editOpen) instrument->endEdit(editedIndex);
-    editOpen = false;
+    endEditOf(editedIndex);
     pressed = false;
     if (style->returnsToCentre) {
         springing = true;
@@ -301,15 +221,4 @@ float AKnob::angleValue(int px, int py, float current) {
 void AKnob::parameterChanged(int changed, float value) {
     if (popup) popup->invalidate();
     if (changed == index) show(value);
-}
-
-void AKnob::setHighlight(float colour) {
-    int h = (int)colour;
-    if (h == highlight) return;
-    highlight = h;
-    APanel* panel = getParentPanel();
-    if (h < 0 && panel)
-        panel->invalidate();
-    else
-        invalidate();
 }

@@ -5,8 +5,7 @@
 
 #include <cstdint>
 
-#include "toolkit/acomponent.h"
-#include "toolkit/gui_interface.h"
+#include "editor/value_control.h"
 
 
 
@@ -38,44 +37,30 @@ public:
     bool returnsToCentre;
 };
 
-// Highlight frame colours by index: red, yellow, green, blue.
-void drawHighlightFrame(CDrawContext* context, int colourIndex, const CRect& rect);
-// Opens popup beside control: right of it when the control lies in the left half, else
-// left; below when it lies in the upper part, else above.
-void placeValuePopup(AComponent* control, AWindow* popup);
-
-class AKnob : public AComponent, public AParameterReceptor {
+class AKnob : public AValueControl {
 public:
     AKnob(AKnobStyle* style, InstrumentInterface* instrument, int index, int secondIndex);
-    ~AKnob() override;
 
     virtual void setStyle(AKnobStyle* style);
     virtual void setValue(float value);
     virtual float getValue();
     virtual void setParameterIndex(int index);
-    virtual void refresh();
-    virtual void showValuePopup();
-    virtual void hideValuePopup();
+    void refresh() override;
 
     void draw(CDrawContext* context, int x, int y) override;
     void idle() override;
-    bool mouseMove(int x, int y) override;
     bool mouseDrag(int x, int y) override;
     bool mouseDown(int x, int y, int buttons) override;
     bool mouseUp(int x, int y) override;
-    bool hoverEnd() override;
     bool wheel(int x, int y, float distance) override;
 
     void parameterChanged(int index, float value) override;
-    void setHighlight(float colour) override;
 
     // The value for a pointer at (x, y) of the knob; current when the move is refused.
     float angleValue(int x, int y, float current);
 
     int getFrameShown() const { return frame; }
-    bool isMixed() const { return mixed; }
     int getEditedIndex() const { return editedIndex; }
-    AWindow* getValuePopup() const { return popup; }
 
     // Linear drag: pixels for the full range, and with the right button or Shift.
     static const int kLinearScale = 128;
@@ -86,14 +71,9 @@ private:
     void show(float value);
 
     AKnobStyle* style;
-    InstrumentInterface* instrument;
-    int index, secondIndex, editedIndex;
+    int editedIndex;
     int frame;
-    bool mixed;
-    bool midiAssignable;
     bool pressed;
-    // beginEdit went out for this press; its endEdit is owed at the release.
-    bool editOpen;
     int pressY;
     float startValue;
     double scale;
@@ -103,7 +83,4 @@ private:
     bool springing;
     int64_t springStart;
     float springFrom;
-    int64_t hoverStart;  // 0 while no hover timer runs
-    int highlight;
-    AWindow* popup;
 };

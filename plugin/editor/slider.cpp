@@ -2,12 +2,10 @@
 
 #include <cstring>
 
-#include "editor/knob.h"
 #include "toolkit/aframe.h"
 #include "toolkit/awindows.h"
 
 namespace {
-const int kHoverMs = 1000;
 const int kLinearScale = 128;
 const int kFineScale = 2000;
 const int kMidiWindowBelowLimit = 401;
@@ -38,26 +36,11 @@ void ASliderStyle::init(CBitmap* backgroundBitmap, CBitmap* handleBitmap, int w,
 }
 
 ASlider::ASlider(ASliderStyle* sliderStyle, InstrumentInterface* bridge, int parameter)
-    : style(sliderStyle), instrument(bridge), index(parameter), position(0), pressed(false), editOpen(false),
-      pressCoordinate(0), startValue(0.f), scale(kLinearScale), clickConsumed(false), mixed(false),
-      midiAssignable(false), hoverStart(0), highlight(-1), popup(nullptr) {
+    : AValueControl(bridge, parameter, -1), style(sliderStyle), position(0), pressed(false), pressCoordinate(0),
+      startValue(0.f), scale(kLinearScale), clickConsumed(false) {
     width = style->width;
     height = style->height;
-    if (instrument) {
-        midiAssignable = instrument->isMidiAssignable(index);
-        if (GuiInterface* gui = instrument->getGuiInterface()) gui->addReceptor(index, this);
-        position = valueToPosition(instrument->getParameter(index));
-        popup = new AControlPopup(instrument, index, -1);
-    }
-}
-
-ASlider::~ASlider() {
-    if (GuiInterface* gui = instrument ? instrument->getGuiInterface() : nullptr) gui->removeReceptor(index, this);
-    if (popup) {
-        APanel* panel = getParentPanel();
-        if (panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
-        delete popup;
-    }
+    if (instrument) position = valueToPosition(instrument->getParameter(index));
 }
 
 int ASlider::valueToPosition(float value) const {
@@ -92,39 +75,13 @@ void ASlider::parameterChanged(int, float value) {
     moveHandle(value);
 }
 
-void ASlider::setHighlight(float colour) {
-    int h = (int)colour;
-    if (h == highlight) return;
-    highlight = h;
-    APanel* panel = getParentPanel();
-    if (h < 0 && panel)
-        panel->invalidate();
-    else
-        invalidate();
-}
-
-void ASlider::refresh() {
-    if (!instrument) return;
-    float value = 0.f;
-    bool nowMixed = false;
-    instrument->getParameterMixed(index, &value, &nowMixed);
-    bool changed = nowMixed != mixed;
-    mixed = nowMixed;
-    moveHandle(value);
-    if (changed) invalidate();
-}
+void ASlider::refresh() { moveHandle(readMixed(index)); }
 
 void ASlider::showValuePopup() {
     // Nothing to show for a parameter without a name.
     const char* name = instrument ? instrument->getParameterLongName(index) : nullptr;
     if (!name || !*name) return;
-    placeValuePopup(this, popup);
-}
-
-void ASlider::hideValuePopup() {
-    hoverStart = 0;
-    APanel* panel = getParentPanel();
-    if (popup && panel && panel->getOpenWindow() == popup) panel->closeWindow(popup);
+    AValueControl::showValuePopup();
 }
 
 void ASlider::draw(CDrawContext* context, int px, int py) {
@@ -147,28 +104,7 @@ void ASlider::draw(CDrawContext* context, int px, int py) {
         }
     }
     if (!mixed) style->handle->drawTransparent(context, handleRect);
-    drawHighlightFrame(context, highlight, CRect(px, py, px + width - 1, py + height - 1));
-}
-
-void ASlider::idle() {
-    if (hoverStart && nowMilliseconds() - hoverStart > kHoverMs) {
-        showValuePopup();
-        hoverStart = 0;
-    }
-}
-
-bool ASlider::mouseMove(int, int) {
-    if (!enabled) return false;
-    if (!hoverStart && instrument && instrument->isValuePopupOnHover()) {
-        hoverStart = nowMilliseconds();
-        if (!hoverStart) hoverStart = 1;
-    }
-    return true;
-}
-
-bool ASlider::hoverEnd() {
-    hideValuePopup();
-    return true;
+    drawHighlight(context, px, py);
 }
 
 bool ASlider::mouseDown(int px, int py, int buttons) {
@@ -180,8 +116,7 @@ bool ASlider::mouseDown(int px, int py, int buttons) {
         clickConsumed = true;
         return true;
     }
-    instrument->beginEdit(index);
-    editOpen = true;
+    beginEditOf(index);
     scale = style->stepCount >= 1 ? style->height : ((buttons & (kRButton | kShift)) ? kFineScale : kLinearScale);
     pressed = true;
     pressCoordinate = style->horizontal ? px : py;
@@ -211,8 +146,7 @@ bool ASlider::mouseUp(int px, int py) {
         setValue(v);
     }
     // After a Ctrl-click no edit began, so none ends.
-    if (editOpen) instrument->endEdit(index);
-    editOpen = false;
+    endEditOf(index);
     hideValuePopup();
     pressed = false;
     return true;

@@ -4,8 +4,7 @@
 
 #include <cstdint>
 
-#include "toolkit/acomponent.h"
-#include "toolkit/gui_interface.h"
+#include "editor/value_control.h"
 
 class ASliderStyle {
 public:
@@ -31,51 +30,36 @@ public:
     bool steppedClick;
 };
 
-class ASlider : public AComponent, public AParameterReceptor {
+class ASlider : public AValueControl {
 public:
     ASlider(ASliderStyle* style, InstrumentInterface* instrument, int index);
-    ~ASlider() override;
 
-    virtual void refresh();
-    virtual void showValuePopup();
-    virtual void hideValuePopup();
+    void refresh() override;
+    // None for a parameter without a name.
+    void showValuePopup() override;
 
     int valueToPosition(float value) const;
     void setValue(float value);
 
     void draw(CDrawContext* context, int x, int y) override;
-    void idle() override;
-    bool mouseMove(int x, int y) override;
     bool mouseDrag(int x, int y) override;
     bool mouseDown(int x, int y, int buttons) override;
     bool mouseUp(int x, int y) override;
-    bool hoverEnd() override;
     bool wheel(int x, int y, float distance) override;
 
     void parameterChanged(int index, float value) override;
-    void setHighlight(float colour) override;
 
     int getHandlePosition() const { return position; }
-    bool isMixed() const { return mixed; }
-    AWindow* getValuePopup() const { return popup; }
 
 private:
     void moveHandle(float value);
     float currentValue();
 
     ASliderStyle* style;
-    InstrumentInterface* instrument;
-    int index;
     int position;
     bool pressed;
-    bool editOpen;
     int pressCoordinate;
     float startValue;
     double scale;
     bool clickConsumed;
-    bool mixed;
-    bool midiAssignable;
-    int64_t hoverStart;
-    int highlight;
-    AWindow* popup;
 };
