@@ -431,6 +431,52 @@ TEST_F(Widgets, AValuePopupAppearsAfterHovering) {
         << "right of the control";
 }
 
+// Knob styles that the panels tune: a knob that springs back to the centre, a stepped one
+// and one with a double click.
+TEST_F(Widgets, TunedKnobsSpringBackStepAndTakeTheirDefault) {
+    editor->setKnobMode(2);
+    AKnobStyle springing = *getSkinKnobStyle(0);
+    springing.returnsToCentre = true;
+    AKnobStyle stepping = *getSkinKnobStyle(0);
+    stepping.steppedClick = true;
+    AKnobStyle doubled = *getSkinKnobStyle(0);
+    doubled.doubleClickTime = 3000;
+    doubled.defaultValue = 0.3f;
+    AKnob* spring = add(new AKnob(&springing, instrument, 20, -1), 300, 20);
+    AKnob* step = add(new AKnob(&stepping, instrument, 21, -1), 340, 20);
+    AKnob* twice = add(new AKnob(&doubled, instrument, 22, -1), 380, 20);
+    synth->setParameter(20, 0.8f);
+    synth->setParameter(21, 0.99f);
+    synth->setParameter(22, 0.9f);
+    idle(2);
+    clear();
+
+    drag(at(spring, 13, 13), at(spring, 13, 13 - 40), 20);
+    for (int i = 0; i < 30 && synth->getParameter(20) != 0.5f; i++) {
+        Sleep(20);
+        idle(1);
+    }
+    EXPECT_FLOAT_EQ(synth->getParameter(20), 0.5f) << "back at the centre after 200 ms";
+    std::string brackets = bracketsOf(20);
+    EXPECT_EQ(brackets.substr(0, 3), "BAE");
+    EXPECT_EQ(brackets, "BAEA") << "the way back is values alone";
+
+    click(at(step, 13, 13));
+    EXPECT_FLOAT_EQ(synth->getParameter(21), 0.f) << "one frame on from the last wraps to 0";
+    click(at(step, 13, 13));
+    EXPECT_NEAR(synth->getParameter(21), 1.f / 64, 1e-6);
+
+    play([&] {
+        moveTo(at(twice, 13, 13));
+        press();
+        release();
+        press();
+        release();
+    });
+    EXPECT_FLOAT_EQ(synth->getParameter(22), 0.3f);
+    EXPECT_EQ(bracketsOf(22), "BEBAEBE") << "the default goes out inside a bracket of its own";
+}
+
 // ---------------------------------------------------------------- sliders
 
 TEST_F(Widgets, SlidersFollowTheDragInTheirSteps) {
