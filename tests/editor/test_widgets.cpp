@@ -632,9 +632,12 @@ void comparePicture(const Picture& actual, const std::string& name) {
     ASSERT_TRUE(readBmp(path, reference)) << path;
     ASSERT_EQ(reference.width, actual.width);
     ASSERT_EQ(reference.height, actual.height);
+    // The window's own pixels, not the X screen's: the same build paints them the same, so
+    // the allowance is a few dozen pixels, less than the smallest state (a ribbon marker).
+    const double allowed = 50.0 / (actual.width * actual.height);
     double share = mismatchedShare(actual, reference, 8);
-    EXPECT_LT(share, 0.002) << name;
-    if (share >= 0.002) writeBmp(path + ".actual.bmp", actual);
+    EXPECT_LT(share, allowed) << name;
+    if (share >= allowed) writeBmp(path + ".actual.bmp", actual);
 }
 
 TEST_F(Widgets, EachWidgetKindLooksAsStoredInItsStates) {
@@ -686,7 +689,7 @@ TEST_F(Widgets, EachWidgetKindLooksAsStoredInItsStates) {
     AVexaKeyboard* keys = new AVexaKeyboard(instrument);
     keys->setBounds(10, 110, 720, 127);
     gallery->add(keys);
-    for (int note : {36, 37, 47, 48, 53, 60, 61, 70, 84, 95, 96}) keys->setKeyDown(note, true);
+    for (int note : {36, 37, 47, 48, 52, 53, 60, 61, 70, 84, 95, 96}) keys->setKeyDown(note, true);
     ADisplayStyle labelStyle(nullptr, 160, 16, 12, kWhiteCColor, kCenterText, kBoldFace);
     ADisplay* label = new ADisplay(&labelStyle, "Ribbon and keys");
     label->setPosition(200, 60);
