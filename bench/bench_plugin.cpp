@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     TestInstall install;
 #else
     if (!std::getenv("HALVORN_INSTALL_DIR")) {
-        std::fprintf(stderr, "HALVORN_INSTALL_DIR must name an installation (a copy of plugin/presets/factory)\n");
+        std::fprintf(stderr, "HALVORN_INSTALL_DIR must name an installation (a copy of the factory folder the build writes)\n");
         return 2;
     }
 #endif

@@ -11,3 +11,19 @@ function(halvorn_test NAME)
   add_test(NAME ${NAME} COMMAND ${NAME})
   set_tests_properties(${NAME} PROPERTIES TIMEOUT 600)
 endfunction()
+
+# halvorn_host_tool(TARGET PROGRAM SOURCE_DIR): a generator that runs on the build machine
+# during a cross build, built on its own with the host's compiler; sets TARGET_PROGRAM to
+# the program's path.
+function(halvorn_host_tool TARGET PROGRAM SOURCE_DIR)
+  include(ExternalProject)
+  set(BINARY_DIR ${CMAKE_BINARY_DIR}/${TARGET})
+  ExternalProject_Add(${TARGET}
+    SOURCE_DIR ${SOURCE_DIR}
+    BINARY_DIR ${BINARY_DIR}
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${BINARY_DIR}/${PROGRAM})
+  set(${TARGET}_PROGRAM ${BINARY_DIR}/${PROGRAM} PARENT_SCOPE)
+endfunction()

@@ -324,6 +324,7 @@ private:
     bool positionIsLoaded();
     int saveAsNew(int* request, int browserIndex);
     void storeBrowserFractions(ProgramRecord& record);
+    int copyRecord(ProgramRecord* snapshot);
 
     int paramFreqEcout;
     int patchClipboardFilled;

@@ -17,6 +17,7 @@
 #include "core/halvorn.h"
 #include "core/number_text.h"
 #include "core/parameter_table.h"
+#include "core/preset_file.h"
 #include "core/preset_keys.h"
 #include "presets/file_io.h"
 #include "presets/tree_files.h"
@@ -26,8 +27,6 @@ namespace {
 using TreeHold = std::unique_lock<std::recursive_mutex>;
 using FilePtr = std::unique_ptr<CCPFileIO>;
 
-// A file that lists more values than this is not one of ours: the rest is ignored.
-const size_t kMaxPresetValues = 8192;
 // The tree chooses a unique name by appending a number; a name cut to this length leaves
 // room for four digits within the browser's 31 characters.
 const size_t kUniqueBaseLength = kPresetNameSize - 1 - 4;
@@ -54,12 +53,6 @@ int wrapIndex(int index, int count) {
 float fraction(int index, int count) { return count > 0 ? (float)index / (float)count : 0.f; }
 
 int nonNegative(int count) { return count > 0 ? count : 0; }
-
-struct PresetValue {
-    char key[kPresetKeySize];
-    float value;
-    int patch;  // -1 for the parameter file's globals
-};
 
 // "%e" with the three-digit exponent of the Windows C runtime, whichever printf runs.
 void formatValue(char* out, size_t size, float value) {
@@ -279,9 +272,7 @@ void Halvorn::storeBrowserFractions(ProgramRecord& record) {
 
 int Halvorn::loadCurrentPreset() {
     if (!gPresetTree || !programs) return 1;
-    std::vector<PresetValue> values;
-    int used = 0;
-    int loaded[kPatchCount] = {0};
+    PresetFileContents contents;
     bool suppressed;
     {
         // The files are read first, under the tree's lock alone.
@@ -306,46 +297,14 @@ int Halvorn::loadCurrentPreset() {
         std::memcpy(loadedSubBankName, currentSubBankName, sizeof(loadedSubBankName));
         std::memcpy(loadedPresetName, currentPresetName, sizeof(loadedPresetName));
 
-        Bank* bankNode = gPresetTree->getBank(a);
-        SubBank* subBankNode = bankNode ? bankNode->getSubBank(b) : nullptr;
-        Preset* presetNode = subBankNode ? subBankNode->getPreset(c) : nullptr;
-        bool header = true;
-        char word[kPresetKeySize];
-        while (!suppressed && values.size() < kMaxPresetValues && file->readWord(word, sizeof(word)) == kFileOk) {
-            if (header) {
-                if (std::strcmp(word, "Nom") == 0 || word[0] == '#') {
-                    char line[100];
-                    file->readLine(99, line);
-                    continue;
-                }
-                if (std::strcmp(word, "@ATTR") == 0) {
-                    char attribute[kPresetKeySize];
-                    if (file->readWord(attribute, sizeof(attribute)) == kFileOk && presetNode)
-                        presetNode->addAttribute(attribute);
-                    continue;
-                }
-                header = false;
-            }
-            PresetValue entry;
-            std::memcpy(entry.key, word, sizeof(word));
-            entry.patch = -1;
-            if (file->readFloat(&entry.value) != kFileOk) break;
-            values.push_back(entry);
-            if (parameterIndexFromKey(word, nullptr, -1) < 0) continue;
-            // A patch number beyond 0-7 in a file names the nearest patch.
-            const int patch = patchOfValue(entry.value);
-            if (loaded[patch]) continue;
-            loaded[patch] = 1;
-            used++;
-            FilePtr patchFile(gPresetTree->openPatchForRead(a, b, c, patch + 1));
-            if (!patchFile) continue;  // a missing patch file leaves the patch at its defaults
-            PresetValue patchEntry;
-            patchEntry.patch = patch;
-            while (values.size() < kMaxPresetValues &&
-                   patchFile->readWord(patchEntry.key, sizeof(patchEntry.key)) == kFileOk &&
-                   patchFile->readFloat(&patchEntry.value) == kFileOk)
-                values.push_back(patchEntry);
-            patchFile->close();
+        if (!suppressed) {
+            readPresetFile(
+                file.get(), [&](int number) { return gPresetTree->openPatchForRead(a, b, c, number); }, &contents);
+            Bank* bankNode = gPresetTree->getBank(a);
+            SubBank* subBankNode = bankNode ? bankNode->getSubBank(b) : nullptr;
+            Preset* presetNode = subBankNode ? subBankNode->getPreset(c) : nullptr;
+            for (const std::string& attribute : contents.attributes)
+                if (presetNode) presetNode->addAttribute(attribute.c_str());
         }
         file->close();
     }
@@ -354,10 +313,10 @@ int Halvorn::loadCurrentPreset() {
         silenceEngine();
         if (!suppressed) {
             setProgramDefaults();
-            usedPatchCount = used;
-            for (int p = 0; p < kPatchCount; p++) patchLoaded[p] = loaded[p];
+            usedPatchCount = contents.usedPatches;
+            for (int p = 0; p < kPatchCount; p++) patchLoaded[p] = contents.patchLoaded[p];
             for (int part = 0; part < kPartCount; part++) partPatch[part] = -1;
-            for (const PresetValue& entry : values) setValueByKey(entry.key, entry.value, entry.patch);
+            for (const PresetFileValue& entry : contents.values) setValueByKey(entry.key, entry.value, entry.patch);
         }
         {
             // The record's browser position is the preset that was loaded: applying it below
@@ -427,16 +386,18 @@ void nameForCreate(char* buffer, const char* name, bool taken) {
 
 }  // namespace
 
+// The record and the count of starts as they stand, under the instance lock.
+int Halvorn::copyRecord(ProgramRecord* snapshot) {
+    std::lock_guard<std::recursive_mutex> guard(stateLock);
+    *snapshot = programs[0];
+    return paramFreqEcout;
+}
+
 int Halvorn::saveCurrentPreset() {
     if (!gPresetTree || !programs) return 1;
     // The files are written from a copy, without holding up the audio thread.
     ProgramRecord snapshot;
-    int frequency;
-    {
-        std::lock_guard<std::recursive_mutex> guard(stateLock);
-        snapshot = programs[0];
-        frequency = paramFreqEcout;
-    }
+    const int frequency = copyRecord(&snapshot);
     TreeHold tree = gPresetTree->hold();
     const bool allMode = bankIndex == gPresetTree->getNbBanks();
     char bankName[kTreeNameBuffer], subBankName[kTreeNameBuffer], presetName[kTreeNameBuffer];
@@ -615,12 +576,7 @@ int Halvorn::saveCurrentPreset() {
 int Halvorn::savePatch(int patch) {
     if (!gPresetTree || !programs || patch < 0 || patch >= kPatchCount) return 1;
     ProgramRecord snapshot;
-    int frequency;
-    {
-        std::lock_guard<std::recursive_mutex> guard(stateLock);
-        snapshot = programs[0];
-        frequency = paramFreqEcout;
-    }
+    const int frequency = copyRecord(&snapshot);
     TreeHold tree = gPresetTree->hold();
     int a, b, c;
     if (!realPosition(&a, &b, &c)) return 1;

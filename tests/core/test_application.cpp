@@ -345,12 +345,13 @@ TEST_F(Application, TheStartPresetAppliesTheDefaultProgram) {
     EXPECT_EQ(partsOf(kCmdOsc2Detune), (std::vector<int>{4}));
 
     EXPECT_STREQ(synth->getProgramRecord().programName, "defaut");
-    // The browser positions of the start preset, as index / count.
+    // The browser positions of the start preset, as index / count: sub-bank 8 of "All",
+    // or 0 when it has fewer (the position of the preset that was loaded).
     const int banks = gPresetTree->getNbBanksWithAll();
     const GlobalSlots& globals = synth->getProgramRecord().globals;
     EXPECT_EQ(globals.browserBank, (float)(banks - 1) / (float)banks);
     const int subBanks = gPresetTree->getNbSubBanks(banks - 1);
-    EXPECT_EQ(globals.browserSubBank, subBanks > 0 ? 8.f / (float)subBanks : 0.f);
+    EXPECT_EQ(globals.browserSubBank, subBanks > 8 ? 8.f / (float)subBanks : 0.f);
 }
 
 struct TemplateValue {

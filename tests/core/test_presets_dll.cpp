@@ -209,10 +209,35 @@ void addOwnPresets(Install& install) {
     install.preset(0, 0, first, "Bright",
                    "Nom du fichier      : x\n# a comment line\nVOLUME 2.500000e-001\n" + allPartsPlay(2),
                    {{3, "DETUNE 1.250000e-001\nMIXE 7.500000e-001\n"}});
-    install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5));
+    install.preset(0, 0, first + 1, "Dark", "VOLUME 6.250000e-002\n" + allPartsPlay(5), {{6, "DETUNE 5.000000e-001\n"}});
 }
 
+// An installation with the test's own presets and an instance started on it.
+class PresetOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        addOwnPresets(install);
+        session = std::make_unique<Session>();
+        ASSERT_TRUE(*session);
+        own = session->own();
+    }
+    Install install;
+    std::unique_ptr<Session> session;
+    OwnPresets own;
+};
+
 // ---- the start ---------------------------------------------------------------------------
+
+// The directory of the first preset of that name, in directory order.
+std::string findPreset(const Install& install, const std::string& name) {
+    for (int a = 0; a < install.banks(); a++)
+        for (int b = 0; b < install.subBanks(a); b++)
+            for (int c = 0; c < install.presets(a, b); c++)
+                if (firstWord(install.path(install.presetDir(a, b, c) + "\\NomInstrument")) == name)
+                    return install.presetDir(a, b, c);
+    return "";
+}
+
 
 // The merged bank as the store builds it: sub-banks by first appearance of their name over
 // the real banks in directory order, each with the presets of that name's sub-banks.
@@ -236,17 +261,26 @@ std::vector<MergedSubBank> mergedBank(const Install& install) {
 
 TEST(PresetStart, TheInstrumentStartsOnTheStartPresetOfTheMergedBank) {
     Install install;
+    // More sub-banks, so that the start's sub-bank index is one that wraps.
+    for (int n = 1; n <= 2; n++) {
+        const int b = install.subBanks(0);
+        install.subBank(0, b, "Extra" + std::to_string(n));
+        install.preset(0, b, 0, "More", allPartsPlay(0));
+    }
     const int realBanks = install.banks();
     ASSERT_GT(realBanks, 0);
-    std::vector<MergedSubBank> merged = mergedBank(install);
-    // Sub-bank 8, preset 19 of "All"; an index beyond its count wraps to 0.
-    const size_t subBank = merged.size() > 8 ? 8 : 0;
-    const size_t preset = merged[subBank].presetDirs.size() > 19 ? 19 : 0;
-    const std::string dir = merged[subBank].presetDirs[preset];
-    const std::string firstParameters = install.read("save\\P0\\B0\\I0\\Parametres");
+    const std::string firstBank = firstWord(install.path("save\\P0\\NomPreset"));
+    const std::string firstSubBank = firstWord(install.path("save\\P0\\B0\\NomBanque"));
+    const std::string firstPreset = firstWord(install.path("save\\P0\\B0\\I0\\NomInstrument"));
 
     Session s;
     ASSERT_TRUE(s);
+    // The first preset's save sorted its bank: "All" is merged from the directories as the
+    // start left them. Sub-bank 8, preset 19 of "All"; an index beyond its count wraps to 0.
+    std::vector<MergedSubBank> merged = mergedBank(install);
+    const size_t subBank = merged.size() > 8 ? 8 : 0;
+    const size_t preset = merged[subBank].presetDirs.size() > 19 ? 19 : 0;
+    const std::string dir = merged[subBank].presetDirs[preset];
     EXPECT_EQ(s->getNbBanks(), realBanks + 1);
     EXPECT_EQ(s->getBankIndex(), realBanks);
     EXPECT_EQ(s->getSubBankIndex(), (int)subBank);
@@ -273,25 +307,28 @@ TEST(PresetStart, TheInstrumentStartsOnTheStartPresetOfTheMergedBank) {
         EXPECT_FLOAT_EQ(s.get(index), (float)std::atof(value.c_str())) << key;
         checked++;
     }
-    if (!firstParameters.empty() || dir != "save\\P0\\B0\\I0") EXPECT_GT(checked, 20);
+    if (!install.read(dir + "\\Parametres").empty()) EXPECT_GT(checked, 20);
 
-    // The first preset was loaded and saved back, with its count of starts.
-    std::vector<std::string> saved = linesOf(install.read("save\\P0\\B0\\I0\\Parametres"));
+    // The first preset was loaded and saved back under its names, with its count of starts.
+    const std::string firstDir = findPreset(install, firstPreset);
+    ASSERT_FALSE(firstDir.empty());
+    std::vector<std::string> saved = linesOf(install.read(firstDir + "\\Parametres"));
     ASSERT_GE(saved.size(), 3u);
-    EXPECT_EQ(saved[0], "Nom du fichier      : " + firstWord(install.path("save\\P0\\NomPreset")));
-    EXPECT_EQ(saved[1], "Nom de la banque    : " + firstWord(install.path("save\\P0\\B0\\NomBanque")));
-    EXPECT_EQ(saved[2], "Nom de l'instrument : " + firstWord(install.path("save\\P0\\B0\\I0\\NomInstrument")));
-    auto count = [&]() {
-        for (const std::string& line : linesOf(install.read("save\\P0\\B0\\I0\\Parametres")))
+    EXPECT_EQ(saved[0], "Nom du fichier      : " + firstBank);
+    EXPECT_EQ(saved[1], "Nom de la banque    : " + firstSubBank);
+    EXPECT_EQ(saved[2], "Nom de l'instrument : " + firstPreset);
+    auto count = [&](const std::string& at) {
+        for (const std::string& line : linesOf(install.read(at + "\\Parametres")))
             if (line.rfind("PARAM_FREQ_ECOUT ", 0) == 0) return std::atof(line.c_str() + 17);
-        return -1.0;
+        return 0.0;
     };
-    const double first = count();
-    EXPECT_GE(first, 1.0);
+    EXPECT_GE(count(firstDir), 1.0);
     s.close();
+    // Sorted now, the first preset stays the first: each start counts once more.
+    const double before = count("save\\P0\\B0\\I0");
     Session again;
     ASSERT_TRUE(again);
-    EXPECT_EQ(count(), first + 1);
+    EXPECT_EQ(count("save\\P0\\B0\\I0"), before + 1);
 }
 
 TEST(PresetStart, AnInstallationWithoutItsFirstPresetGivesNoEffect) {
@@ -304,12 +341,8 @@ TEST(PresetStart, AnInstallationWithoutItsFirstPresetGivesNoEffect) {
 
 // ---- program change and bank select -----------------------------------------------------
 
-TEST(PresetSelect, ProgramChangeLoadsThePresetOfTheCurrentSubBank) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ProgramChangeLoadsThePresetOfTheCurrentSubBank) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, 0), 0);
 
     const int detune2 = keyIndex("DETUNE", 2), mix2 = keyIndex("MIXE", 2);
@@ -372,12 +405,8 @@ TEST(PresetSelect, BankSelectThenProgramChangeLoadsFromTheNewBank) {
     EXPECT_FLOAT_EQ(s.get(kVolume), 0.2f);
 }
 
-TEST(PresetSelect, AHostsChunkStandsAfterAProgramChange) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, AHostsChunkStandsAfterAProgramChange) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     s.set(kVolume, 0.75f);
     void* data = nullptr;
@@ -395,12 +424,8 @@ TEST(PresetSelect, AHostsChunkStandsAfterAProgramChange) {
     EXPECT_EQ(s->getPresetIndex(), own.dark);
 }
 
-TEST(PresetSelect, SelectingWrapsAtBothEnds) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, SelectingWrapsAtBothEnds) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, 0), 0);
     const int count = s->getCurrentNbPresets();
     ASSERT_GE(own.dark, 0);
@@ -422,12 +447,8 @@ std::vector<std::string> filesOf(const Install& install, const std::string& dir)
     return listDir(install.path(dir), false);
 }
 
-TEST(PresetSave, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
+    Session& s = *session;
     const std::string dir = install.presetDir(0, 0, own.bright);
     ASSERT_TRUE(install.writeFile(dir + "\\Patch7", "DETUNE 0\n"));  // a patch no part plays any more
     ASSERT_EQ(s->selectBank(0, 0, own.bright), 0);
@@ -462,21 +483,21 @@ TEST(PresetSave, SavingWritesTheRecordAsTheParameterAndPatchFiles) {
     for (int patch = 0; patch < 8; patch++) EXPECT_EQ(s->isPatchInUse(patch), patch < 4);
 }
 
-TEST(PresetSave, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ASaveThatCannotWriteAFileLeavesThePresetWhole) {
+    Session& s = *session;
     const std::string dir = install.presetDir(0, 0, own.dark);
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const std::string before = install.read(dir + "\\Parametres");
-    // Patch 6 cannot be written: a directory stands in its place.
-    install.makeDirs(dir + "\\Patch6");
+    const std::string patch6 = install.read(dir + "\\Patch6");
+    ASSERT_FALSE(patch6.empty());
+    // Part 1 now plays patch 0, whose file cannot be written: a directory stands in its place.
+    install.makeDirs(dir + "\\Patch1");
+    s.set(2000, 0.f);
     s.set(kVolume, 0.9f);
     EXPECT_EQ(s->saveCurrentPreset(), 1);
     EXPECT_EQ(install.read(dir + "\\Parametres"), before);
-    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres"}));
+    EXPECT_EQ(install.read(dir + "\\Patch6"), patch6);
+    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres", "Patch6"}));
 }
 
 // The names of a sub-bank's presets in directory order.
@@ -485,16 +506,6 @@ std::vector<std::string> presetNamesOnDisk(const Install& install, int a, int b)
     for (int c = 0; c < install.presets(a, b); c++)
         names.push_back(firstWord(install.path(install.presetDir(a, b, c) + "\\NomInstrument")));
     return names;
-}
-
-// The directory of the first preset of that name, in directory order.
-std::string findPreset(const Install& install, const std::string& name) {
-    for (int a = 0; a < install.banks(); a++)
-        for (int b = 0; b < install.subBanks(a); b++)
-            for (int c = 0; c < install.presets(a, b); c++)
-                if (firstWord(install.path(install.presetDir(a, b, c) + "\\NomInstrument")) == name)
-                    return install.presetDir(a, b, c);
-    return "";
 }
 
 TEST(PresetSave, SaveAsNewMakesAPresetASubBankOrABank) {
@@ -553,12 +564,8 @@ TEST(PresetSave, SaveAsNewMakesAPresetASubBankOrABank) {
     }
 }
 
-TEST(PresetSave, RenamingGivesTheNodesTheEditorsNames) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, RenamingGivesTheNodesTheEditorsNames) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     std::vector<std::string> before = s.names();
     s->setPresetNames(before[0].c_str(), "Moods", "Abyss");
@@ -577,12 +584,8 @@ TEST(PresetSave, RenamingGivesTheNodesTheEditorsNames) {
     EXPECT_EQ(s.names()[2], "A234567890123456789012345678901");
 }
 
-TEST(PresetSave, DeletingFindsTheCurrentPresetAgain) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
+    Session& s = *session;
     // Another preset goes: the current one is found again by its name.
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const int presets = install.presets(0, 0);
@@ -682,12 +685,8 @@ std::map<std::string, std::vector<std::string>> presetContents(const Install& in
     return files;
 }
 
-TEST(PresetExchange, AnExportedBankImportsAsTheSamePresets) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, AnExportedBankImportsAsTheSamePresets) {
+    Session& s = *session;
     // Written once by the instrument, so every file is of its own making.
     for (int c : {own.bright, own.dark}) {
         ASSERT_EQ(s->selectBank(0, 0, c), 0);
@@ -732,12 +731,8 @@ TEST(PresetExchange, AnExportedBankImportsAsTheSamePresets) {
     EXPECT_FLOAT_EQ(s.get(kVolume), 0.25f);
 }
 
-TEST(PresetExchange, ASubBankOrPresetExportHoldsThatEntry) {
-    Install install;
-    addOwnPresets(install);
-    Session s;
-    ASSERT_TRUE(s);
-    OwnPresets own = s.own();
+TEST_F(PresetOps, ASubBankOrPresetExportHoldsThatEntry) {
+    Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     for (int mode = 1; mode <= 2; mode++) {
         const std::string exported = install.path("entry" + std::to_string(mode) + ".ays");
@@ -814,12 +809,14 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
         std::string parameters;
         float volume;  // VOLUME after the load
         int patch;     // the patch that part 1 plays, -1 for none
+        std::map<int, std::string> patchFiles;
     };
     static const char kBinary[] = "\x01\xff\x00\x80 VOLUME \x7f\n\x00";
     const Case cases[] = {
         {"truncated in a value", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1 4\nPORTAMENTO 1.0e", 0.3f, 4},
         {"truncated after a key", "VOLUME 3.000000e-001\nNUM_PATCH_VOIE1", 0.3f, -1},
-        {"patch numbers beyond 0-7", "NUM_PATCH_VOIE1 99\nNUM_PATCH_VOIE2 -5\nVOLUME 4.000000e-001\n", 0.4f, 7},
+        {"patch numbers beyond 0-7", "NUM_PATCH_VOIE1 99\nNUM_PATCH_VOIE2 -5\nVOLUME 4.000000e-001\n", 0.4f, 7,
+         {{8, "MIXE 2.500000e-001\n"}, {1, "MIXE 1.250000e-001\n"}}},
         {"a word of a thousand characters", std::string(1000, 'K') + " 1\nVOLUME 5.000000e-001\n", 0.5f, -1},
         {"header lines only", "Nom du fichier : " + std::string(500, 'x') + "\n#\n@ATTR\n", -1.f, -1},
         {"binary", std::string(kBinary, sizeof(kBinary) - 1), -1.f, -1},
@@ -832,7 +829,7 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
     const int first = install.presets(0, 0);
     int c = first;
     for (const Case& k : cases) {
-        install.preset(0, 0, c, "Hostile" + std::to_string(c), k.parameters);
+        install.preset(0, 0, c, "Hostile" + std::to_string(c), k.parameters, k.patchFiles);
         c++;
     }
     install.preset(0, 0, c, "Missing", "");
@@ -848,6 +845,10 @@ TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
         ASSERT_EQ(s->selectBank(0, 0, at), 0);
         if (k.volume >= 0) EXPECT_FLOAT_EQ(s.get(kVolume), k.volume);
         EXPECT_EQ(s->getPartPatch(0), k.patch);
+        // Patch files of the numbers the file names, within 0-7.
+        for (const auto& file : k.patchFiles)
+            EXPECT_FLOAT_EQ(s.get(keyIndex("MIXE", file.first - 1)),
+                            (float)std::atof(file.second.c_str() + 5)) << file.first;
         std::vector<std::vector<float>> buffers;
         s.host.sendMidi(0x90, 60, 100);
         s.host.render(buffers, 1024);

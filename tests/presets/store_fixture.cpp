@@ -113,6 +113,7 @@ void StoreFixture::addPreset(int a, int b, int c, const std::string& name, const
 
 void StoreFixture::unregister() const { registerDir(""); }
 void StoreFixture::reregister() const { registerDir(root); }
+void StoreFixture::registerAt(const std::string& dir) const { registerDir(dir); }
 
 std::string chunk(const std::string& tag, const std::string& payload) {
     std::string bytes = tag.substr(0, 4);

@@ -34,6 +34,8 @@ protected:
     // Points the installation at nothing (the registry value removed) or back.
     void unregister() const;
     void reregister() const;
+    // Points the installation at another directory (reregister comes back to root).
+    void registerAt(const std::string& dir) const;
 
     std::string root;
     InstallSettings settings;
