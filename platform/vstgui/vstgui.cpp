@@ -502,9 +502,13 @@ LRESULT CALLBACK CFrame::windowProc(HWND window, UINT message, WPARAM wParam, LP
             case WM_LBUTTONDOWN:
             case WM_RBUTTONDOWN:
             case WM_MBUTTONDOWN:
-            case WM_LBUTTONDBLCLK:
+            case WM_LBUTTONDBLCLK: {
+                // A click beside an open text field ends its edit, as anywhere in Windows.
+                HWND focus = GetFocus();
+                if (focus && GetParent(focus) == window) SetFocus(window);
                 frame->mouseDown((short)LOWORD(lParam), (short)HIWORD(lParam), buttonsOf(wParam));
                 return 0;
+            }
             case WM_MOUSEMOVE:
                 frame->pointer = CPoint((short)LOWORD(lParam), (short)HIWORD(lParam));
                 if (!frame->trackingLeave) {

@@ -256,24 +256,21 @@ void ARangeChoice::parameterChanged(int index, float value) {
     invalidate();
 }
 
-void ARangeChoice::setLowKey(int octave, int whiteKey, bool black) {
-    setNote(lowIndex, keyNote(octave, whiteKey, black));
-    APanel* panel = getParentPanel();
-    if (AKeyboardWindow* window = dynamic_cast<AKeyboardWindow*>(panel ? panel->getOpenWindow() : nullptr)) {
-        int o, w;
-        bool b;
-        noteKey(lowNote, o, w, b);
-        window->setLowMark(o, w, b);
-    }
-}
+void ARangeChoice::setLowKey(int octave, int whiteKey, bool black) { setKey(false, octave, whiteKey, black); }
 
-void ARangeChoice::setHighKey(int octave, int whiteKey, bool black) {
-    setNote(highIndex, keyNote(octave, whiteKey, black));
+void ARangeChoice::setHighKey(int octave, int whiteKey, bool black) { setKey(true, octave, whiteKey, black); }
+
+// The keyboard window that sent the key is the root's open window; its mark follows.
+void ARangeChoice::setKey(bool high, int octave, int whiteKey, bool black) {
+    setNote(high ? highIndex : lowIndex, keyNote(octave, whiteKey, black));
     APanel* panel = getParentPanel();
-    if (AKeyboardWindow* window = dynamic_cast<AKeyboardWindow*>(panel ? panel->getOpenWindow() : nullptr)) {
-        int o, w;
-        bool b;
-        noteKey(highNote, o, w, b);
+    AKeyboardWindow* window = dynamic_cast<AKeyboardWindow*>(panel ? panel->getOpenWindow() : nullptr);
+    if (!window) return;
+    int o, w;
+    bool b;
+    noteKey(high ? highNote : lowNote, o, w, b);
+    if (high)
         window->setHighMark(o, w, b);
-    }
+    else
+        window->setLowMark(o, w, b);
 }

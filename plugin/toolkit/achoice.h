@@ -88,6 +88,8 @@ public:
     void setNote(int index, int note);
 
 private:
+    void setKey(bool high, int octave, int whiteKey, bool black);
+
     InstrumentInterface* instrument;
     int lowIndex, highIndex;
     int lowNote, highNote;

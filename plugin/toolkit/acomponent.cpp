@@ -494,6 +494,8 @@ void deleteClosedWindows() {
     for (AWindow* window : doomed) delete window;
 }
 
+int pendingWindowDeletions() { return (int)closedWindows().size(); }
+
 void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha) {
     APanel* panel = component->getParentPanel();
     if (!panel) return;

@@ -170,6 +170,7 @@ protected:
 // handler that closed them.
 void deleteWindowLater(AWindow* window);
 void deleteClosedWindows();
+int pendingWindowDeletions();
 
 // Paints the parent panel's background under rect (context coordinates) of a component
 // whose top-left is at (x, y) of the context; nothing without parent.
