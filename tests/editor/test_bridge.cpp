@@ -264,27 +264,31 @@ TEST_F(Bridge, TheAboutSwitchesTurnTheValuePopupsOff) {
 TEST_F(Bridge, PresetStepsStopAtTheEndsAndGuardedDeletionsRefuseSilently) {
     Listeners listeners;
     gui->setPresetModifListener(&listeners);
-    ASSERT_EQ(instrument->getNbSubBanks(0), 1);
-    ASSERT_EQ(instrument->getNbPresets(0, 0), 1);
-    int banks = instrument->getNbBanks();
+    // A bank of its own: one sub-bank holding one preset.
+    instrument->saveAsNewBank();
+    const int bank = instrument->getBankIndex();
+    ASSERT_TRUE(instrument->isUserBank(bank));
+    ASSERT_EQ(instrument->getNbSubBanks(bank), 1);
+    ASSERT_EQ(instrument->getNbPresets(bank, 0), 1);
+    const int banks = instrument->getNbBanks();
+    listeners.cleared = 0;
 
     instrument->previousPreset();
     instrument->nextPreset();
     EXPECT_EQ(instrument->getPresetIndex(), 0);
     EXPECT_EQ(listeners.cleared, 0) << "a step that goes nowhere keeps the modified mark";
-    instrument->deletePreset(0, 0, 0);
-    instrument->deleteSubBank(0, 0);
-    instrument->deleteBank(0);
+    instrument->deletePreset(bank, 0, 0);
+    instrument->deleteSubBank(bank, 0);
+    instrument->deleteBank(banks - 1);  // the merged bank "All" is no user bank
     EXPECT_EQ(instrument->getNbBanks(), banks);
-    EXPECT_EQ(instrument->getNbPresets(0, 0), 1);
+    EXPECT_EQ(instrument->getNbPresets(bank, 0), 1);
     EXPECT_EQ(listeners.cleared, 0);
 
     // Past the end of the sub-bank, the store menu's place is a new preset.
-    ASSERT_TRUE(instrument->isUserBank(0));
-    instrument->storePresetAt(0, 0, 1);
-    EXPECT_EQ(instrument->getNbPresets(0, 0), 2);
+    instrument->storePresetAt(bank, 0, 1);
+    EXPECT_EQ(instrument->getNbPresets(bank, 0), 2);
     EXPECT_GE(listeners.cleared, 1);
-    instrument->selectBank(0, 0, 1);
+    instrument->selectBank(bank, 0, 1);
     ASSERT_EQ(instrument->getPresetIndex(), 1);
     int cleared = listeners.cleared;
     instrument->nextPreset();
@@ -293,8 +297,8 @@ TEST_F(Bridge, PresetStepsStopAtTheEndsAndGuardedDeletionsRefuseSilently) {
     instrument->previousPreset();
     EXPECT_EQ(instrument->getPresetIndex(), 0);
     EXPECT_EQ(listeners.cleared, cleared + 1);
-    instrument->deletePreset(0, 0, 1);
-    EXPECT_EQ(instrument->getNbPresets(0, 0), 1) << "with two presets one may go";
+    instrument->deletePreset(bank, 0, 1);
+    EXPECT_EQ(instrument->getNbPresets(bank, 0), 1) << "with two presets one may go";
     EXPECT_EQ(listeners.cleared, cleared + 2);
 }
 
