@@ -118,9 +118,47 @@ const CRect kNoClip(-32768, -32768, 32767, 32767);
 
 CDrawContext::CDrawContext(CFrame* frame, HDC dc, HWND window)
     : frame(frame), dc(dc), window(window), clipRect(kNoClip), fillColor(kBlackCColor), frameColor(kWhiteCColor),
-      fontColor(kWhiteCColor) {}
+      fontColor(kWhiteCColor), offset(0, 0), pen(0, 0), font(nullptr), previousFont(nullptr) {}
 
-CDrawContext::~CDrawContext() {}
+CDrawContext::~CDrawContext() {
+    if (font) {
+        if (dc) SelectObject(dc, previousFont);
+        DeleteObject(font);
+    }
+}
+
+void CDrawContext::setOffset(const CPoint& to) {
+    offset = to;
+    if (dc) SetViewportOrgEx(dc, to.h, to.v, nullptr);
+}
+
+void CDrawContext::moveTo(const CPoint& point) { pen = point; }
+
+void CDrawContext::lineTo(const CPoint& point) {
+    HPEN line = CreatePen(PS_SOLID, 1, frameColor.ref());
+    HGDIOBJ old = SelectObject(dc, line);
+    MoveToEx(dc, pen.h, pen.v, nullptr);
+    LineTo(dc, point.h, point.v);
+    SelectObject(dc, old);
+    DeleteObject(line);
+    pen = point;
+}
+
+void CDrawContext::setFont(CFont id, long size, long face) {
+    // Pixel heights of the library's numbered fonts when no size is given.
+    static const long kDefaultSizes[] = {12, 18, 14, 12, 11, 9};
+    if (size <= 0) size = kDefaultSizes[id >= 0 && id <= kNormalFontSmaller ? id : kNormalFont];
+    HFONT made = CreateFontA(-size, 0, 0, 0, (face & kBoldFace) ? FW_BOLD : FW_NORMAL, (face & kItalicFace) != 0,
+                             (face & kUnderlineFace) != 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
+    if (!made) return;
+    HGDIOBJ old = SelectObject(dc, made);
+    if (font)
+        DeleteObject(font);
+    else
+        previousFont = old;
+    font = made;
+}
 
 void CDrawContext::setClipRect(const CRect& clip) {
     clipRect = clip;
@@ -149,12 +187,14 @@ void CDrawContext::drawRect(const CRect& rect) {
     DeleteObject(brush);
 }
 
-void CDrawContext::drawString(const char* text, const CRect& rect) {
+void CDrawContext::drawString(const char* text, const CRect& rect, short opaque, CHoriTxtAlign align) {
     if (!text) return;
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    if (opaque) fillRect(rect);
     int oldMode = SetBkMode(dc, TRANSPARENT);
     COLORREF oldColor = SetTextColor(dc, fontColor.ref());
-    DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    UINT across = align == kLeftText ? DT_LEFT : align == kRightText ? DT_RIGHT : DT_CENTER;
+    DrawTextA(dc, text, -1, &r, across | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetTextColor(dc, oldColor);
     SetBkMode(dc, oldMode);
 }
@@ -163,7 +203,7 @@ void CDrawContext::getMouseLocation(CPoint& point) {
     POINT p = {0, 0};
     GetCursorPos(&p);
     if (window) ScreenToClient(window, &p);
-    point = CPoint(p.x, p.y);
+    point = CPoint(p.x - offset.h, p.y - offset.v);
 }
 
 long CDrawContext::getMouseButtons() {
@@ -212,7 +252,13 @@ void COffscreenContext::copyFrom(CDrawContext* destination, const CRect& destRec
 
 // ---------------------------------------------------------------- CView, CControl
 
-CView::CView(const CRect& size) : size(size), frame(nullptr), dirty(false), mouseEnabled(true) {}
+CView::CView(const CRect& size) : size(size), frame(nullptr), parentView(nullptr), dirty(false), mouseEnabled(true) {}
+
+CPoint CView::frameOffset() const {
+    CPoint at(0, 0);
+    for (CViewContainer* c = parentView; c; c = c->getParentView()) at.offset(c->getViewSize().left, c->getViewSize().top);
+    return at;
+}
 
 CView::~CView() {}
 
@@ -355,11 +401,16 @@ void CFrame::drawView(CView* view) {
         InvalidateRect(window, nullptr, FALSE);
         return;
     }
-    const CRect& r = view->getViewSize();
+    // A view inside a container draws in the container's coordinates.
+    CPoint at = view->frameOffset();
+    CRect r = view->getViewSize();
+    backBuffer->setOffset(at);
     backBuffer->setClipRect(r);
     view->setDirty(false);
     view->draw(backBuffer);
     backBuffer->resetClipRect();
+    backBuffer->setOffset(CPoint(0, 0));
+    r.offset(at.h, at.v);
     HDC dc = GetDC(window);
     CDrawContext context(this, dc, window);
     backBuffer->copyFrom(&context, r, CPoint(r.left, r.top));
@@ -370,8 +421,11 @@ void CFrame::idle() {
     if (!window) return;
     // A view may remove views while it draws: walk a copy of the list.
     std::vector<CView*> list = views;
-    for (CView* view : list)
-        if (isChild(view) && view->isDirty()) drawView(view);
+    for (CView* view : list) {
+        if (!isChild(view)) continue;
+        CViewContainer* container = dynamic_cast<CViewContainer*>(view);
+        if (view->isDirty() || (container && container->isDirtyInside())) drawView(view);
+    }
 }
 
 // The window spans (0, 0) to (right, bottom) of the host's window: its new size is that.
@@ -448,9 +502,13 @@ LRESULT CALLBACK CFrame::windowProc(HWND window, UINT message, WPARAM wParam, LP
             case WM_LBUTTONDOWN:
             case WM_RBUTTONDOWN:
             case WM_MBUTTONDOWN:
-            case WM_LBUTTONDBLCLK:
+            case WM_LBUTTONDBLCLK: {
+                // A click beside an open text field ends its edit, as anywhere in Windows.
+                HWND focus = GetFocus();
+                if (focus && GetParent(focus) == window) SetFocus(window);
                 frame->mouseDown((short)LOWORD(lParam), (short)HIWORD(lParam), buttonsOf(wParam));
                 return 0;
+            }
             case WM_MOUSEMOVE:
                 frame->pointer = CPoint((short)LOWORD(lParam), (short)HIWORD(lParam));
                 if (!frame->trackingLeave) {

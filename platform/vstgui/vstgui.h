@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "vst/aeffectx.h"
@@ -12,6 +14,7 @@
 class AEffGUIEditor;
 class CFrame;
 class CDrawContext;
+class CViewContainer;
 
 typedef long CCoord;
 
@@ -59,6 +62,13 @@ struct CColor {
 const CColor kBlackCColor = {0, 0, 0, 255};
 const CColor kWhiteCColor = {255, 255, 255, 255};
 const CColor kMagentaCColor = {255, 0, 255, 255};
+const CColor kGreyCColor = {127, 127, 127, 255};
+
+// Font numbers as the library counts them; the size and face are given beside them.
+enum CFont { kSystemFont = 0, kNormalFontVeryBig, kNormalFontBig, kNormalFont, kNormalFontSmall, kNormalFontSmaller };
+// Text faces, as bits.
+enum CTxtFace { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2, kUnderlineFace = 4 };
+enum CHoriTxtAlign { kLeftText = 0, kCenterText, kRightText };
 
 // Reference counted as in the library: remember adds a holder, forget drops one and
 // deletes the object with the last.
@@ -131,7 +141,17 @@ public:
     void setFontColor(const CColor color) { fontColor = color; }
     void fillRect(const CRect& rect);
     void drawRect(const CRect& rect);
-    void drawString(const char* text, const CRect& rect);
+    // Lines in the frame colour, one pixel wide; lineTo leaves the end point unpainted.
+    void moveTo(const CPoint& point);
+    void lineTo(const CPoint& point);
+    void setFont(CFont font, long size = 0, long face = kNormalFace);
+    // One line in the font colour, centred vertically, never wrapped.
+    void drawString(const char* text, const CRect& rect, short opaque = 0, CHoriTxtAlign align = kCenterText);
+
+    // Drawing lands offset by this much in the device: views inside a container draw in
+    // the container's coordinates.
+    void setOffset(const CPoint& offset);
+    const CPoint& getOffset() const { return offset; }
 
     // The pointer's position in the window's client coordinates, and the buttons held now.
     void getMouseLocation(CPoint& point);
@@ -143,6 +163,10 @@ protected:
     HWND window;
     CRect clipRect;
     CColor fillColor, frameColor, fontColor;
+    CPoint offset;
+    CPoint pen;
+    HFONT font;
+    HGDIOBJ previousFont;
 };
 
 // A back buffer: a memory context with a bitmap of its own.
@@ -187,6 +211,10 @@ public:
     virtual void attached(CFrame* newFrame) { frame = newFrame; }
     virtual void removed(CFrame* oldFrame) { frame = nullptr; }
     CFrame* getFrame() const { return frame; }
+    void setParentView(CViewContainer* container) { parentView = container; }
+    CViewContainer* getParentView() const { return parentView; }
+    // Where the view's coordinates start in the frame's: the sum of its containers' corners.
+    CPoint frameOffset() const;
 
     void setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
     bool getMouseEnabled() const { return mouseEnabled; }
@@ -194,6 +222,7 @@ public:
 protected:
     CRect size;
     CFrame* frame;
+    CViewContainer* parentView;
     bool dirty;
     bool mouseEnabled;
 };
@@ -208,6 +237,9 @@ public:
 
 class CControl : public CView {
 public:
+    // Text faces and frames of the text controls, as style bits.
+    enum { kShadowText = 1 << 0, kCheckStyle = 1 << 10, kNoTextStyle = 1 << 11, kNoDrawStyle = 1 << 12 };
+
     CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0, CBitmap* background = nullptr);
     ~CControl() override;
 
@@ -266,12 +298,48 @@ private:
     CView* viewAt(const CPoint& where) const;
     void releaseViews();
 
+    friend class CTextEdit;
     HWND window;
     AEffGUIEditor* editor;
     std::vector<CView*> views;
     COffscreenContext* backBuffer;
     CPoint pointer;
     bool trackingLeave;
+};
+
+// A view that holds views in its own coordinates, over an optional background bitmap. Like
+// the frame it holds each added view once and releases it when removed with forget.
+class CViewContainer : public CView {
+public:
+    CViewContainer(const CRect& size, CFrame* parent, CBitmap* background = nullptr);
+    ~CViewContainer() override;
+
+    bool addView(CView* view);
+    bool removeView(CView* view, bool withForget = true);
+    void removeAll(bool withForget = true);
+    bool isChild(CView* view) const;
+    int getNbViews() const { return (int)views.size(); }
+    CView* getView(int index) const { return index >= 0 && index < (int)views.size() ? views[index] : nullptr; }
+    void setBackground(CBitmap* bitmap);
+    CBitmap* getBackground() const { return background; }
+
+    void draw(CDrawContext* context) override;
+    // Draws the background and the views that meet rect (container coordinates).
+    virtual void drawBackgroundRect(CDrawContext* context, const CRect& rect);
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+    bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyUp(VstKeyCode& keyCode) override;
+    // Dirty while any view inside is.
+    bool isDirtyInside() const;
+    void attached(CFrame* newFrame) override;
+    void removed(CFrame* oldFrame) override;
+
+protected:
+    // The topmost view under the point (container coordinates).
+    CView* viewAt(const CPoint& where) const;
+    std::vector<CView*> views;
+    CBitmap* background;
 };
 
 // A button that is pressed while held: value 1 while the pointer is held over it, and on a
@@ -308,4 +376,116 @@ private:
     long frames;
     CCoord frameHeight;
     CPoint offset;
+};
+
+// A list of entries that pops up as a menu when clicked (or when its mouse is called by
+// code): an entry "-" is a separator, an entry may open a submenu, and the menu breaks into
+// a new column every few entries. The chosen entry's position becomes the value of the
+// menu that holds it, and that menu's own listener hears of it (a submenu tells its own,
+// not its parent's). A menu holds each submenu once and releases it with itself.
+class COptionMenu : public CControl {
+public:
+    COptionMenu(const CRect& size, CControlListener* listener, long tag, CBitmap* background = nullptr,
+                CBitmap* backgroundWhenClicked = nullptr, long style = 0);
+    ~COptionMenu() override;
+
+    // index -1 appends; otherwise the entry is inserted there. False when the menu is full.
+    bool addEntry(const char* text, long index = -1, long flags = 0);
+    bool addEntry(COptionMenu* submenu, const char* text);
+    bool removeEntry(long index);
+    bool removeAllEntry();
+    long getNbEntries() const { return (long)entries.size(); }
+    // Copies entry index's text (up to 255 characters); false outside the list.
+    bool getEntry(long index, char* text) const;
+    const char* getEntryText(long index) const;
+    COptionMenu* getSubMenu(long index) const;
+    bool checkEntry(long index, bool checked);
+    bool isCheckEntry(long index) const;
+    void setCurrent(long index);
+    long getCurrent() const { return current; }
+    void setNbItemsPerColumn(long count) { itemsPerColumn = count; }
+    long getNbItemsPerColumn() const { return itemsPerColumn; }
+    long getStyle() const { return style; }
+    void setFont(CFont newFont, long newSize = 0) {
+        font = newFont;
+        fontSize = newSize;
+    }
+    void setFontColor(const CColor colour) { fontColor = colour; }
+    // The position chosen last in this menu or below it (-1 when cancelled), and the menu
+    // that holds it.
+    long getLastResult() const { return lastResult; }
+    COptionMenu* getLastItemMenu(long& index) const;
+
+    void draw(CDrawContext* context) override;
+    // Pops the menu up at its rectangle's corner and tracks it until the user chooses or
+    // cancels.
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+
+private:
+    struct Entry {
+        std::string text;
+        COptionMenu* submenu;
+        bool checked;
+        bool disabled;
+    };
+    HMENU build(std::vector<std::pair<COptionMenu*, long>>& commands);
+    void chosen(CDrawContext* context, COptionMenu* menu, long index);
+
+    std::vector<Entry> entries;
+    CBitmap* backgroundWhenClicked;
+    long style;
+    long current;
+    long itemsPerColumn;
+    long lastResult;
+    COptionMenu* lastMenu;
+    long lastMenuIndex;
+    CFont font;
+    long fontSize;
+    CColor fontColor;
+    bool popped;
+};
+
+// A line of text that becomes an edit field in place when clicked: Enter or leaving the
+// field takes the text and tells the listener, Escape puts the old text back.
+class CTextEdit : public CControl {
+public:
+    CTextEdit(const CRect& size, CControlListener* listener, long tag, const char* text = nullptr,
+              CBitmap* background = nullptr, long style = 0);
+    ~CTextEdit() override;
+
+    // At most 255 characters are kept.
+    void setText(const char* text);
+    const char* getText() const { return text.c_str(); }
+    void getText(char* out) const;
+    void setFont(CFont newFont, long newSize = 0, long newFace = kNormalFace) {
+        font = newFont;
+        fontSize = newSize;
+        fontFace = newFace;
+    }
+    void setFontColor(const CColor colour) { fontColor = colour; }
+    void setHoriAlign(CHoriTxtAlign align) { alignment = align; }
+
+    void draw(CDrawContext* context) override;
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+    void removed(CFrame* oldFrame) override;
+
+    // Opens the edit field over the control; closes it, keeping the typed text or not.
+    void takeFocus();
+    void looseFocus(bool keep = true);
+    bool isEditing() const { return editWindow != nullptr; }
+    HWND getEditWindow() const { return editWindow; }
+
+private:
+    static LRESULT CALLBACK editProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::string text;
+    long style;
+    CFont font;
+    long fontSize, fontFace;
+    CColor fontColor;
+    CHoriTxtAlign alignment;
+    HWND editWindow;
+    HFONT editFont;
+    WNDPROC previousProc;
+    bool closing;
 };

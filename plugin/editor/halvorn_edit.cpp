@@ -2,6 +2,8 @@
 
 #include "core/halvorn.h"
 #include "editor/vexa_bar.h"
+#include "editor/vexa_gui_interface.h"
+#include "editor/vexa_interface.h"
 #include "editor/vexa_panel.h"
 #include "toolkit/aframe.h"
 #include "toolkit/gui_interface.h"
@@ -96,12 +98,13 @@ void HalvornEdit::releaseViews() {
     presetBar = nullptr;
     toolkitFrame = nullptr;
     rootPanel = nullptr;  // the toolkit frame deleted it
+    if (guiBridge) static_cast<VexaGuiInterface*>(guiBridge)->setRootPanel(nullptr);
 }
 
 bool HalvornEdit::open(void* parentWindow) {
     Halvorn* host = instrument();
-    if (!instrumentBridge) instrumentBridge = new InstrumentInterface(host);
-    if (!guiBridge) guiBridge = new GuiInterface();
+    if (!instrumentBridge) instrumentBridge = new VexaInterface(host);
+    if (!guiBridge) guiBridge = new VexaGuiInterface();
     instrumentBridge->setGuiInterface(guiBridge);
     guiBridge->setInstrumentInterface(instrumentBridge);
 
@@ -123,6 +126,7 @@ bool HalvornEdit::open(void* parentWindow) {
             new AFrame(CRect(x, y + kBarHeight, x + kWidth, y + kFullHeight), this, 0, 0, CPoint(0, 0), frame);
         rootPanel = new VexaPanel(toolkitFrame, instrumentBridge, guiBridge, savedLayout);
         rootPanel->setBounds(0, 0, kWidth, kRootHeight);
+        static_cast<VexaGuiInterface*>(guiBridge)->setRootPanel(rootPanel);
         toolkitFrame->setRoot(rootPanel);
         presetBar = new VexaBar(CRect(x, y, x + kWidth, y + kBarHeight), frame, BitmapCache::get(kBarBackground),
                                 instrumentBridge, guiBridge);

@@ -1,6 +1,7 @@
 #include "editor/vexa_panel.h"
 
 #include "core/halvorn.h"
+#include "editor/keyboard.h"
 #include "toolkit/aframe.h"
 
 namespace {
@@ -16,7 +17,7 @@ const int kCompactBackground = 1004;
 
 VexaPanel::VexaPanel(AFrame* frame, InstrumentInterface* instrument, GuiInterface* gui, int layout)
     : APanel(instrument, gui), toolkitFrame(frame), layout(layout), layoutPending(false), pendingLayout(layout),
-      backgroundId(kFullBackground) {
+      backgroundId(kFullBackground), keyboard(nullptr) {
     chooseBackground();
     if (gui) {
         gui->addReceptor(kModulationCover, this);
@@ -94,4 +95,12 @@ void VexaPanel::parameterChanged(int index, float value) {
     if (index != kModulationCover && index != kMultiShown) return;
     chooseBackground();
     invalidate();
+}
+
+void VexaPanel::showKeyDown(int note) {
+    if (keyboard) keyboard->setKeyDown(note, true);
+}
+
+void VexaPanel::showKeyUp(int note) {
+    if (keyboard) keyboard->setKeyDown(note, false);
 }

@@ -8,6 +8,7 @@
 #include "toolkit/gui_interface.h"
 
 class AFrame;
+class AVexaKeyboard;
 class Halvorn;
 
 class VexaPanel : public APanel, public AParameterReceptor {
@@ -29,9 +30,11 @@ public:
     void parameterChanged(int index, float value) override;
     void setHighlight(float colour) override {}
 
-    // The on-screen keyboard arrives with the keyboard panel; nothing is lit before it.
-    void showKeyDown(int note) {}
-    void showKeyUp(int note) {}
+    // The on-screen keyboard that lights the notes the instrument plays; none until one
+    // registers.
+    void setKeyboard(AVexaKeyboard* shown) { keyboard = shown; }
+    void showKeyDown(int note);
+    void showKeyUp(int note);
 
 private:
     Halvorn* instrumentObject() const;
@@ -41,4 +44,5 @@ private:
     bool layoutPending;
     int pendingLayout;
     int backgroundId;
+    AVexaKeyboard* keyboard;
 };

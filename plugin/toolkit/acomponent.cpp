@@ -473,3 +473,32 @@ bool AWindow::mouseUp(int px, int py) {
     APanel::mouseUp(px, py);
     return true;
 }
+
+namespace {
+std::vector<AWindow*>& closedWindows() {
+    static std::vector<AWindow*> queue;
+    return queue;
+}
+}  // namespace
+
+void deleteWindowLater(AWindow* window) {
+    if (!window) return;
+    for (AWindow* queued : closedWindows())
+        if (queued == window) return;
+    closedWindows().push_back(window);
+}
+
+void deleteClosedWindows() {
+    std::vector<AWindow*> doomed;
+    doomed.swap(closedWindows());
+    for (AWindow* window : doomed) delete window;
+}
+
+int pendingWindowDeletions() { return (int)closedWindows().size(); }
+
+void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha) {
+    APanel* panel = component->getParentPanel();
+    if (!panel) return;
+    panel->drawBackground(context, rect,
+                          CPoint(component->getX() + rect.left - x, component->getY() + rect.top - y), alpha);
+}

@@ -165,6 +165,17 @@ protected:
     CRect pendingDirty;
 };
 
+// Windows that nobody keeps (the MIDI control and keyboard range windows) close from their
+// own handlers; they are queued here and deleted at the frame's next idle, never inside the
+// handler that closed them.
+void deleteWindowLater(AWindow* window);
+void deleteClosedWindows();
+int pendingWindowDeletions();
+
+// Paints the parent panel's background under rect (context coordinates) of a component
+// whose top-left is at (x, y) of the context; nothing without parent.
+void drawParentBackground(AComponent* component, CDrawContext* context, int x, int y, const CRect& rect, int alpha);
+
 // A panel shown above everything else; it swallows the mouse input that reaches it.
 class AWindow : public APanel {
 public:

@@ -14,10 +14,14 @@ int64_t nowMilliseconds() {
 
 AFrame::AFrame(const CRect& size, CControlListener* listener, long tag, int, const CPoint& origin, CFrame* hostFrame)
     : CControl(size, listener, tag, nullptr), scroll(0), autoScroll(false), scrollable(false), hostFrame(hostFrame),
-      context(nullptr), root(nullptr), offscreen(nullptr), lastPointer(0, 0), mouseLoop(false), origin(origin),
+      context(nullptr), shownMenu(nullptr), root(nullptr), offscreen(nullptr), lastPointer(0, 0), mouseLoop(false), origin(origin),
       visibleWidth(size.width()), visibleHeight(size.height()) {}
 
 AFrame::~AFrame() {
+    hideOptionMenu(false);
+    // Windows that delete themselves once closed go now, before the tree they lie over.
+    if (root) root->closeWindow(nullptr);
+    deleteClosedWindows();
     delete root;
     delete offscreen;
 }
@@ -47,8 +51,10 @@ void AFrame::mouse(CDrawContext* target, CPoint& where, long buttons) {
     if (!root) return;
     context = target;
     CPoint at = rootPoint(where);
-    bool pressTaken = root->mouseDown(at.h, at.v, (int)buttons);
+    // Set before the press is handled: a handler that runs the editor's idle (an option
+    // menu does) must not see hover events or have closed windows deleted under it.
     mouseLoop = true;
+    bool pressTaken = root->mouseDown(at.h, at.v, (int)buttons);
     long startButtons = target->getMouseButtons();
     CPoint last = where;
     if (startButtons & (kLButton | kRButton)) {
@@ -96,6 +102,8 @@ void AFrame::idleAt(int x, int y) {
         root->mouseMove(p.h, p.v);
     }
     lastPointer = now;
+    // Windows that closed from their own handlers are deleted here, never inside them.
+    if (!mouseLoop) deleteClosedWindows();
     root->idle();
     if (!root->isClean()) redraw();
 }
@@ -127,7 +135,29 @@ void AFrame::getVisibleRect(CRect& out) const {
     out = CRect(size.left, size.top + scroll, size.right, size.bottom + scroll);
 }
 
+void AFrame::showOptionMenu(COptionMenu* menu) {
+    if (!menu) return;
+    hideOptionMenu(false);
+    shownMenu = menu;
+    if (hostFrame) {
+        hostFrame->addView(menu);
+        // The frame holds what it is given; the menu's owner keeps its own hold.
+        menu->remember();
+    }
+    CPoint where(0, scroll);
+    menu->mouse(context, where, -1);
+}
+
+void AFrame::hideOptionMenu(bool release) {
+    if (!shownMenu) return;
+    COptionMenu* menu = shownMenu;
+    shownMenu = nullptr;
+    if (hostFrame && hostFrame->isChild(menu)) hostFrame->removeView(menu, true);
+    if (release) menu->forget();
+}
+
 void AFrame::detach() {
+    hideOptionMenu(false);
     if (root) root->setAttached(false);
     delete offscreen;
     offscreen = nullptr;

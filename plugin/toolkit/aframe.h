@@ -47,6 +47,12 @@ public:
     int getOriginX() const { return origin.h + size.left; }
     int getOriginY() const { return origin.v + size.top; }
 
+    // Pops the menu up at once through the host frame; its listener has heard the choice
+    // when this returns. A menu still shown is taken away first (not released).
+    void showOptionMenu(COptionMenu* menu);
+    void hideOptionMenu(bool release);
+    COptionMenu* getShownOptionMenu() const { return shownMenu; }
+
     // From the editor's close: the tree is marked detached and the offscreen dropped.
     void detach();
 
@@ -60,6 +66,7 @@ private:
     bool autoScroll, scrollable;
     CFrame* hostFrame;
     CDrawContext* context;
+    COptionMenu* shownMenu;
     APanel* root;
     COffscreenContext* offscreen;
     CPoint lastPointer;

@@ -130,9 +130,11 @@ int Picture::distinctColours(int limit) const {
     return (int)colours.size();
 }
 
-Picture captureScreen(int x, int y, int width, int height) {
+Picture captureScreen(int x, int y, int width, int height) { return captureWindow(nullptr, x, y, width, height); }
+
+Picture captureWindow(HWND window, int x, int y, int width, int height) {
     Picture picture;
-    HDC screen = GetDC(nullptr);
+    HDC screen = GetDC(window);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -157,7 +159,7 @@ Picture captureScreen(int x, int y, int width, int height) {
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, screen);
     return picture;
 }
 

@@ -44,6 +44,8 @@ struct Picture {
 };
 // What the screen shows in the rectangle.
 Picture captureScreen(int x, int y, int width, int height);
+// What a window shows in the rectangle of its client area, as it painted it.
+Picture captureWindow(HWND window, int x, int y, int width, int height);
 bool writeBmp(const std::string& path, const Picture& picture);
 bool readBmp(const std::string& path, Picture& picture);
 // Share of pixels (0-1) whose channels differ by more than tolerance.

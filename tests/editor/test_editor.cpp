@@ -12,6 +12,7 @@
 #include "editor/editor_window.h"
 #include "editor/halvorn_edit.h"
 #include "editor/vexa_bar.h"
+#include "editor/vexa_gui_interface.h"
 #include "editor/vexa_panel.h"
 #include "host/test_host.h"
 #include "toolkit/aframe.h"
@@ -117,13 +118,16 @@ TEST_F(Editor, ValuesFromOutsideTheParameterSpacesAreDropped) {
     editor->idle();
     EXPECT_TRUE(receptor.told.empty());
     EXPECT_FALSE(editor->getPresetBar()->isModified());
+    // A patch's copy reaches the widgets under patch 0's index while that patch is selected:
+    // patch 7's last internal parameter (1351) comes to the widgets of 1043.
+    static_cast<VexaGuiInterface*>(editor->getGuiInterface())->setPatchSelected(7, true);
     for (int index : {0, 548, 1000, 1351, 2000, 2108}) {
-        editor->getGuiInterface()->addReceptor(index, &receptor);
+        editor->getGuiInterface()->addReceptor(index == 1351 ? 1043 : index, &receptor);
         editor->setParameter(index, 0.5f);
     }
     editor->idle();
     EXPECT_EQ(receptor.told.size(), 6u) << "the first and last index of each space";
-    for (int index : {-1, 549, 999, 1352, 1999, 2109, 99999, 0, 548, 1000, 1351, 2000, 2108})
+    for (int index : {-1, 549, 999, 1352, 1999, 2109, 99999, 0, 548, 1000, 1043, 2000, 2108})
         editor->getGuiInterface()->removeReceptor(index, &receptor);
     editor->close();
 }

@@ -200,11 +200,7 @@ TEST_F(EditorDll, KeysAndTheKnobModeReachTheEditor) {
 
 // The face as the X server shows it, against the stored picture. HALVORN_UPDATE_REFERENCE=1
 // stores the picture instead (scripts/editor-reference).
-// Disabled for now: on the first run in a freshly made wine prefix (a clean clone, as CI
-// runs) the X screen still reads black after ten seconds, while every later run matches.
-// scripts/editor-reference runs it (GTEST_ALSO_RUN_DISABLED_TESTS=1); it comes back once the
-// first run is mended.
-TEST_F(EditorDll, DISABLED_ShowsTheFace) {
+TEST_F(EditorDll, ShowsTheFace) {
     ParentWindow parent;
     const char* update = getenv("HALVORN_UPDATE_REFERENCE");
     const bool updating = update && *update == '1';

@@ -1,0 +1,65 @@
+// The bitmap slider and its style: a handle that travels over a fixed number of pixels,
+// continuous or in steps; value 1 is at the top (or the right end).
+#pragma once
+
+#include <cstdint>
+
+#include "editor/value_control.h"
+
+class ASliderStyle {
+public:
+    ASliderStyle();
+    // The handle and the overlay get magenta transparency; the two spare values are kept
+    // and not used.
+    void init(CBitmap* background, CBitmap* handle, int width, int height, int handleWidth, int handleHeight,
+              int spareA, int spareB, int travel, int stepCount, CBitmap* overlay);
+
+    CBitmap* background;
+    CBitmap* handle;
+    CBitmap* overlay;
+    // Below 1: continuous; otherwise the number of positions.
+    int stepCount;
+    int width, height;
+    int handleWidth, handleHeight;
+    int spareA, spareB;
+    // Pixels of handle movement from value 1 to value 0.
+    int travel;
+    bool horizontal;
+    int backgroundOffsetX;
+    // A click without dragging moves one step.
+    bool steppedClick;
+};
+
+class ASlider : public AValueControl {
+public:
+    ASlider(ASliderStyle* style, InstrumentInterface* instrument, int index);
+
+    void refresh() override;
+    // None for a parameter without a name.
+    void showValuePopup() override;
+
+    int valueToPosition(float value) const;
+    void setValue(float value);
+
+    void draw(CDrawContext* context, int x, int y) override;
+    bool mouseDrag(int x, int y) override;
+    bool mouseDown(int x, int y, int buttons) override;
+    bool mouseUp(int x, int y) override;
+    bool wheel(int x, int y, float distance) override;
+
+    void parameterChanged(int index, float value) override;
+
+    int getHandlePosition() const { return position; }
+
+private:
+    void moveHandle(float value);
+    float currentValue();
+
+    ASliderStyle* style;
+    int position;
+    bool pressed;
+    int pressCoordinate;
+    float startValue;
+    double scale;
+    bool clickConsumed;
+};

@@ -1,0 +1,31 @@
+#include "editor/text_display.h"
+
+#include <cstring>
+
+
+ADisplayStyle::ADisplayStyle(CBitmap* bitmap, int w, int h, int size, CColor textColour, int align, int face)
+    : background(bitmap), width(w), height(h), fontSize(size), alignment(align), fontStyle(face),
+      colour(textColour) {}
+
+ADisplayStyle::~ADisplayStyle() {}
+
+ADisplay::ADisplay(ADisplayStyle* displayStyle, const char* label) : style(displayStyle) {
+    width = style->width;
+    height = style->height;
+    text[0] = 0;
+    if (label) {
+        strncpy(text, label, sizeof text - 1);
+        text[sizeof text - 1] = 0;
+    }
+}
+
+void ADisplay::draw(CDrawContext* context, int px, int py) {
+    CRect rect(px, py, px + width, py + height);
+    if (style->background)
+        style->background->draw(context, rect);
+    else
+        drawParentBackground(this, context, px, py, rect, 255);
+    context->setFont(kNormalFontSmall, style->fontSize, style->fontStyle);
+    context->setFontColor(style->colour);
+    context->drawString(text, rect, 0, (CHoriTxtAlign)style->alignment);
+}
