@@ -1,0 +1,105 @@
+// The standalone program run as a user runs it: its own process, started from the build
+// folder with an optional document, its windows and message boxes found from outside.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/test_host.h"
+#include "standalone_remote.h"
+
+class ProgramRun {
+public:
+    ProgramRun() = default;
+    ~ProgramRun() {
+        if (info.hProcess) {
+            if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 99);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+
+    static std::string programPath() { return TestHost::programDir() + "Halvorn.exe"; }
+
+    bool start(const std::string& argument = "") {
+        std::string command = "\"" + programPath() + "\"";
+        if (!argument.empty()) command += " \"" + argument + "\"";
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back(0);
+        if (!CreateProcessA(programPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return false;
+        pending.first = info.dwProcessId;
+        return true;
+    }
+
+    // The program's visible frame with that title, or null after the timeout.
+    HWND waitFrame(const char* title, int seconds = 30) {
+        for (int i = 0; i < seconds * 50; i++) {
+            if (HWND frame = findProgramWindow(title, info.dwProcessId)) return frame;
+            if (WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT) return nullptr;
+        }
+        return nullptr;
+    }
+
+    // The exit code, or STILL_ACTIVE after the timeout.
+    DWORD waitExit(int seconds = 30) {
+        if (WaitForSingleObject(info.hProcess, (DWORD)seconds * 1000) != WAIT_OBJECT_0) return STILL_ACTIVE;
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+
+    bool close(HWND frame, int seconds = 30) {
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        return waitExit(seconds) != STILL_ACTIVE;
+    }
+
+    // The program's next dialog (a message box, the preferences) with its static text.
+    struct Dialog {
+        HWND window = nullptr;
+        std::string title, text;
+    };
+    Dialog waitDialog(int seconds = 30) {
+        Dialog found;
+        for (int i = 0; i < seconds * 50 && !found.window; i++) {
+            EnumWindows(
+                [](HWND window, LPARAM parameter) -> BOOL {
+                    auto* self = (std::pair<DWORD, HWND>*)parameter;
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(window, &owner);
+                    char className[16] = {0};
+                    GetClassNameA(window, className, sizeof(className));
+                    if (owner != self->first || std::string(className) != "#32770" || !IsWindowVisible(window))
+                        return TRUE;
+                    self->second = window;
+                    return FALSE;
+                },
+                (LPARAM)&pending);
+            if (pending.second) {
+                found.window = pending.second;
+                pending.second = nullptr;
+                char text[512] = {0};
+                GetWindowTextA(found.window, text, sizeof(text));
+                found.title = text;
+                text[0] = 0;
+                if (HWND label = GetDlgItem(found.window, 0xFFFF)) GetWindowTextA(label, text, sizeof(text));
+                found.text = text;
+                break;
+            }
+            if (WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT) break;
+        }
+        return found;
+    }
+
+    DWORD processId() const { return info.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info = {};
+    std::pair<DWORD, HWND> pending{0, nullptr};
+};
