@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
 
     static std::string programPath() { return TestHost::programDir() + "Halvorn.exe"; }
 
-    bool start(const std::string& argument = "") {
+    // language: a locale for the program's interface ("fr_FR.UTF-8"), empty for this one's.
+    bool start(const std::string& argument = "", const std::string& language = "") {
         std::string command = "\"" + programPath() + "\"";
         if (!argument.empty()) command += " \"" + argument + "\"";
         STARTUPINFOA startup;
@@ -31,8 +33,27 @@ public:
         startup.cb = sizeof(startup);
         std::vector<char> line(command.begin(), command.end());
         line.push_back(0);
-        if (!CreateProcessA(programPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
+        std::vector<char> environment;
+        if (!language.empty()) {
+            // This process's environment with the locale variables replaced.
+            char* block = GetEnvironmentStringsA();
+            for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+                std::string variable(entry);
+                if (variable.rfind("LANG=", 0) == 0 || variable.rfind("LC_", 0) == 0 ||
+                    variable.rfind("LANGUAGE=", 0) == 0)
+                    continue;
+                environment.insert(environment.end(), variable.begin(), variable.end());
+                environment.push_back(0);
+            }
+            FreeEnvironmentStringsA(block);
+            for (std::string variable : {"LANG=" + language, "LC_ALL=" + language}) {
+                environment.insert(environment.end(), variable.begin(), variable.end());
+                environment.push_back(0);
+            }
+            environment.push_back(0);
+        }
+        if (!CreateProcessA(programPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                            environment.empty() ? nullptr : environment.data(), nullptr, &startup, &info))
             return false;
         pending.first = info.dwProcessId;
         return true;
