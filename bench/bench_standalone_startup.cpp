@@ -16,12 +16,6 @@
 
 namespace {
 
-BOOL CALLBACK firstDevice(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context) {
-    if (!guid) return TRUE;
-    *(std::string*)context = description ? description : "";
-    return FALSE;
-}
-
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
@@ -39,8 +33,7 @@ double now() {
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 10;
     StandaloneInstall setup(10, true, false);
-    std::string device;
-    DirectSoundEnumerateA(firstDevice, &device);
+    std::string device = firstSoundDevice();
     HKEY key;
     if (!device.empty() && RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, nullptr, 0,
                                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {

@@ -11,6 +11,25 @@
 #include "host/test_host.h"
 #include "standalone_remote.h"
 
+// A control's or window's text in the program's process, in UTF-8 (GetWindowText reads only
+// a caption across processes; the message crosses as wide characters).
+inline std::string controlText(HWND control) {
+    wchar_t wide[512] = {0};
+    SendMessageW(control, WM_GETTEXT, 512, (LPARAM)wide);
+    char text[1024] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
+    return text;
+}
+
+// An entry of a drop-down list in the program's process, in UTF-8.
+inline std::string itemText(HWND combo, int index) {
+    wchar_t wide[256] = {0};
+    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)wide);
+    char text[512] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
+    return text;
+}
+
 class ProgramRun {
 public:
     ProgramRun() = default;

@@ -19,12 +19,6 @@
 
 namespace {
 
-BOOL CALLBACK firstDevice(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context) {
-    if (!guid) return TRUE;  // the default device, listed again under its own name
-    *(std::string*)context = description ? description : "";
-    return FALSE;
-}
-
 int soundDevice() {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, nullptr, 0,
@@ -37,8 +31,7 @@ int soundDevice() {
         RegCloseKey(key);
         return 0;
     }
-    std::string device;
-    DirectSoundEnumerateA(firstDevice, &device);
+    std::string device = firstSoundDevice();
     if (device.empty()) {
         std::printf("audio: no DirectSound device\n");
         RegCloseKey(key);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <dsound.h>
 
 #include <cmath>
 #include <initializer_list>
@@ -49,4 +50,18 @@ inline bool sendMidi(HWND window, std::initializer_list<unsigned int> messages) 
     COPYDATASTRUCT copy = {kRemoteMidiTag, (DWORD)(data.size() * sizeof(unsigned int)), data.data()};
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(window, WM_COPYDATA, 0, (LPARAM)&copy, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+inline BOOL CALLBACK firstDirectSoundDevice(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context) {
+    if (!guid) return TRUE;  // the default device, listed again under its own name
+    *(std::string*)context = description ? description : "";
+    return FALSE;
+}
+
+// The name of the first DirectSound device, as the program's DirectSound back end lists it;
+// empty when there is none.
+inline std::string firstSoundDevice() {
+    std::string device;
+    DirectSoundEnumerateA(firstDirectSoundDevice, &device);
+    return device;
 }

@@ -3,6 +3,9 @@
 // and saves documents, and refuses what it cannot use with its messages.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -47,13 +50,6 @@ std::vector<uint8_t> chunkWith(const std::vector<std::pair<int, float>>& paramet
     return chunk;
 }
 
-// A control's text in the program's process (GetWindowText reads only a caption there).
-std::string controlText(HWND control) {
-    char text[256] = {0};
-    SendMessageA(control, WM_GETTEXT, sizeof(text), (LPARAM)text);
-    return text;
-}
-
 void clearInstruments() {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vantrope");
 }
@@ -96,8 +92,50 @@ TEST_F(Program, StartsWithTheInstalledInstrumentInAFrameSizedToTheEditor) {
     LONG style = GetWindowLongA(frame, GWL_STYLE);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
     EXPECT_NE(GetMenu(frame), nullptr);
+    // No MIDI input on this machine: "All" alone, and the list disabled.
+    HWND midiIn = GetDlgItem(toolbar, 142);
+    EXPECT_EQ(SendMessageA(midiIn, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_FALSE(IsWindowEnabled(midiIn));
+    EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 144), CB_GETCOUNT, 0, 0), 17);
 
     EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+}
+
+TEST_F(Program, TheToolbarKeepsTheKeyRangeInOrder) {
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    HWND range = GetDlgItem(toolbar, 145), low = GetDlgItem(toolbar, 146), lowSpin = GetDlgItem(toolbar, 147),
+         high = GetDlgItem(toolbar, 148), highSpin = GetDlgItem(toolbar, 149);
+    EXPECT_FALSE(IsWindowEnabled(low));
+    EXPECT_FALSE(IsWindowEnabled(highSpin));
+    SendMessageA(range, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageA(range, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(low));
+    EXPECT_TRUE(IsWindowEnabled(highSpin));
+
+    // The low key raised above the high key drags it up; the high key lowered below the
+    // low key drags it down.
+    SendMessageA(highSpin, UDM_SETPOS32, 0, 90);
+    SendMessageA(lowSpin, UDM_SETPOS32, 0, 100);
+    EXPECT_EQ(controlText(low), "100");
+    EXPECT_EQ(controlText(high), "100");
+    SendMessageA(highSpin, UDM_SETPOS32, 0, 20);
+    EXPECT_EQ(controlText(high), "20");
+    EXPECT_EQ(controlText(low), "20");
+
+    // The range turned off keeps the keys but disables their controls.
+    SendMessageA(range, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(low));
+    EXPECT_EQ(controlText(low), "20");
+
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ProgramRun::Dialog ask = program.waitDialog();
+    ASSERT_NE(ask.window, nullptr);
+    PostMessageA(ask.window, WM_COMMAND, IDYES, 0);
     EXPECT_EQ(program.waitExit(), 0u);
 }
 

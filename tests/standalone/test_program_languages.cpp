@@ -10,23 +10,6 @@
 
 namespace {
 
-// A window's text in the program's process, as wide characters, in UTF-8.
-std::string controlText(HWND control) {
-    wchar_t wide[512] = {0};
-    SendMessageW(control, WM_GETTEXT, 512, (LPARAM)wide);
-    char text[1024] = {0};
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
-    return text;
-}
-
-std::string itemText(HWND combo, int index) {
-    wchar_t wide[256] = {0};
-    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)wide);
-    char text[512] = {0};
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
-    return text;
-}
-
 struct Language {
     const char* locale;
     const char* octave;       // toolbar, string 120

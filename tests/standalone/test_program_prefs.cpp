@@ -16,21 +16,6 @@ namespace {
 
 const char kSettingsKey[] = "Software\\Vantrope\\Halvorn\\Settings";
 
-// An entry of a list in the program's process (the text crosses as wide characters).
-std::string itemText(HWND combo, int index) {
-    wchar_t wide[256] = {0};
-    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)wide);
-    char text[512] = {0};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
-    return text;
-}
-
-std::string controlText(HWND control) {
-    char text[256] = {0};
-    SendMessageA(control, WM_GETTEXT, sizeof(text), (LPARAM)text);
-    return text;
-}
-
 // Chooses an entry as the user does: the selection, then the list's notification.
 void choose(HWND dialog, int id, int index) {
     HWND combo = GetDlgItem(dialog, id);

@@ -17,12 +17,6 @@
 
 namespace {
 
-BOOL CALLBACK firstDevice(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context) {
-    if (!guid) return TRUE;
-    *(std::string*)context = description ? description : "";
-    return FALSE;
-}
-
 std::vector<float> readLeftChannel(const char* path) {
     std::vector<float> left;
     FILE* file = std::fopen(path, "rb");
@@ -40,8 +34,7 @@ TEST(ProgramSound, ANoteFromTheMidiSeamSoundsAsTheDocumentSetsIt) {
     StandaloneInstall setup(10, true, false);
 
     // The stored audio settings: DirectSound on the first device.
-    std::string device;
-    DirectSoundEnumerateA(firstDevice, &device);
+    std::string device = firstSoundDevice();
     ASSERT_FALSE(device.empty());
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, nullptr, 0, KEY_WRITE,
