@@ -108,19 +108,7 @@ public:
     Dialog waitDialog(int seconds = 30) {
         Dialog found;
         for (int i = 0; i < seconds * 50 && !found.window; i++) {
-            EnumWindows(
-                [](HWND window, LPARAM parameter) -> BOOL {
-                    auto* self = (std::pair<DWORD, HWND>*)parameter;
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(window, &owner);
-                    char className[16] = {0};
-                    GetClassNameA(window, className, sizeof(className));
-                    if (owner != self->first || std::string(className) != "#32770" || !IsWindowVisible(window))
-                        return TRUE;
-                    self->second = window;
-                    return FALSE;
-                },
-                (LPARAM)&pending);
+            EnumWindows(matchDialog, (LPARAM)&pending);
             if (pending.second) {
                 found.window = pending.second;
                 pending.second = nullptr;
@@ -138,6 +126,18 @@ public:
     }
 
     DWORD processId() const { return info.dwProcessId; }
+
+    // A plain callback: a lambda does not convert to the 32-bit build's stdcall pointer.
+    static BOOL CALLBACK matchDialog(HWND window, LPARAM parameter) {
+        auto* self = (std::pair<DWORD, HWND>*)parameter;
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char className[16] = {0};
+        GetClassNameA(window, className, sizeof(className));
+        if (owner != self->first || std::string(className) != "#32770" || !IsWindowVisible(window)) return TRUE;
+        self->second = window;
+        return FALSE;
+    }
 
 private:
     PROCESS_INFORMATION info = {};
