@@ -78,8 +78,9 @@ public:
         return true;
     }
 
-    // The program's visible frame with that title, or null after the timeout.
-    HWND waitFrame(const char* title, int seconds = 30) {
+    // The program's visible frame with that title, or null after the timeout (a loaded
+    // machine running many wine processes may take tens of seconds to start one).
+    HWND waitFrame(const char* title, int seconds = 90) {
         for (int i = 0; i < seconds * 50; i++) {
             if (HWND frame = findProgramWindow(title, info.dwProcessId)) return frame;
             if (WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT) return nullptr;

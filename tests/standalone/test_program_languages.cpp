@@ -37,7 +37,8 @@ TEST(ProgramLanguages, TheProgramShowsTheStringsOfTheInterfaceLanguage) {
         ProgramRun program;
         ASSERT_TRUE(program.start());
         HWND frame = program.waitFrame("Halvorn");
-        ASSERT_NE(frame, nullptr);
+        ASSERT_NE(frame, nullptr) << "exit code " << program.waitExit(0) << ", dialog: \""
+                                  << program.waitDialog(1).text << "\"";
         HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
         ASSERT_NE(toolbar, nullptr);
         EXPECT_EQ(controlText(GetDlgItem(toolbar, 150)), language.octave);
@@ -61,7 +62,7 @@ TEST(ProgramLanguages, TheProgramShowsTheStringsOfTheInterfaceLanguage) {
         ASSERT_NE(ask.window, nullptr);
         EXPECT_EQ(controlText(GetDlgItem(ask.window, 0xFFFF)), language.unsaved);
         PostMessageA(ask.window, WM_COMMAND, IDYES, 0);
-        EXPECT_EQ(program.waitExit(), 0u);
+        EXPECT_EQ(program.waitExit(60), 0u);
     }
 }
 
