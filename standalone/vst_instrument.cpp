@@ -310,6 +310,11 @@ VstIntPtr VSTCALLBACK VstInstrument::hostCallback(AEffect* effect, VstInt32 opco
         case audioMasterGetVendorString:
             if (pointer) std::strcpy((char*)pointer, "VantropeStandalone");
             return 0;
+        // A product string of our own: a host that leaves it empty passes for one whose
+        // knobs are always linear, and the knob-mode preference would do nothing.
+        case audioMasterGetProductString:
+            if (pointer) std::strcpy((char*)pointer, "Halvorn Standalone");
+            return 1;
         case audioMasterAutomate:
         case audioMasterGetTime:
         case audioMasterSizeWindow: {

@@ -109,3 +109,8 @@ void DDX_MonthCalCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value)
         ::SendMessageA(control, MCM_SETCURSEL, 0, reinterpret_cast<LPARAM>(&time));
     }
 }
+
+BOOL CSpinButtonCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT nID)
+{
+    return CWnd::Create(UPDOWN_CLASSA, "", style, rect, parent, nID);
+}

@@ -3,6 +3,7 @@
 
 #include "afxwin.h"
 
+#include <commctrl.h>
 #include <oleauto.h>
 #include <time.h>
 
@@ -39,3 +40,26 @@ public:
 void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, CTime& value);
 void DDX_DateTimeCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value);
 void DDX_MonthCalCtrl(CDataExchange* pDX, int nIDC, COleDateTime& value);
+
+class CSpinButtonCtrl : public CWnd {
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT nID);
+    void SetBuddy(CWnd* buddy) { SendMessage(UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy->m_hWnd)); }
+    void SetRange32(int lower, int upper) { SendMessage(UDM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
+    int GetPos32() { return static_cast<int>(SendMessage(UDM_GETPOS32)); }
+    int SetPos32(int pos) { return static_cast<int>(SendMessage(UDM_SETPOS32, 0, pos)); }
+};
+
+class CSliderCtrl : public CWnd {
+public:
+    void SetRange(int minimum, int maximum, BOOL redraw = FALSE)
+    {
+        SendMessage(TBM_SETRANGEMIN, FALSE, minimum);
+        SendMessage(TBM_SETRANGEMAX, redraw, maximum);
+    }
+    int GetRangeMin() { return static_cast<int>(SendMessage(TBM_GETRANGEMIN)); }
+    int GetRangeMax() { return static_cast<int>(SendMessage(TBM_GETRANGEMAX)); }
+    void SetTicFreq(int frequency) { SendMessage(TBM_SETTICFREQ, static_cast<WPARAM>(frequency)); }
+    int GetPos() { return static_cast<int>(SendMessage(TBM_GETPOS)); }
+    void SetPos(int pos) { SendMessage(TBM_SETPOS, TRUE, pos); }
+};

@@ -2,6 +2,55 @@
 
 #include <commctrl.h>
 
+#include <stdarg.h>
+#include <stdio.h>
+
+namespace {
+const char kWndProperty[] = "AfxWnd";
+// The object whose window is being made on this thread: its first message attaches it.
+thread_local CWnd* creatingWnd = nullptr;
+// Whether the last CreateEx of this thread gave its object a window, even one that then
+// failed its creation and was destroyed.
+thread_local bool createAttached = false;
+}
+
+bool CWnd::LastCreateAttached()
+{
+    return createAttached;
+}
+
+// ---- text
+
+BOOL CString::LoadString(UINT nID)
+{
+    // Read as wide text and converted to the process's code page, so that a resource in
+    // any language reads the same way; LoadStringA would stop at a fixed buffer.
+    const wchar_t* wide = nullptr;
+    int length = ::LoadStringW(AfxGetInstanceHandle(), nID, reinterpret_cast<LPWSTR>(&wide), 0);
+    m_text.clear();
+    if (length <= 0 || !wide)
+        return FALSE;
+    int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    m_text.resize(static_cast<size_t>(bytes));
+    ::WideCharToMultiByte(CP_ACP, 0, wide, length, &m_text[0], bytes, nullptr, nullptr);
+    return TRUE;
+}
+
+void CString::Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    m_text.assign(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+    if (length > 0)
+        vsnprintf(&m_text[0], m_text.size(), format, args);
+    m_text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    va_end(args);
+}
+
 
 // ---- fonts
 
@@ -46,8 +95,16 @@ int CFont::GetLogFont(LOGFONTA* pLogFont) const
 CWnd::~CWnd()
 {
     m_borrowedFont.Detach();
-    if (m_hWnd && ::IsWindow(m_hWnd) && m_subclassed)
-        ::DestroyWindow(m_hWnd);
+    if (m_hWnd && ::IsWindow(m_hWnd) && (m_subclassed || m_ownClass)) {
+        // The window outlives no object: it is detached first, so that its last messages
+        // find no half-destroyed object.
+        if (m_ownClass)
+            ::RemovePropA(m_hWnd, kWndProperty);
+        HWND hWnd = m_hWnd;
+        m_ownClass = false;
+        m_hWnd = nullptr;
+        ::DestroyWindow(hWnd);
+    }
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
@@ -74,9 +131,82 @@ HWND CWnd::UnsubclassWindow()
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR idSubclass,
                                     DWORD_PTR refData)
 {
-    if (message == WM_NCDESTROY)
-        reinterpret_cast<CWnd*>(refData)->UnsubclassWindow();
-    return ::DefSubclassProc(hWnd, message, wParam, lParam);
+    CWnd* wnd = reinterpret_cast<CWnd*>(refData);
+    if (message == WM_NCDESTROY) {
+        wnd->UnsubclassWindow();
+        return ::DefSubclassProc(hWnd, message, wParam, lParam);
+    }
+    return wnd->WindowProc(message, wParam, lParam);
+}
+
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
+    return hWnd ? static_cast<CWnd*>(::GetPropA(hWnd, kWndProperty)) : nullptr;
+}
+
+void CWnd::Attach(HWND hWnd)
+{
+    m_hWnd = hWnd;
+    m_ownClass = true;
+    ::SetPropA(hWnd, kWndProperty, this);
+}
+
+LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* wnd = FromHandlePermanent(hWnd);
+    if (!wnd && creatingWnd) {
+        wnd = creatingWnd;
+        creatingWnd = nullptr;
+        createAttached = true;
+        wnd->Attach(hWnd);
+    }
+    if (!wnd)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    if (message != WM_NCDESTROY)
+        return wnd->WindowProc(message, wParam, lParam);
+    LRESULT result = wnd->WindowProc(message, wParam, lParam);
+    ::RemovePropA(hWnd, kWndProperty);
+    wnd->m_hWnd = nullptr;
+    wnd->m_ownClass = false;
+    wnd->PostNcDestroy();
+    return result;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_ownClass)
+        return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+    return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
+}
+
+LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
+{
+    // One class per combination, named after it as the system's own layer does.
+    static std::vector<std::string> names;
+    char name[128];
+    snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(AfxGetInstanceHandle()), nClassStyle,
+             static_cast<void*>(hCursor), static_cast<void*>(hbrBackground), static_cast<void*>(hIcon));
+    for (const std::string& known : names)
+        if (known == name)
+            return known.c_str();
+    WNDCLASSA wc = {};
+    wc.style = nClassStyle;
+    wc.lpfnWndProc = CWnd::AfxWndProc;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hCursor = hCursor;
+    wc.hbrBackground = hbrBackground;
+    wc.hIcon = hIcon;
+    wc.lpszClassName = name;
+    if (!::RegisterClassA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return nullptr;
+    // Kept for the process: the list only grows, and reserve keeps earlier names in place.
+    if (names.capacity() == 0)
+        names.reserve(64);
+    if (names.size() == names.capacity())
+        return nullptr;
+    names.push_back(name);
+    return names.back().c_str();
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
@@ -84,12 +214,29 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
 {
     if (m_hWnd)
         return FALSE;
-    HWND parent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
+    CREATESTRUCTA cs = {};
+    cs.dwExStyle = dwExStyle;
+    cs.lpszClass = lpszClassName;
+    cs.lpszName = lpszWindowName;
+    cs.style = static_cast<LONG>(dwStyle);
+    cs.x = rect.left;
+    cs.y = rect.top;
+    cs.cx = rect.right - rect.left;
+    cs.cy = rect.bottom - rect.top;
+    cs.hwndParent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
     // A child's menu handle carries its control id.
-    HMENU idOrMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID));
-    HWND hWnd = ::CreateWindowExA(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, parent, idOrMenu,
-                                  AfxGetInstanceHandle(), lpParam);
+    cs.hMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID));
+    cs.hInstance = AfxGetInstanceHandle();
+    cs.lpCreateParams = lpParam;
+    if (!PreCreateWindow(cs))
+        return FALSE;
+    creatingWnd = this;
+    createAttached = false;
+    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x,
+                                  cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+    creatingWnd = nullptr;
+    if (m_ownClass)
+        return hWnd != nullptr;
     if (!hWnd)
         return FALSE;
     if (!SubclassWindow(hWnd)) {
@@ -99,14 +246,35 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     return TRUE;
 }
 
+BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                  UINT nID)
+{
+    return CWnd::CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID);
+}
+
 BOOL CWnd::DestroyWindow()
 {
     if (!m_hWnd)
         return FALSE;
     HWND hWnd = m_hWnd;
-    if (!m_subclassed)
+    if (!m_subclassed && !m_ownClass)
         m_hWnd = nullptr;
     return ::DestroyWindow(hWnd);
+}
+
+CString CWnd::GetWindowText() const
+{
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(m_hWnd)) + 1, '\0');
+    ::GetWindowTextA(m_hWnd, &text[0], static_cast<int>(text.size()));
+    return CString(text.c_str());
+}
+
+int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type)
+{
+    CWinApp* app = AfxGetApp();
+    if (!caption)
+        caption = app && app->m_pszAppName ? app->m_pszAppName : "";
+    return ::MessageBoxA(m_hWnd, text, caption, type);
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -177,6 +345,11 @@ BOOL CDialog::InitModalIndirect(LPCDLGTEMPLATE lpDialogTemplate, CWnd* pParentWn
 
 INT_PTR CDialog::DoModal()
 {
+    if (!m_lpDialogTemplate && m_nIDTemplate) {
+        HRSRC resource = ::FindResourceA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5));
+        HGLOBAL loaded = resource ? ::LoadResource(AfxGetInstanceHandle(), resource) : nullptr;
+        m_lpDialogTemplate = loaded ? static_cast<LPCDLGTEMPLATE>(::LockResource(loaded)) : nullptr;
+    }
     if (!m_lpDialogTemplate)
         return -1;
     // Templates may name any of the common controls.
@@ -206,6 +379,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_COMMAND:
         return dialog->OnCommand(wParam, lParam);
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (!dialog->OnNotify(wParam, lParam, &result))
+            return FALSE;
+        ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
     case WM_NCDESTROY:
         dialog->m_hWnd = nullptr;
         return FALSE;

@@ -129,6 +129,7 @@ AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host) {
     fx.object = self;
     record.hostId = host(&fx, audioMasterCurrentId, 0, 0, nullptr, 0.f);
     host(&fx, audioMasterGetVendorString, 0, 0, record.vendor, 0.f);
+    host(&fx, audioMasterGetProductString, 0, 0, record.product, 0.f);
     record.instances++;
     lastInstance = self;
     return &fx;

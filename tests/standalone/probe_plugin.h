@@ -21,6 +21,7 @@ struct ProbeRecord {
     VstIntPtr versionDuringMain = 0;
     VstIntPtr hostId = 0;
     char vendor[80] = {0};
+    char product[80] = {0};
     int opcodeCounts[128] = {0};
     int processCalls = 0;
     int processFrames[kMaxCalls] = {0};

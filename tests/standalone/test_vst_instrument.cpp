@@ -40,6 +40,7 @@ TEST_F(HostSide, OpensThePluginAndAnswersItsQuestionsDuringMain) {
     EXPECT_EQ(record->versionDuringMain, 7);
     EXPECT_EQ(record->hostId, 0x5A51574B);
     EXPECT_STREQ(record->vendor, "VantropeStandalone");
+    EXPECT_STREQ(record->product, "Halvorn Standalone");
     ASSERT_NE(instrument.getEffect(), nullptr);
     EXPECT_EQ(instrument.getEffect()->user, &instrument);
     EXPECT_EQ(instrument.getNumParams(), 3);

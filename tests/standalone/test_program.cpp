@@ -1,0 +1,293 @@
+// The standalone program in its own process, in a temporary installation: it starts,
+// finds the instrument, opens its frame with the editor, plays MIDI from its seam, opens
+// and saves documents, and refuses what it cannot use with its messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "halvorn_document.h"
+#include "program_run.h"
+#include "standalone_fixture.h"
+
+namespace {
+
+const DWORD kExitNoInstrument = (DWORD)-1;
+
+std::string tempPath(const char* name) {
+    char dir[MAX_PATH] = {0};
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + "halvorn-program-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+// The instrument's program chunk after the given parameter changes, from the built plug-in.
+std::vector<uint8_t> chunkWith(const std::vector<std::pair<int, float>>& parameters) {
+    TestHost host;
+    std::vector<uint8_t> chunk;
+    if (!host.load(TestHost::pluginPath(10)) || !host.create("main")) return chunk;
+    for (const auto& parameter : parameters) host.effect()->setParameter(host.effect(), parameter.first, parameter.second);
+    void* data = nullptr;
+    VstIntPtr size = host.dispatch(effGetChunk, 0, 0, &data);
+    if (data && size > 0) chunk.assign((uint8_t*)data, (uint8_t*)data + size);
+    host.close();
+    return chunk;
+}
+
+void clearInstruments() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vantrope");
+}
+
+void clearSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn"); }
+
+class Program : public testing::Test {
+protected:
+    void SetUp() override {
+        clearSettings();
+        install = new StandaloneInstall(10, true, false);
+    }
+    void TearDown() override {
+        delete install;
+        clearSettings();
+    }
+    StandaloneInstall* install = nullptr;
+};
+
+TEST_F(Program, StartsWithTheInstalledInstrumentInAFrameSizedToTheEditor) {
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    HWND view = GetDlgItem(frame, 0x7A1);
+    ASSERT_NE(view, nullptr);
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    // The editor's window inside the view, and the view the editor's size below the toolbar.
+    EXPECT_NE(GetWindow(view, GW_CHILD), nullptr);
+    RECT viewRect, barRect, client;
+    GetWindowRect(view, &viewRect);
+    GetWindowRect(toolbar, &barRect);
+    GetClientRect(frame, &client);
+    EXPECT_EQ(viewRect.right - viewRect.left, 1008);
+    EXPECT_EQ(viewRect.bottom - viewRect.top, 620);
+    EXPECT_EQ(client.right, 1008);
+    EXPECT_EQ(client.bottom, 620 + (barRect.bottom - barRect.top));
+    // Fixed size: no sizing border, no maximise box.
+    LONG style = GetWindowLongA(frame, GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+    EXPECT_NE(GetMenu(frame), nullptr);
+    // No MIDI input on this machine: "All" alone, and the list disabled.
+    HWND midiIn = GetDlgItem(toolbar, 142);
+    EXPECT_EQ(SendMessageA(midiIn, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_FALSE(IsWindowEnabled(midiIn));
+    EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 144), CB_GETCOUNT, 0, 0), 17);
+
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+}
+
+TEST_F(Program, TheToolbarKeepsTheKeyRangeInOrder) {
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    HWND range = GetDlgItem(toolbar, 145), low = GetDlgItem(toolbar, 146), lowSpin = GetDlgItem(toolbar, 147),
+         high = GetDlgItem(toolbar, 148), highSpin = GetDlgItem(toolbar, 149);
+    EXPECT_FALSE(IsWindowEnabled(low));
+    EXPECT_FALSE(IsWindowEnabled(highSpin));
+    SendMessageA(range, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageA(range, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(low));
+    EXPECT_TRUE(IsWindowEnabled(highSpin));
+
+    // The low key raised above the high key drags it up; the high key lowered below the
+    // low key drags it down.
+    SendMessageA(highSpin, UDM_SETPOS32, 0, 90);
+    SendMessageA(lowSpin, UDM_SETPOS32, 0, 100);
+    EXPECT_EQ(controlText(low), "100");
+    EXPECT_EQ(controlText(high), "100");
+    SendMessageA(highSpin, UDM_SETPOS32, 0, 20);
+    EXPECT_EQ(controlText(high), "20");
+    EXPECT_EQ(controlText(low), "20");
+
+    // The range turned off keeps the keys but disables their controls.
+    SendMessageA(range, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(low));
+    EXPECT_EQ(controlText(low), "20");
+
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ProgramRun::Dialog ask = program.waitDialog();
+    ASSERT_NE(ask.window, nullptr);
+    PostMessageA(ask.window, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(program.waitExit(), 0u);
+}
+
+TEST_F(Program, RegistersItsFileTypesAndTakesOverAnExtension) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".halvorn", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), 0);
+    RegSetValueExA(key, nullptr, 0, REG_SZ, (const BYTE*)"Other.type", 11);
+    RegCloseKey(key);
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    auto value = [](const char* name) {
+        char text[600] = {0};
+        LONG size = sizeof(text) - 1;
+        RegQueryValueA(HKEY_CLASSES_ROOT, name, text, &size);
+        return std::string(text);
+    };
+    EXPECT_EQ(value(".halvorn"), "Halvorn.document");
+    EXPECT_EQ(value(".ayc"), "Halvorn.bank");
+    EXPECT_EQ(value("Halvorn.document"), "Halvorn");
+    EXPECT_EQ(value("Halvorn.bank"), "HalvornBank");
+    std::string command = value("Halvorn.document\\shell\\open\\command");
+    EXPECT_NE(command.find("\"%1\""), std::string::npos) << command;
+    std::string icon = value("Halvorn.bank\\DefaultIcon");
+    EXPECT_EQ(icon.substr(icon.size() - 2), ",2") << icon;
+    EXPECT_TRUE(program.close(frame));
+}
+
+TEST_F(Program, WithNoInstrumentInstalledSaysSoAndEnds) {
+    delete install;
+    install = nullptr;
+    clearInstruments();
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    ProgramRun::Dialog box = program.waitDialog();
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.title, "Halvorn");
+    EXPECT_EQ(box.text, "Instrument DLL not found.\nPlease try to reinstall the software.");
+    PostMessageA(box.window, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(program.waitExit(), kExitNoInstrument);
+    // No second message: the program ended after the first.
+    EXPECT_EQ(program.waitDialog(1).window, nullptr);
+}
+
+// A document for the instrument with the given program chunk and settings.
+std::string documentText(const std::vector<uint8_t>& chunk, int channel, int octave, int rangeOn, int low, int high) {
+    HalvornDocument doc;
+    doc.instrumentName = "Halvorn";
+    doc.midiChannel = channel;
+    doc.octaveShift = octave;
+    doc.keyRangeOn = rangeOn;
+    doc.lowKey = low;
+    doc.highKey = high;
+    doc.chunk = chunk;
+    std::ostringstream out;
+    doc.write(out);
+    return out.str();
+}
+
+TEST_F(Program, ADocumentOpenedAndSavedKeepsItsChunkAndSettings) {
+    std::vector<uint8_t> chunk = chunkWith({{497, 1.f}, {3, 0.25f}, {100, 0.75f}});
+    ASSERT_EQ(chunk.size(), 5392u);
+    ASSERT_NE(chunk, chunkWith({}));
+    std::string path = tempPath("kept.halvorn");
+    std::string original = documentText(chunk, 3, -2, -1, 40, 90);
+    writeFile(path, original);
+
+    ProgramRun program;
+    ASSERT_TRUE(program.start(path));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    // The toolbar shows the document's settings.
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 144), CB_GETCURSEL, 0, 0), 3);
+    EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 145), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(toolbar, 146)));
+    EXPECT_EQ(controlText(GetDlgItem(toolbar, 151)), "-2");
+    EXPECT_EQ(controlText(GetDlgItem(toolbar, 146)), "40");
+    EXPECT_EQ(controlText(GetDlgItem(toolbar, 148)), "90");
+
+    // Saved over itself (the document's own path: no dialog), through a temporary file.
+    writeFile(path, "");
+    SendMessageA(frame, WM_COMMAND, 32002, 0);
+    std::string saved = readFile(path);
+    EXPECT_EQ(saved, original);
+    EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Nothing changed since: it closes without asking.
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(Program, ClosingAFrameWithUnsavedRoutingAsksFirst) {
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    HWND channel = GetDlgItem(toolbar, 144);
+    SendMessageA(channel, CB_SETCURSEL, 5, 0);
+    SendMessageA(toolbar, WM_COMMAND, MAKEWPARAM(144, CBN_SELCHANGE), (LPARAM)channel);
+
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ProgramRun::Dialog ask = program.waitDialog();
+    ASSERT_NE(ask.window, nullptr);
+    EXPECT_EQ(ask.text, "This windows has some unsaved changes\nClose it anyway?");
+    PostMessageA(ask.window, WM_COMMAND, IDNO, 0);
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(frame));
+    EXPECT_EQ(program.waitExit(1), (DWORD)STILL_ACTIVE);
+
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ask = program.waitDialog();
+    ASSERT_NE(ask.window, nullptr);
+    PostMessageA(ask.window, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(program.waitExit(), 0u);
+}
+
+struct HostileCase {
+    const char* name;
+    std::string text;
+};
+
+TEST_F(Program, AHostileDocumentIsRefusedWithAMessage) {
+    const std::string head = "1 7 Halvorn4 none0 0 0 0 127 0 0 ";
+    const HostileCase cases[] = {
+        {"name longer than the file", "1 2000000000 Halvorn"},
+        {"negative name length", "1 -5 Halvorn"},
+        {"chunk of a gigabyte", head + "0 1073741824 abc"},
+        {"chunk cut short", head + "0 5392 abc"},
+        {"more parameters than any instrument", head + "1 100000 0.5 0.5"},
+        {"program name of the wrong size", head + "1 1 0.5 3 abc"},
+        {"unknown program form", head + "7 0 "},
+    };
+    for (const HostileCase& hostile : cases) {
+        SCOPED_TRACE(hostile.name);
+        std::string path = tempPath("hostile.halvorn");
+        writeFile(path, hostile.text);
+        ProgramRun program;
+        ASSERT_TRUE(program.start(path));
+        ProgramRun::Dialog box = program.waitDialog();
+        ASSERT_NE(box.window, nullptr);
+        EXPECT_EQ(box.text, "File not found.");
+        PostMessageA(box.window, WM_COMMAND, IDOK, 0);
+        // The program goes on with a new frame of its own.
+        HWND frame = program.waitFrame("Halvorn");
+        ASSERT_NE(frame, nullptr);
+        EXPECT_TRUE(program.close(frame));
+        DeleteFileA(path.c_str());
+    }
+}
+
+}  // namespace
