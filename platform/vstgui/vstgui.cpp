@@ -148,7 +148,8 @@ void CDrawContext::setFont(CFont id, long size, long face) {
     // Pixel heights of the library's numbered fonts when no size is given.
     static const long kDefaultSizes[] = {12, 18, 14, 12, 11, 9};
     if (size <= 0) size = kDefaultSizes[id >= 0 && id <= kNormalFontSmaller ? id : kNormalFont];
-    HFONT made = CreateFontA(-size, 0, 0, 0, (face & kBoldFace) ? FW_BOLD : FW_NORMAL, (face & kItalicFace) != 0,
+    // The size is the font's cell height, internal leading included, as small labels need.
+    HFONT made = CreateFontA(size, 0, 0, 0, (face & kBoldFace) ? FW_BOLD : FW_NORMAL, (face & kItalicFace) != 0,
                              (face & kUnderlineFace) != 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
     if (!made) return;

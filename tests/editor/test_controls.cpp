@@ -596,3 +596,128 @@ TEST_F(Controls, AButtonTellsItsListenerAndShowsItsNameAfterHovering) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- pictures
+
+// The area of the test panel on the screen, with a margin.
+const int kShotX = TestPanel::kLeft - 10, kShotY = TestPanel::kTop - 10;
+const int kShotWidth = TestPanel::kWidth + 20, kShotHeight = TestPanel::kHeight + 20;
+
+class ControlPictures : public Controls {
+protected:
+    // Compares what the screen shows with the stored picture of that name, looking again
+    // for a while for a loaded machine's late paint; HALVORN_UPDATE_REFERENCE=1 stores it.
+    void expectPicture(const std::string& name) {
+        SCOPED_TRACE(name);
+        const char* update = getenv("HALVORN_UPDATE_REFERENCE");
+        const bool updating = update && *update == '1';
+        std::string path = std::string(HALVORN_CONTROLS_REFERENCE_DIR) + "/controls_" + name + ".bmp";
+        Picture reference;
+        if (!updating) ASSERT_TRUE(readBmp(path, reference)) << path;
+        Picture shot;
+        for (int look = 0; look < 40; look++) {
+            settleIdle(150);
+            shot = captureScreen(kShotX, kShotY + kFrameTop, kShotWidth, kShotHeight);
+            if (updating ? look >= 3 : mismatchedShare(shot, reference, 8) < 0.002) break;
+        }
+        EXPECT_GT(shot.distinctColours(64), 16) << "the widgets show, not a plain fill";
+        if (updating) {
+            ASSERT_TRUE(writeBmp(path, shot));
+            return;
+        }
+        EXPECT_LT(mismatchedShare(shot, reference, 8), 0.002);
+        if (HasFailure()) writeBmp(path + ".actual.bmp", shot);
+    }
+};
+
+TEST_F(ControlPictures, EveryWidgetKindInItsStatesLooksAsStored) {
+    ASwitchStyle twoWay, threeWay, fiveWay, withDisabled, lampStyle;
+    twoWay.init(BitmapCache::get(350), 18, 18, 2, true, BitmapCache::get(351));
+    threeWay.init(BitmapCache::get(359), 17, 37, 3, true, BitmapCache::get(360));
+    fiveWay.init(BitmapCache::get(364), 17, 18, 5, true, BitmapCache::get(365));
+    withDisabled.init(BitmapCache::get(349), 69, 27, 2, true, nullptr);
+    lampStyle.init(BitmapCache::get(503), 23, 9, 2, true, nullptr);
+    AButtonStyle plainButton, overlaidButton;
+    plainButton.init(BitmapCache::get(170), 18, 18, nullptr, nullptr);
+    overlaidButton.init(BitmapCache::get(366), 18, 18, BitmapCache::get(367), nullptr);
+    AChoiceStyle listStyle;
+    listStyle.init(5, kNormalFont, 10, 0, kBlackCColor, kGreyCColor, nullptr);
+    const char* zones[] = {"Z 1", "Z 2", "Z 3", "Z 4", "Off"};
+    for (int i = 0; i < 5; i++) listStyle.setItem(i, zones[i]);
+
+    // Parameters 40-49 hold the switches' values, 50-51 a note range, 52 the list.
+    const float firstValues[] = {0.f, 1.f, 0.f, 0.5f, 1.f, 0.5f, 0.f, 0.f};
+    for (int i = 0; i < 8; i++) synth->setParameter(40 + i, firstValues[i]);
+    synth->setParameter(50, 36.f);
+    synth->setParameter(51, 67.f);
+    synth->setParameter(52, 1.f);
+    ASwitch* switches[8] = {
+        addSwitch(&twoWay, 40, 10, 10),     addSwitch(&twoWay, 41, 40, 10),    addSwitch(&threeWay, 42, 70, 10),
+        addSwitch(&threeWay, 43, 100, 10),  addSwitch(&threeWay, 44, 130, 10), addSwitch(&fiveWay, 45, 160, 10),
+        addSwitch(&withDisabled, 46, 190, 10), addSwitch(&withDisabled, 47, 270, 10)};
+    switches[7]->setEnabled(false);
+    ALamp* lampOff = panel->place(new ALamp(&lampStyle), 10, 60);
+    ALamp* lampOn = panel->place(new ALamp(&lampStyle), 40, 60);
+    lampOn->setState(1);
+    AButton* released = panel->place(new AButton(&plainButton, instrument), 10, 80);
+    AButton* pressed = panel->place(new AButton(&plainButton, instrument), 40, 80);
+    pressed->setState(1);
+    AButton* overlaid = panel->place(new AButton(&overlaidButton, instrument), 70, 80);
+    overlaid->setState(1);
+    ACheckBox* unchecked = panel->place(new ACheckBox(nullptr), 10, 110);
+    unchecked->setBounds(10, 110, 12, 12);
+    ACheckBox* checked = panel->place(new ACheckBox(nullptr), 40, 110);
+    checked->setBounds(40, 110, 12, 12);
+    checked->setChecked(true);
+    AChoice* list = panel->place(new AChoice(&listStyle, instrument, 52), 10, 130);
+    list->setBounds(10, 130, 60, 16);
+    ARangeChoice* range = panel->place(new ARangeChoice(instrument, 50, 51), 80, 130);
+    range->setBounds(80, 130, 70, 16);
+
+    root->openWindow(new AMidiControlWindow(instrument, 2041));
+    AWindow* open = root->getOpenWindow();
+    ASSERT_NE(open, nullptr);
+    open->setPosition(330, 60);
+    expectPicture("midi_window");
+    root->closeWindow(nullptr);  // deleted at the next idle
+
+    // The other states, with the keyboard range window and then the two popups.
+    const float secondValues[] = {1.f, 0.f, 1.f, 0.f, 0.5f, 1.f, 1.f, 1.f};
+    for (int i = 0; i < 8; i++) synth->setParameter(40 + i, secondValues[i]);
+    switches[7]->setEnabled(true);
+    switches[6]->setEnabled(false);
+    lampOff->setState(1);
+    Sleep(ALamp::kHoldMs + 20);
+    lampOn->setState(0);
+    pressed->setState(0);
+    released->setState(1);
+    checked->setChecked(false);
+    unchecked->setChecked(true);
+    synth->setParameter(52, 4.f);
+    synth->setParameter(50, 25.f);
+    synth->setParameter(51, 120.f);
+    list->setEnabled(false);
+    AKeyboardWindow* keyboard = new AKeyboardWindow(range);
+    keyboard->setLowMark(0, 0, true);
+    keyboard->setHighMark(4, 4, false);
+    keyboard->setPosition(TestPanel::kLeft, TestPanel::kTop + 230);
+    ASSERT_TRUE(root->openWindow(keyboard));
+    expectPicture("keyboard_window");
+    root->closeWindow(nullptr);
+
+    AControlPopup value(instrument, 40, 41);
+    value.setPosition(330, 60);
+    ASSERT_TRUE(root->openWindow(&value));
+    expectPicture("value_popup");
+    root->closeWindow(&value);
+
+    released->setName("Store preset");
+    released->showNamePopup();
+    ASSERT_NE(released->getNamePopup(), nullptr);
+    expectPicture("name_popup");
+    released->hideNamePopup();
+}
+
+}  // namespace

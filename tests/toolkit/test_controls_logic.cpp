@@ -27,6 +27,11 @@ public:
     }
     float getParameter(int index) override { return values.count(index) ? values[index] : 0.f; }
     bool isMidiAssignable(int) override { return true; }
+    const char* getParameterLongName(int) override { return "Chorus"; }
+    const char* getParameterValueText(int) override { return "On"; }
+    int getMidiCC(int index) override { return controllers.count(index) ? controllers[index] : -1; }
+    void setMidiCC(int index, int controller) override { controllers[index] = controller; }
+    std::map<int, int> controllers;
     bool isValuePopupOnHover() override { return true; }
     GuiInterface gui;
     std::map<int, float> values;
@@ -225,6 +230,23 @@ TEST(ButtonNames, MovingToTheNextButtonWithin50MsShowsItsNameAtOnce) {
     panel.remove(&first);
     panel.remove(&second);
     panel.remove(&nameless);
+}
+
+// The close button's handler closes its own window: the window must outlive the handler.
+TEST(MidiWindow, ClosedFromItsOwnButtonIsDeletedLaterNotInTheHandler) {
+    StoredInstrument instrument;
+    Plain panel;
+    AMidiControlWindow* window = new AMidiControlWindow(&instrument, 2041);
+    window->setPosition(100, 100);
+    ASSERT_TRUE(panel.openWindow(window));
+    ACloseButton* close = window->getCloseButton();
+    EXPECT_TRUE(panel.mouseDown(100 + close->getX() + 5, 100 + close->getY() + 5, 1));
+    EXPECT_EQ(panel.getOpenWindow(), nullptr);
+    ASSERT_EQ(pendingWindowDeletions(), 1);
+    EXPECT_EQ(window->getPanel(0)->getIndex(), 2041) << "still alive after its handler";
+    panel.mouseUp(100 + close->getX() + 5, 100 + close->getY() + 5);
+    deleteClosedWindows();
+    EXPECT_EQ(pendingWindowDeletions(), 0);
 }
 
 TEST(Styles, AreBuiltAsTheirInitialisersSay) {
