@@ -60,22 +60,6 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 double rms(const std::vector<float>& x, size_t from = 0) {
     double sum = 0;
     for (size_t i = from; i < x.size(); i++) sum += (double)x[i] * x[i];

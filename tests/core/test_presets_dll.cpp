@@ -41,22 +41,6 @@ std::string firstWord(const std::string& path) {
     return word.c_str();  // up to a terminating zero byte
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 // The names in a directory: its files, or its subdirectories.
 std::vector<std::string> listDir(const std::string& dir, bool directories) {
     std::vector<std::string> names;

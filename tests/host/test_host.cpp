@@ -239,3 +239,19 @@ bool TestInstall::writeFile(const std::string& relative, const std::string& cont
 bool TestInstall::exists(const std::string& relative) const {
     return GetFileAttributesA(path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}

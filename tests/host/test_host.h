@@ -97,3 +97,6 @@ private:
     std::string previous;
     bool hadPrevious = false;
 };
+
+// The lines of a text file's contents, with CR LF or LF endings.
+std::vector<std::string> linesOf(const std::string& text);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 inline double rms(const std::vector<float>& x, size_t from, size_t length) {
@@ -35,4 +36,15 @@ inline double strongestPartial(const std::vector<float>& x, size_t from, size_t 
         if (m > best) best = m, bestFrequency = f;
     }
     return bestFrequency;
+}
+
+// The left channel of a capture file of interleaved stereo floats.
+inline std::vector<float> readLeftChannel(const char* path) {
+    std::vector<float> left;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return left;
+    float frame[2];
+    while (std::fread(frame, sizeof(float), 2, file) == 2) left.push_back(frame[0]);
+    std::fclose(file);
+    return left;
 }

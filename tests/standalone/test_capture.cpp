@@ -13,16 +13,6 @@
 
 namespace {
 
-std::vector<float> readLeftChannel(const char* path) {
-    std::vector<float> left;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return left;
-    float frame[2];
-    while (std::fread(frame, sizeof(float), 2, file) == 2) left.push_back(frame[0]);
-    std::fclose(file);
-    return left;
-}
-
 TEST(Capture, APlayedNoteSoundsAtItsPitchThroughTheSoundCard) {
     const char* path = std::getenv("STANDALONE_CAPTURE");
     ASSERT_NE(path, nullptr);
