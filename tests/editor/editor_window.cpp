@@ -1,8 +1,10 @@
 #include "editor/editor_window.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <thread>
 
 #include <winternl.h>
 
@@ -231,4 +233,17 @@ double mismatchedShare(const Picture& a, const Picture& b, int tolerance) {
                 break;
             }
     return pixels ? (double)bad / pixels : 1.0;
+}
+
+void playGesture(const std::function<void()>& gesture, const std::function<void()>& tick, int tickMs) {
+    std::atomic<bool> done(false);
+    std::thread hand([&] {
+        gesture();
+        done = true;
+    });
+    while (!done) {
+        tick();
+        Sleep(tickMs);
+    }
+    hand.join();
 }

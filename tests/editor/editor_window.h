@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ private:
 void pumpMessages();
 // Pumps for the given time, so that the X server shows what was drawn.
 void settle(int milliseconds);
+// Plays a gesture of real input on another thread while this one keeps calling tick (the
+// window's messages, and the host's idle where there is an editor), every 5-10 ms.
+void playGesture(const std::function<void()>& gesture, const std::function<void()>& tick, int tickMs = 10);
 
 int countChildWindows(HWND parent);
 // Windows of this thread, top-level ones included.

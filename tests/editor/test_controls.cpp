@@ -220,16 +220,7 @@ protected:
     }
     // Plays the gesture on another thread while this one runs the window and the idle.
     void play(const std::function<void()>& gesture) {
-        std::atomic<bool> done(false);
-        std::thread input([&] {
-            gesture();
-            done = true;
-        });
-        while (!done) {
-            idle();
-            Sleep(10);
-        }
-        input.join();
+        playGesture(gesture, [this] { idle(); });
         settleIdle(200);
     }
     // A controller message as the host sends it, then enough audio for the smoothing.

@@ -72,16 +72,7 @@ void moveTo(int x, int y) {
 
 // Plays the gesture on another thread while this one runs the window's messages.
 void play(const std::function<void()>& gesture) {
-    bool done = false;
-    std::thread input([&] {
-        gesture();
-        done = true;
-    });
-    while (!done) {
-        pumpMessages();
-        Sleep(5);
-    }
-    input.join();
+    playGesture(gesture, pumpMessages, 5);
     settle(200);
 }
 

@@ -172,17 +172,10 @@ protected:
     // Plays the gesture on another thread while this one runs the window's messages and
     // the host's idle calls.
     void play(const std::function<void()>& gesture) {
-        std::atomic<bool> done(false);
-        std::thread hand([&] {
-            gesture();
-            done = true;
-        });
-        while (!done) {
+        playGesture(gesture, [this] {
             pumpMessages();
             editor->idle();
-            Sleep(10);
-        }
-        hand.join();
+        });
         idle(3);
     }
 
