@@ -14,28 +14,6 @@ const int kMidiWindowBelowLimit = 161;
 float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
 }  // namespace
 
-AKnobStyle::AKnobStyle()
-    : filmStrip(nullptr), overlay(nullptr), frameWidth(0), frameHeight(0), frameCount(1), transparent(false),
-      wraps(false), angleStart(0.5233333f), angleEnd(5.7566667f), centreX(0), centreY(0), circularAllowed(true),
-      reversed(false), steppedClick(false), defaultValue(0.5f), doubleClickTime(0), returnsToCentre(false) {}
-
-void AKnobStyle::init(CBitmap* strip, int width, int height, int count, bool isTransparent, CBitmap* overlayStrip) {
-    filmStrip = strip;
-    overlay = overlayStrip;
-    frameWidth = width;
-    frameHeight = height;
-    frameCount = count > 0 ? count : 1;
-    transparent = isTransparent;
-    if (filmStrip && transparent) filmStrip->setTransparentColor(kMagentaCColor);
-    if (overlay) overlay->setTransparentColor(kMagentaCColor);
-    centreX = width / 2;
-    centreY = height / 2;
-    circularAllowed = true;
-    reversed = false;
-}
-
-// ---------------------------------------------------------------- AKnob
-
 AKnob::AKnob(AKnobStyle* knobStyle, InstrumentInterface* bridge, int primary, int second)
     : AValueControl(bridge, primary, second), style(knobStyle), editedIndex(primary), frame(0), pressed(false),
       pressY(0), startValue(0.f), scale(kLinearScale), linear(true), dragged(false), lastPress(0), springing(false),

@@ -1,4 +1,4 @@
-// The film-strip rotary knob and its style: edits one parameter (optionally a second one
+// The film-strip rotary knob: edits one parameter (optionally a second one
 // with the right button), shows it, opens a value popup while hovered or pressed and the
 // MIDI control window on Ctrl-click.
 #pragma once
@@ -6,36 +6,7 @@
 #include <cstdint>
 
 #include "editor/value_control.h"
-
-
-
-class AKnobStyle {
-public:
-    AKnobStyle();
-    // The strip gets magenta transparency when transparent is set, the overlay always.
-    void init(CBitmap* filmStrip, int frameWidth, int frameHeight, int frameCount, bool transparent, CBitmap* overlay);
-
-    CBitmap* filmStrip;
-    CBitmap* overlay;
-    int frameWidth, frameHeight, frameCount;
-    bool transparent;
-    // Circular dragging may jump across the ends.
-    bool wraps;
-    // Pointer angles of value 0 and value 1, in radians clockwise from straight down.
-    float angleStart, angleEnd;
-    // Pivot of circular dragging, in the knob's coordinates.
-    int centreX, centreY;
-    bool circularAllowed;
-    // Frames counted from the bottom of the strip.
-    bool reversed;
-    // A click without dragging advances one frame.
-    bool steppedClick;
-    float defaultValue;
-    // Milliseconds; 0 disables the double click.
-    int doubleClickTime;
-    // After release the knob slides back to 0.5.
-    bool returnsToCentre;
-};
+#include "toolkit/control_styles.h"
 
 class AKnob : public AValueControl {
 public:

@@ -13,28 +13,6 @@ const int kMidiWindowBelowLimit = 401;
 float clamp01(float v) { return v < 0.f ? 0.f : (v > 1.f ? 1.f : v); }
 }  // namespace
 
-ASliderStyle::ASliderStyle()
-    : background(nullptr), handle(nullptr), overlay(nullptr), stepCount(0), width(0), height(0), handleWidth(0),
-      handleHeight(0), spareA(0), spareB(0), travel(0), horizontal(false), backgroundOffsetX(0),
-      steppedClick(false) {}
-
-void ASliderStyle::init(CBitmap* backgroundBitmap, CBitmap* handleBitmap, int w, int h, int hw, int hh, int a, int b,
-                        int travelPixels, int steps, CBitmap* overlayBitmap) {
-    background = backgroundBitmap;
-    handle = handleBitmap;
-    overlay = overlayBitmap;
-    width = w;
-    height = h;
-    handleWidth = hw;
-    handleHeight = hh;
-    spareA = a;
-    spareB = b;
-    travel = travelPixels;
-    stepCount = steps;
-    if (handle) handle->setTransparentColor(kMagentaCColor);
-    if (overlay) overlay->setTransparentColor(kMagentaCColor);
-}
-
 ASlider::ASlider(ASliderStyle* sliderStyle, InstrumentInterface* bridge, int parameter)
     : AValueControl(bridge, parameter, -1), style(sliderStyle), position(0), pressed(false), pressCoordinate(0),
       startValue(0.f), scale(kLinearScale), clickConsumed(false) {

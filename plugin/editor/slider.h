@@ -1,34 +1,11 @@
-// The bitmap slider and its style: a handle that travels over a fixed number of pixels,
+// The bitmap slider: a handle that travels over a fixed number of pixels,
 // continuous or in steps; value 1 is at the top (or the right end).
 #pragma once
 
 #include <cstdint>
 
 #include "editor/value_control.h"
-
-class ASliderStyle {
-public:
-    ASliderStyle();
-    // The handle and the overlay get magenta transparency; the two spare values are kept
-    // and not used.
-    void init(CBitmap* background, CBitmap* handle, int width, int height, int handleWidth, int handleHeight,
-              int spareA, int spareB, int travel, int stepCount, CBitmap* overlay);
-
-    CBitmap* background;
-    CBitmap* handle;
-    CBitmap* overlay;
-    // Below 1: continuous; otherwise the number of positions.
-    int stepCount;
-    int width, height;
-    int handleWidth, handleHeight;
-    int spareA, spareB;
-    // Pixels of handle movement from value 1 to value 0.
-    int travel;
-    bool horizontal;
-    int backgroundOffsetX;
-    // A click without dragging moves one step.
-    bool steppedClick;
-};
+#include "toolkit/control_styles.h"
 
 class ASlider : public AValueControl {
 public:

@@ -2,13 +2,6 @@
 
 #include <cstring>
 
-
-ADisplayStyle::ADisplayStyle(CBitmap* bitmap, int w, int h, int size, CColor textColour, int align, int face)
-    : background(bitmap), width(w), height(h), fontSize(size), alignment(align), fontStyle(face),
-      colour(textColour) {}
-
-ADisplayStyle::~ADisplayStyle() {}
-
 ADisplay::ADisplay(ADisplayStyle* displayStyle, const char* label) : style(displayStyle) {
     width = style->width;
     height = style->height;

@@ -1,21 +1,8 @@
-// A fixed text label and its style.
+// A fixed text label.
 #pragma once
 
 #include "toolkit/acomponent.h"
-
-class ADisplayStyle {
-public:
-    ADisplayStyle(CBitmap* background, int width, int height, int fontSize, CColor colour, int alignment,
-                  int fontStyle);
-    virtual ~ADisplayStyle();
-
-    CBitmap* background;
-    int width, height;
-    int fontSize;
-    int alignment;
-    int fontStyle;
-    CColor colour;
-};
+#include "toolkit/control_styles.h"
 
 class ADisplay : public AComponent {
 public:

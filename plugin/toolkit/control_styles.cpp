@@ -8,6 +8,48 @@ void makeTransparent(CBitmap* bitmap) {
 }
 }  // namespace
 
+ASliderStyle::ASliderStyle()
+    : background(nullptr), handle(nullptr), overlay(nullptr), stepCount(0), width(0), height(0), handleWidth(0),
+      handleHeight(0), spareA(0), spareB(0), travel(0), horizontal(false), backgroundOffsetX(0),
+      steppedClick(false) {}
+
+void ASliderStyle::init(CBitmap* backgroundBitmap, CBitmap* handleBitmap, int w, int h, int hw, int hh, int a, int b,
+                        int travelPixels, int steps, CBitmap* overlayBitmap) {
+    background = backgroundBitmap;
+    handle = handleBitmap;
+    overlay = overlayBitmap;
+    width = w;
+    height = h;
+    handleWidth = hw;
+    handleHeight = hh;
+    spareA = a;
+    spareB = b;
+    travel = travelPixels;
+    stepCount = steps;
+    if (handle) handle->setTransparentColor(kMagentaCColor);
+    if (overlay) overlay->setTransparentColor(kMagentaCColor);
+}
+
+AKnobStyle::AKnobStyle()
+    : filmStrip(nullptr), overlay(nullptr), frameWidth(0), frameHeight(0), frameCount(1), transparent(false),
+      wraps(false), angleStart(0.5233333f), angleEnd(5.7566667f), centreX(0), centreY(0), circularAllowed(true),
+      reversed(false), steppedClick(false), defaultValue(0.5f), doubleClickTime(0), returnsToCentre(false) {}
+
+void AKnobStyle::init(CBitmap* strip, int width, int height, int count, bool isTransparent, CBitmap* overlayStrip) {
+    filmStrip = strip;
+    overlay = overlayStrip;
+    frameWidth = width;
+    frameHeight = height;
+    frameCount = count > 0 ? count : 1;
+    transparent = isTransparent;
+    if (filmStrip && transparent) filmStrip->setTransparentColor(kMagentaCColor);
+    if (overlay) overlay->setTransparentColor(kMagentaCColor);
+    centreX = width / 2;
+    centreY = height / 2;
+    circularAllowed = true;
+    reversed = false;
+}
+
 AButtonStyle::AButtonStyle() : bitmap(nullptr), overlay(nullptr), disabledBitmap(nullptr), width(-1), height(-1) {}
 
 void AButtonStyle::init(CBitmap* image, int w, int h, CBitmap* over, CBitmap* disabled) {
@@ -92,3 +134,9 @@ const char* AChoiceStyle::getItem(int i) const {
     if (items) return items[i] ? items[i] : "";
     return stringList[i].c_str();
 }
+
+ADisplayStyle::ADisplayStyle(CBitmap* bitmap, int w, int h, int size, CColor textColour, int align, int face)
+    : background(bitmap), width(w), height(h), fontSize(size), alignment(align), fontStyle(face),
+      colour(textColour) {}
+
+ADisplayStyle::~ADisplayStyle() {}

@@ -1,11 +1,75 @@
-// The looks of the discrete controls: one record per look, shared by every control that
-// wears it. Bitmaps come from the bitmap cache; a style never owns them.
+// The looks of the controls: one record per look, shared by every control that wears it.
+// Bitmaps come from the bitmap cache; a style never owns them. The GUI bridge keeps tables
+// of these records, so they live here beside it rather than with the widgets.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "vstgui/vstgui.h"
+
+// Bitmap sliders: a handle that travels over a fixed number of pixels, continuous or in
+// steps; value 1 is at the top (or the right end).
+class ASliderStyle {
+public:
+    ASliderStyle();
+    // The handle and the overlay get magenta transparency; the two spare values are kept
+    // and not used.
+    void init(CBitmap* background, CBitmap* handle, int width, int height, int handleWidth, int handleHeight,
+              int spareA, int spareB, int travel, int stepCount, CBitmap* overlay);
+
+    CBitmap* background;
+    CBitmap* handle;
+    CBitmap* overlay;
+    // Below 1: continuous; otherwise the number of positions.
+    int stepCount;
+    int width, height;
+    int handleWidth, handleHeight;
+    int spareA, spareB;
+    // Pixels of handle movement from value 1 to value 0.
+    int travel;
+    bool horizontal;
+    int backgroundOffsetX;
+    // A click without dragging moves one step.
+    bool steppedClick;
+};
+
+// Film-strip rotary knobs.
+class AKnobStyle {
+public:
+    AKnobStyle();
+    // The strip gets magenta transparency when transparent is set, the overlay always.
+    void init(CBitmap* filmStrip, int frameWidth, int frameHeight, int frameCount, bool transparent, CBitmap* overlay);
+
+    CBitmap* filmStrip;
+    CBitmap* overlay;
+    int frameWidth, frameHeight, frameCount;
+    bool transparent;
+    // Circular dragging may jump across the ends.
+    bool wraps;
+    // Pointer angles of value 0 and value 1, in radians clockwise from straight down.
+    float angleStart, angleEnd;
+    // Pivot of circular dragging, in the knob's coordinates.
+    int centreX, centreY;
+    bool circularAllowed;
+    // Frames counted from the bottom of the strip.
+    bool reversed;
+    // A click without dragging advances one frame.
+    bool steppedClick;
+    float defaultValue;
+    // Milliseconds; 0 disables the double click.
+    int doubleClickTime;
+    // After release the knob slides back to 0.5.
+    bool returnsToCentre;
+};
+
+// The records of the GUI bridge's fourth style table: 28 bytes each; no control of this
+// instrument wears one.
+struct AStyleTable4Entry {
+    int32_t words[7];
+};
+static_assert(sizeof(AStyleTable4Entry) == 28, "the fourth style table holds 28-byte records");
 
 // Push buttons: the released and the pressed image one above the other (more pairs below
 // them for buttons that choose a frame variant).
@@ -81,4 +145,19 @@ public:
 
 private:
     void releaseItems();
+};
+
+// Fixed text labels.
+class ADisplayStyle {
+public:
+    ADisplayStyle(CBitmap* background, int width, int height, int fontSize, CColor colour, int alignment,
+                  int fontStyle);
+    virtual ~ADisplayStyle();
+
+    CBitmap* background;
+    int width, height;
+    int fontSize;
+    int alignment;
+    int fontStyle;
+    CColor colour;
 };

@@ -61,7 +61,40 @@ int InstrumentInterface::getKnobMode() {
 
 GuiInterface::GuiInterface() : instrumentInterface(nullptr) {}
 
-GuiInterface::~GuiInterface() {}
+// The choice records free their lists, then the display records go, then the registrations.
+GuiInterface::~GuiInterface() {
+    choiceStyles.clear();
+    displayStyles.clear();
+    receptors.clear();
+}
+
+namespace {
+template <typename Record>
+Record* recordOf(std::deque<Record>& table, unsigned i, GuiInterface* gui, void (GuiInterface::*fill)()) {
+    if (table.empty()) (gui->*fill)();
+    return i < table.size() ? &table[i] : nullptr;
+}
+}  // namespace
+
+ASliderStyle* GuiInterface::getSliderStyle(unsigned i) {
+    return recordOf(sliderStyles, i, this, &GuiInterface::fillSliderStyles);
+}
+AKnobStyle* GuiInterface::getKnobStyle(unsigned i) { return recordOf(knobStyles, i, this, &GuiInterface::fillKnobStyles); }
+ASwitchStyle* GuiInterface::getSwitchStyle(unsigned i) {
+    return recordOf(switchStyles, i, this, &GuiInterface::fillSwitchStyles);
+}
+AStyleTable4Entry* GuiInterface::getStyleTable4Entry(unsigned i) {
+    return recordOf(styleTable4, i, this, &GuiInterface::fillStyleTable4);
+}
+AButtonStyle* GuiInterface::getButtonStyle(unsigned i) {
+    return recordOf(buttonStyles, i, this, &GuiInterface::fillButtonStyles);
+}
+ADisplayStyle* GuiInterface::getDisplayStyle(unsigned i) {
+    return recordOf(displayStyles, i, this, &GuiInterface::fillDisplayStyles);
+}
+AChoiceStyle* GuiInterface::getChoiceStyle(unsigned i) {
+    return recordOf(choiceStyles, i, this, &GuiInterface::fillChoiceStyles);
+}
 
 void GuiInterface::addReceptor(int index, AParameterReceptor* receptor) { receptors.emplace(index, receptor); }
 

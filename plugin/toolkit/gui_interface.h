@@ -3,7 +3,10 @@
 // GuiInterface, which passes parameter changes on to them.
 #pragma once
 
+#include <deque>
 #include <map>
+
+#include "toolkit/control_styles.h"
 
 class VstInstInterface;
 class GuiInterface;
@@ -66,6 +69,17 @@ int hostKindOfVendor(const char* vendor);
 class GuiInterface {
 public:
     GuiInterface();
+
+    // Each table is filled by its hook the first time it is read while empty; the base
+    // leaves them empty. Declared before the destructor, which follows them in the table of
+    // virtual operations.
+    virtual void fillSliderStyles() {}
+    virtual void fillKnobStyles() {}
+    virtual void fillSwitchStyles() {}
+    virtual void fillStyleTable4() {}
+    virtual void fillButtonStyles() {}
+    virtual void fillDisplayStyles() {}
+    virtual void fillChoiceStyles() {}
     virtual ~GuiInterface();
 
     virtual void setInstrumentInterface(InstrumentInterface* bridge) { instrumentInterface = bridge; }
@@ -73,12 +87,31 @@ public:
     virtual void parameterChanged(int index, float value);
     virtual void parameterIntChanged(int index, int value);
     virtual void highlightParameter(int index, float colour);
+    // Record i of a table, null past its end.
+    virtual ASliderStyle* getSliderStyle(unsigned i);
+    virtual AKnobStyle* getKnobStyle(unsigned i);
+    virtual ASwitchStyle* getSwitchStyle(unsigned i);
+    virtual AStyleTable4Entry* getStyleTable4Entry(unsigned i);
+    virtual AButtonStyle* getButtonStyle(unsigned i);
+    virtual ADisplayStyle* getDisplayStyle(unsigned i);
+    virtual AChoiceStyle* getChoiceStyle(unsigned i);
 
     // One receptor may stand under several indices, and one index may have many receptors,
     // notified in the order they registered.
     void addReceptor(int index, AParameterReceptor* receptor);
     void removeReceptor(int index, AParameterReceptor* receptor);
     int countReceptors(int index) const { return (int)receptors.count(index); }
+
+protected:
+    // The style tables, for the fill hooks. Records keep their addresses as a table grows,
+    // so a control may hold on to the one it wears.
+    std::deque<ASliderStyle> sliderStyles;
+    std::deque<AKnobStyle> knobStyles;
+    std::deque<ASwitchStyle> switchStyles;
+    std::deque<AStyleTable4Entry> styleTable4;
+    std::deque<AButtonStyle> buttonStyles;
+    std::deque<ADisplayStyle> displayStyles;
+    std::deque<AChoiceStyle> choiceStyles;
 
 private:
     std::multimap<int, AParameterReceptor*> receptors;
