@@ -221,19 +221,59 @@ long CDrawContext::getMouseButtons() {
 
 // ---------------------------------------------------------------- COffscreenContext
 
+namespace {
+// A fresh image's memory costs more on its first touch than a whole paint of the editor
+// into it (tens of milliseconds for the face under wine), and the editor makes its two
+// images anew at every open: released images wait here for the next one of their size.
+struct SpareImage {
+    long width, height;
+    HBITMAP bitmap;
+};
+const size_t kMaxSpareImages = 3;
+
+std::vector<SpareImage>& spareImages() {
+    static std::vector<SpareImage> spares;
+    return spares;
+}
+
+HBITMAP takeSpareImage(long width, long height) {
+    std::vector<SpareImage>& spares = spareImages();
+    for (auto it = spares.begin(); it != spares.end(); ++it) {
+        if (it->width != width || it->height != height) continue;
+        HBITMAP bitmap = it->bitmap;
+        spares.erase(it);
+        return bitmap;
+    }
+    return nullptr;
+}
+
+void keepSpareImage(long width, long height, HBITMAP bitmap) {
+    std::vector<SpareImage>& spares = spareImages();
+    if (spares.size() >= kMaxSpareImages) {
+        DeleteObject(spares.front().bitmap);
+        spares.erase(spares.begin());
+    }
+    spares.push_back({width, height, bitmap});
+}
+}  // namespace
+
 COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, const CColor background)
     : CDrawContext(frame, nullptr, frame ? frame->getSystemWindow() : nullptr), bitmap(nullptr), previous(nullptr),
       width(width), height(height) {
-    // A 32-bit section: the same pixels on every display, and memory of this process.
     dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width > 0 ? width : 1;
-    info.bmiHeader.biHeight = -(height > 0 ? height : 1);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    long w = width > 0 ? width : 1, h = height > 0 ? height : 1;
+    bitmap = takeSpareImage(w, h);
+    if (!bitmap) {
+        // A 32-bit section: the same pixels on every display, and memory of this process.
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    }
     previous = SelectObject(dc, bitmap);
     setFillColor(background);
     fillRect(CRect(0, 0, width, height));
@@ -241,9 +281,18 @@ COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, con
 
 COffscreenContext::~COffscreenContext() {
     SelectObject(dc, previous);
-    DeleteObject(bitmap);
     DeleteDC(dc);
+    dc = nullptr;
+    if (bitmap) keepSpareImage(width > 0 ? width : 1, height > 0 ? height : 1, bitmap);
 }
+
+void COffscreenContext::releaseSpareImages() {
+    std::vector<SpareImage> spares;
+    spares.swap(spareImages());
+    for (const SpareImage& spare : spares) DeleteObject(spare.bitmap);
+}
+
+int COffscreenContext::spareImageCount() { return (int)spareImages().size(); }
 
 void COffscreenContext::copyFrom(CDrawContext* destination, const CRect& destRect, const CPoint& offset) {
     if (!destination) return;

@@ -180,6 +180,11 @@ public:
     // Copies this buffer, from its point offset, into destRect of the destination.
     void copyFrom(CDrawContext* destination, const CRect& destRect, const CPoint& offset = CPoint(0, 0));
 
+    // The images of released contexts are kept for the next context of their size, until
+    // this lets them go (the editor calls it when its last object goes).
+    static void releaseSpareImages();
+    static int spareImageCount();
+
 private:
     HBITMAP bitmap;
     HGDIOBJ previous;

@@ -187,7 +187,11 @@ namespace BitmapCache {
 void addUser() { users++; }
 
 void removeUser() {
-    if (users-- == 1) releaseAll();
+    if (users-- != 1) return;
+    releaseAll();
+    // The editor's offscreen images wait for the next open as long as an editor object is
+    // there to open; with the last one they go like the bitmaps.
+    COffscreenContext::releaseSpareImages();
 }
 
 void releaseAll() {
