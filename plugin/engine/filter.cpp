@@ -563,11 +563,20 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
     }
 }
 
+// Two pairs at once want more than the 8 registers of 32-bit code.
+#if defined(__x86_64__) || defined(_M_X64)
+constexpr bool kTwoPairs = true;
+#else
+constexpr bool kTwoPairs = false;
+#endif
+
 template <bool kGlide, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
-    // Two pairs at a time, then a pair, then a slot beside the spare.
+    // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
+    // at a time: their coefficients and targets alone fill the registers, and the glide's
+    // own arithmetic keeps the units busy.
     int i = 0;
-    for (; i + 4 <= count; i += 4) {
+    for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
         runPairs<kGlide, kCascade, 2>(a, b);

@@ -867,15 +867,24 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                     // Step back to the crossing sample: the entries lose the naive values
                     // that their regeneration will add again, so they keep the values from
                     // before the edge, which the placed steps expect.
+                    // On locals: through the slot every store to a ring would reload them.
+                    double phase = s.phase;
+                    int32_t tickCount = s.tickCount;
+                    int at = s.writePos;
+                    const double increment = s.increment;
+                    const float pulseNaive = float(s.pulseNaive), trianglePulseNaive = float(s.trianglePulseNaive);
                     for (int k = 0; k < quarter; ++k) {
-                        s.phase += s.increment;
-                        s.tickCount -= P;
-                        s.writePos = (s.writePos - 1) & ringMask;
-                        if (sawOn) s.saw[s.writePos] -= float(s.phase);
-                        if (pulseRing) s.pulse[s.writePos] -= float(s.pulseNaive);
-                        if (triangleOn) s.trianglePulse[s.writePos] -= float(s.trianglePulseNaive);
-                        s.tickRing[s.writePos] = s.tickCount;
+                        phase += increment;
+                        tickCount -= P;
+                        at = (at - 1) & ringMask;
+                        if (sawOn) s.saw[at] -= float(phase);
+                        if (pulseRing) s.pulse[at] -= pulseNaive;
+                        if (triangleOn) s.trianglePulse[at] -= trianglePulseNaive;
+                        s.tickRing[at] = tickCount;
                     }
+                    s.phase = phase;
+                    s.tickCount = tickCount;
+                    s.writePos = at;
                     n -= quarter;
                     s.redo += quarter;
                     advance = false;
