@@ -86,6 +86,30 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
     int32_t tickCount = r.tickCount;
     int at = r.at;
     int k = 0;
+    // Where the rings do not wrap and the tick count stays below its ceiling, the stretch
+    // runs on plain pointers with no test but the edge's.
+    const int straight = std::min(count, w.mask + 1 - at);
+    if (int64_t(tickCount) + int64_t(straight) * w.ticks < kTickCeiling) {
+        float* const saw = w.saw + at;
+        float* const pulse = w.pulse + at;
+        int32_t* const ticks = w.tickRing + at;
+        while (k < straight) {
+            tickCount += w.ticks;
+            phase -= w.increment;
+            if (kSaw) saw[k] += float(phase);
+            if (kPulse) pulse[k] += w.pulseNaive;
+            ticks[k] = tickCount;
+            ++k;
+            if (phase <= threshold) break;
+        }
+        at = (at + k) & w.mask;
+        if (k == count || phase <= threshold) {
+            r.phase = phase;
+            r.tickCount = tickCount;
+            r.at = at;
+            return k;
+        }
+    }
     while (k < count) {
         if (tickCount < kTickCeiling) tickCount += w.ticks;
         phase -= w.increment;
