@@ -29,6 +29,7 @@
 #include "host/test_host.h"
 #else
 #include "core/create_effect.h"
+#include "presets/native_file_io.h"
 #endif
 
 namespace {
@@ -190,6 +191,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     provideControlFile(dir);
+    setNativeInstallDir(dir);
 #endif
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;

@@ -483,59 +483,115 @@ inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d
 
 }  // namespace
 
-// Two slots of the same kind (gliding or not, 2 or 4 poles) in the two lanes of the SSE2
-// registers: the recursion of one slot waits on its last output, so two at once keep the
-// arithmetic units busy. Each lane does the scalar path's operations in its order, so the
-// output is the same to the bit.
-template <bool kGlide, bool kCascade>
-void Filter::runPair(Slot& a, Slot& b) {
+// Slots of the same kind (gliding or not, 2 or 4 poles) in the two lanes of the SSE2
+// registers, N pairs at once: the recursion of one slot waits on its last output, so
+// several independent chains keep the arithmetic units busy. Each lane does the scalar
+// path's operations in its order, so the output is the same to the bit.
+template <bool kGlide, bool kCascade, int N>
+void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
-    const float* inA = a.audio->samples;
-    const float* inB = b.audio->samples;
-    float* outA = a.buffer + historyLength;
-    float* outB = b.buffer + historyLength;
-    __m128d b0 = pairOf(a.current.b0, b.current.b0), b1 = pairOf(a.current.b1, b.current.b1),
-            b2 = pairOf(a.current.b2, b.current.b2), a1 = pairOf(a.current.a1, b.current.a1),
-            a2 = pairOf(a.current.a2, b.current.a2);
-    const __m128d tb0 = pairOf(a.target.b0, b.target.b0), tb1 = pairOf(a.target.b1, b.target.b1),
-                  tb2 = pairOf(a.target.b2, b.target.b2), ta1 = pairOf(a.target.a1, b.target.a1),
-                  ta2 = pairOf(a.target.a2, b.target.a2);
+    const float* inA[N];
+    const float* inB[N];
+    float* outA[N];
+    float* outB[N];
+    __m128d b0[N], b1[N], b2[N], a1[N], a2[N], tb0[N], tb1[N], tb2[N], ta1[N], ta2[N];
+    __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
+    for (int p = 0; p < N; ++p) {
+        const Slot& sa = *a[p];
+        const Slot& sb = *b[p];
+        inA[p] = sa.audio->samples;
+        inB[p] = sb.audio->samples;
+        outA[p] = sa.buffer + historyLength;
+        outB[p] = sb.buffer + historyLength;
+        b0[p] = pairOf(sa.current.b0, sb.current.b0);
+        b1[p] = pairOf(sa.current.b1, sb.current.b1);
+        b2[p] = pairOf(sa.current.b2, sb.current.b2);
+        a1[p] = pairOf(sa.current.a1, sb.current.a1);
+        a2[p] = pairOf(sa.current.a2, sb.current.a2);
+        tb0[p] = pairOf(sa.target.b0, sb.target.b0);
+        tb1[p] = pairOf(sa.target.b1, sb.target.b1);
+        tb2[p] = pairOf(sa.target.b2, sb.target.b2);
+        ta1[p] = pairOf(sa.target.a1, sb.target.a1);
+        ta2[p] = pairOf(sa.target.a2, sb.target.a2);
+        x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
+        x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
+        y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
+        y2[p] = pairOf(sa.section[0].y2, sb.section[0].y2);
+        u1[p] = pairOf(sa.section[1].x1, sb.section[1].x1);
+        u2[p] = pairOf(sa.section[1].x2, sb.section[1].x2);
+        v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
+        v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
+    }
     const __m128d g = _mm_set1_pd(coefficientGlide);
-    __m128d x1 = pairOf(a.section[0].x1, b.section[0].x1), x2 = pairOf(a.section[0].x2, b.section[0].x2),
-            y1 = pairOf(a.section[0].y1, b.section[0].y1), y2 = pairOf(a.section[0].y2, b.section[0].y2);
-    __m128d u1 = pairOf(a.section[1].x1, b.section[1].x1), u2 = pairOf(a.section[1].x2, b.section[1].x2),
-            v1 = pairOf(a.section[1].y1, b.section[1].y1), v2 = pairOf(a.section[1].y2, b.section[1].y2);
     for (int i = 0; i < L; ++i) {
-        if (kGlide) {
-            b0 = _mm_add_pd(b0, _mm_mul_pd(_mm_sub_pd(tb0, b0), g));
-            b1 = _mm_add_pd(b1, _mm_mul_pd(_mm_sub_pd(tb1, b1), g));
-            b2 = _mm_add_pd(b2, _mm_mul_pd(_mm_sub_pd(tb2, b2), g));
-            a1 = _mm_add_pd(a1, _mm_mul_pd(_mm_sub_pd(ta1, a1), g));
-            a2 = _mm_add_pd(a2, _mm_mul_pd(_mm_sub_pd(ta2, a2), g));
+        for (int p = 0; p < N; ++p) {
+            if (kGlide) {
+                b0[p] = _mm_add_pd(b0[p], _mm_mul_pd(_mm_sub_pd(tb0[p], b0[p]), g));
+                b1[p] = _mm_add_pd(b1[p], _mm_mul_pd(_mm_sub_pd(tb1[p], b1[p]), g));
+                b2[p] = _mm_add_pd(b2[p], _mm_mul_pd(_mm_sub_pd(tb2[p], b2[p]), g));
+                a1[p] = _mm_add_pd(a1[p], _mm_mul_pd(_mm_sub_pd(ta1[p], a1[p]), g));
+                a2[p] = _mm_add_pd(a2[p], _mm_mul_pd(_mm_sub_pd(ta2[p], a2[p]), g));
+            }
+            const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
+            __m128d y = ::runPair(x, x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
+            if (kCascade) y = ::runPair(y, u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
+            const __m128 f = _mm_cvtpd_ps(y);
+            _mm_store_ss(outA[p] + i, f);
+            _mm_store_ss(outB[p] + i, _mm_shuffle_ps(f, f, 1));
         }
-        const __m128d x = pairOf(static_cast<double>(inA[i]), static_cast<double>(inB[i]));
-        __m128d y = ::runPair(x, x1, x2, y1, y2, b0, b1, b2, a1, a2);
-        if (kCascade) y = ::runPair(y, u1, u2, v1, v2, b0, b1, b2, a1, a2);
-        const __m128 f = _mm_cvtpd_ps(y);
-        _mm_store_ss(outA + i, f);
-        _mm_store_ss(outB + i, _mm_shuffle_ps(f, f, 1));
     }
-    storePair(x1, a.section[0].x1, b.section[0].x1);
-    storePair(x2, a.section[0].x2, b.section[0].x2);
-    storePair(y1, a.section[0].y1, b.section[0].y1);
-    storePair(y2, a.section[0].y2, b.section[0].y2);
-    if (kCascade) {
-        storePair(u1, a.section[1].x1, b.section[1].x1);
-        storePair(u2, a.section[1].x2, b.section[1].x2);
-        storePair(v1, a.section[1].y1, b.section[1].y1);
-        storePair(v2, a.section[1].y2, b.section[1].y2);
+    for (int p = 0; p < N; ++p) {
+        Slot& sa = *a[p];
+        Slot& sb = *b[p];
+        storePair(x1[p], sa.section[0].x1, sb.section[0].x1);
+        storePair(x2[p], sa.section[0].x2, sb.section[0].x2);
+        storePair(y1[p], sa.section[0].y1, sb.section[0].y1);
+        storePair(y2[p], sa.section[0].y2, sb.section[0].y2);
+        if (kCascade) {
+            storePair(u1[p], sa.section[1].x1, sb.section[1].x1);
+            storePair(u2[p], sa.section[1].x2, sb.section[1].x2);
+            storePair(v1[p], sa.section[1].y1, sb.section[1].y1);
+            storePair(v2[p], sa.section[1].y2, sb.section[1].y2);
+        }
+        if (kGlide) {
+            storePair(b0[p], sa.current.b0, sb.current.b0);
+            storePair(b1[p], sa.current.b1, sb.current.b1);
+            storePair(b2[p], sa.current.b2, sb.current.b2);
+            storePair(a1[p], sa.current.a1, sb.current.a1);
+            storePair(a2[p], sa.current.a2, sb.current.a2);
+        }
     }
-    if (kGlide) {
-        storePair(b0, a.current.b0, b.current.b0);
-        storePair(b1, a.current.b1, b.current.b1);
-        storePair(b2, a.current.b2, b.current.b2);
-        storePair(a1, a.current.a1, b.current.a1);
-        storePair(a2, a.current.a2, b.current.a2);
+}
+
+// Two pairs at once want more than the 8 registers of 32-bit code.
+#if defined(__x86_64__) || defined(_M_X64)
+constexpr bool kTwoPairs = true;
+#else
+constexpr bool kTwoPairs = false;
+#endif
+
+template <bool kGlide, bool kCascade>
+void Filter::runKind(Slot** kind, int count) {
+    // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
+    // at a time: their coefficients and targets alone fill the registers, and the glide's
+    // own arithmetic keeps the units busy.
+    int i = 0;
+    for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
+        Slot* const a[2] = {kind[i], kind[i + 2]};
+        Slot* const b[2] = {kind[i + 1], kind[i + 3]};
+        runPairs<kGlide, kCascade, 2>(a, b);
+    }
+    for (; i < count; i += 2) {
+        Slot* a = kind[i];
+        Slot* b = i + 1 < count ? kind[i + 1] : nullptr;
+        if (b == nullptr) {
+            // The spare lane filters silence with the same coefficients into scratch.
+            spare.current = a->current;
+            spare.target = a->target;
+            std::memset(spare.section, 0, sizeof(spare.section));
+            b = &spare;
+        }
+        runPairs<kGlide, kCascade, 1>(&a, &b);
     }
 }
 #endif
@@ -567,25 +623,10 @@ void Filter::runRecursions(Slot** pending, int count) {
         const int kind = (pending[i]->gliding ? 2 : 0) + (pending[i]->poles == 4 ? 1 : 0);
         kinds[kind][counts[kind]++] = pending[i];
     }
-    for (int kind = 0; kind < 4; ++kind) {
-        for (int i = 0; i < counts[kind]; i += 2) {
-            Slot& a = *kinds[kind][i];
-            Slot* b = i + 1 < counts[kind] ? kinds[kind][i + 1] : nullptr;
-            if (b == nullptr) {
-                // The spare lane filters silence with the same coefficients into scratch.
-                spare.current = a.current;
-                spare.target = a.target;
-                std::memset(spare.section, 0, sizeof(spare.section));
-                b = &spare;
-            }
-            switch (kind) {
-            case 0: runPair<false, false>(a, *b); break;
-            case 1: runPair<false, true>(a, *b); break;
-            case 2: runPair<true, false>(a, *b); break;
-            default: runPair<true, true>(a, *b); break;
-            }
-        }
-    }
+    runKind<false, false>(kinds[0], counts[0]);
+    runKind<false, true>(kinds[1], counts[1]);
+    runKind<true, false>(kinds[2], counts[2]);
+    runKind<true, true>(kinds[3], counts[3]);
 #else
     for (int i = 0; i < count; ++i) runSlot(*pending[i]);
 #endif

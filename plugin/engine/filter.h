@@ -145,8 +145,10 @@ private:
     void finishSlot(Slot& s);
     void runRecursions(Slot** pending, int count);
 #if HALVORN_FILTER_LANES
+    template <bool kGlide, bool kCascade, int N>
+    void runPairs(Slot* const* a, Slot* const* b);
     template <bool kGlide, bool kCascade>
-    void runPair(Slot& a, Slot& b);
+    void runKind(Slot** kind, int count);
 #endif
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;

@@ -59,6 +59,78 @@ void jitterFactors(double f, double& pulse, double& saw) {
     else { pulse = 0.0; saw = 0.0; }
 }
 
+// The plain generator's state on locals, and what it writes to.
+struct PlainRun {
+    double phase;
+    int32_t tickCount;
+    int at;
+};
+struct PlainRings {
+    float* saw;
+    float* pulse;
+    int32_t* tickRing;
+    float pulseNaive;
+    double increment;
+    int32_t ticks;
+    int mask;
+};
+
+// A threshold no phase reaches: the stretch runs its full count.
+constexpr double kNoThreshold = -1e300;
+
+// Up to `count` samples of phase, naive values and tick count; stops after the first
+// sample whose phase reaches `threshold`. Returns the samples made.
+template <bool kSaw, bool kPulse>
+int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshold) {
+    double phase = r.phase;
+    int32_t tickCount = r.tickCount;
+    int at = r.at;
+    int k = 0;
+    // Where the rings do not wrap and the tick count stays below its ceiling, the stretch
+    // runs on plain pointers with no test but the edge's.
+    const int straight = std::min(count, w.mask + 1 - at);
+    if (int64_t(tickCount) + int64_t(straight) * w.ticks < kTickCeiling) {
+        float* const saw = w.saw + at;
+        float* const pulse = w.pulse + at;
+        int32_t* const ticks = w.tickRing + at;
+        while (k < straight) {
+            tickCount += w.ticks;
+            phase -= w.increment;
+            if (kSaw) saw[k] += float(phase);
+            if (kPulse) pulse[k] += w.pulseNaive;
+            ticks[k] = tickCount;
+            ++k;
+            if (phase <= threshold) break;
+        }
+        at = (at + k) & w.mask;
+        if (k == count || phase <= threshold) {
+            r.phase = phase;
+            r.tickCount = tickCount;
+            r.at = at;
+            return k;
+        }
+    }
+    while (k < count) {
+        if (tickCount < kTickCeiling) tickCount += w.ticks;
+        phase -= w.increment;
+        if (kSaw) w.saw[at] += float(phase);
+        if (kPulse) w.pulse[at] += w.pulseNaive;
+        w.tickRing[at] = tickCount;
+        at = (at + 1) & w.mask;
+        ++k;
+        if (phase <= threshold) break;
+    }
+    r.phase = phase;
+    r.tickCount = tickCount;
+    r.at = at;
+    return k;
+}
+
+int runPlain(bool saw, bool pulse, PlainRun& r, const PlainRings& w, int count, double threshold) {
+    if (saw) return pulse ? runPlainStretch<true, true>(r, w, count, threshold) : runPlainStretch<true, false>(r, w, count, threshold);
+    return pulse ? runPlainStretch<false, true>(r, w, count, threshold) : runPlainStretch<false, false>(r, w, count, threshold);
+}
+
 void fillTicks(int32_t* p, int n, int32_t v) { std::fill(p, p + n, v); }
 void zero(float* p, int n) { std::fill(p, p + n, 0.0f); }
 
@@ -594,17 +666,17 @@ void Oscillator::placeStep(float* ring, const float* table, int writePos, double
     // it the value after the edge: they take the table less the step itself.
     const int P = ticks, T = tableLength, half = tableLength / 2;
     const float h = float(height);
-    for (int k = 1;; ++k) {
-        int index = offset - k * P + half;
-        if (index <= 0) break;
-        if (index > T - 1) index = T - 1;
-        ring[(writePos - k) & ringMask] += h * table[index];
-    }
-    for (int k = 0;; ++k) {
-        int index = offset + k * P + half;
-        if (index >= T) break;
-        ring[(writePos + k) & ringMask] += h * (table[index] - 1.0f);
-    }
+    // The taps' count on each side is found first, so the loops carry no test but their end.
+    const int base = offset + half;
+    int k = 1;
+    // Before the edge, while the index base - k P is above 0; an index past the table's end
+    // reads its last entry.
+    for (; k * int64_t(P) < base && base - k * int64_t(P) > T - 1; ++k) ring[(writePos - k) & ringMask] += h * table[T - 1];
+    const int before = base > 0 ? int((int64_t(base) - 1) / P) : 0;
+    for (; k <= before; ++k) ring[(writePos - k) & ringMask] += h * table[base - k * P];
+    // From the edge on, while the index base + k P is inside the table.
+    const int after = base < T ? int((int64_t(T) - 1 - base) / P) + 1 : 0;
+    for (int j = 0; j < after; ++j) ring[(writePos + j) & ringMask] += h * (table[base + j * P] - 1.0f);
 }
 
 void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
@@ -739,43 +811,36 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
     bool advance = true;
     for (int n = 0; n < L;) {
         if (plain && advance) {
-            double phase = s.phase;
-            int32_t tickCount = s.tickCount;
-            int pending = s.pending, pendingCount = s.pendingCount, redo = s.redo, at = s.writePos;
-            const double increment = s.increment;
+            PlainRun r{s.phase, s.tickCount, s.writePos};
             const double threshold = s.pulseHigh ? s.pulseThreshold : s.wrapThreshold;
-            const float pulseNaive = float(s.pulseNaive);
-            float* const saw = s.saw;
-            float* const pulse = s.pulse;
-            int32_t* const tickRing = s.tickRing;
+            const PlainRings rings{s.saw, s.pulse, s.tickRing, float(s.pulseNaive), s.increment, P, ringMask};
+            const int first = n;
             bool commitNext = false;
             while (n < L) {
-                if (tickCount < kTickCeiling) tickCount += P;
-                phase -= increment;
-                if (pending == 0) {
-                    if (phase <= threshold) {
-                        pending = 1;
-                        pendingCount = 1;
+                if (s.pending == 0) {
+                    n += runPlain(sawOn, pulseRing, r, rings, L - n, threshold);
+                    if (r.phase <= threshold) {
+                        s.pending = 1;
+                        s.pendingCount = 1;
                     }
-                } else if (pendingCount + 1 > quarter) {
-                    commitNext = true;  // advanced already; the general path commits
-                    break;
                 } else {
-                    ++pendingCount;
+                    // Samples until the commit's sample, which advances without being kept.
+                    const int room = std::max(0, quarter - s.pendingCount);
+                    const int k = runPlain(sawOn, pulseRing, r, rings, std::min(room, L - n), kNoThreshold);
+                    n += k;
+                    s.pendingCount += k;
+                    if (n < L) {
+                        if (r.tickCount < kTickCeiling) r.tickCount += P;
+                        r.phase -= s.increment;
+                        commitNext = true;
+                        break;
+                    }
                 }
-                if (sawOn) saw[at] += float(phase);
-                if (pulseRing) pulse[at] += pulseNaive;
-                tickRing[at] = tickCount;
-                if (redo > 0) --redo;
-                at = (at + 1) & ringMask;
-                ++n;
             }
-            s.phase = phase;
-            s.tickCount = tickCount;
-            s.pending = pending;
-            s.pendingCount = pendingCount;
-            s.redo = redo;
-            s.writePos = at;
+            s.phase = r.phase;
+            s.tickCount = r.tickCount;
+            s.writePos = r.at;
+            s.redo = std::max(0, s.redo - (n - first));
             if (!commitNext) break;
             advance = false;
         }
@@ -826,15 +891,24 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                     // Step back to the crossing sample: the entries lose the naive values
                     // that their regeneration will add again, so they keep the values from
                     // before the edge, which the placed steps expect.
+                    // On locals: through the slot every store to a ring would reload them.
+                    double phase = s.phase;
+                    int32_t tickCount = s.tickCount;
+                    int at = s.writePos;
+                    const double increment = s.increment;
+                    const float pulseNaive = float(s.pulseNaive), trianglePulseNaive = float(s.trianglePulseNaive);
                     for (int k = 0; k < quarter; ++k) {
-                        s.phase += s.increment;
-                        s.tickCount -= P;
-                        s.writePos = (s.writePos - 1) & ringMask;
-                        if (sawOn) s.saw[s.writePos] -= float(s.phase);
-                        if (pulseRing) s.pulse[s.writePos] -= float(s.pulseNaive);
-                        if (triangleOn) s.trianglePulse[s.writePos] -= float(s.trianglePulseNaive);
-                        s.tickRing[s.writePos] = s.tickCount;
+                        phase += increment;
+                        tickCount -= P;
+                        at = (at - 1) & ringMask;
+                        if (sawOn) s.saw[at] -= float(phase);
+                        if (pulseRing) s.pulse[at] -= pulseNaive;
+                        if (triangleOn) s.trianglePulse[at] -= trianglePulseNaive;
+                        s.tickRing[at] = tickCount;
                     }
+                    s.phase = phase;
+                    s.tickCount = tickCount;
+                    s.writePos = at;
                     n -= quarter;
                     s.redo += quarter;
                     advance = false;
@@ -1089,7 +1163,24 @@ void Oscillator::deferredSawtooths() {
         float* out[4] = {lane[0]->mix + M, lane[1]->mix + M, lane[2]->mix + M, lane[3]->mix + M};
         __m128 dv = _mm_load_ps(d);
         const __m128 lvv = _mm_load_ps(lv), toInput = _mm_set1_ps(0.01f), toLast = _mm_set1_ps(0.99f);
-        for (int i = 0; i < L; ++i) {
+        // Four samples of the four rings at a time, turned into four samples of lanes and back.
+        // With a block length that is a multiple of 4 the read position stays one in a ring
+        // whose size is a power of two: four entries from it never wrap.
+        const int vectorEnd = L % 4 == 0 ? L : 0;
+        int i = 0;
+        for (; i < vectorEnd; i += 4) {
+            const int at = (readPos + i) & ringMask;
+            __m128 x[4], y[4];
+            for (int j = 0; j < 4; ++j) x[j] = _mm_loadu_ps(ring[j] + at);
+            _MM_TRANSPOSE4_PS(x[0], x[1], x[2], x[3]);
+            for (int k = 0; k < 4; ++k) {
+                dv = _mm_add_ps(_mm_mul_ps(toInput, x[k]), _mm_mul_ps(toLast, dv));
+                y[k] = _mm_mul_ps(_mm_sub_ps(dv, x[k]), lvv);
+            }
+            _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
+            for (int j = 0; j < 4; ++j) _mm_storeu_ps(out[j] + i, y[j]);
+        }
+        for (; i < L; ++i) {
             const int at = (readPos + i) & ringMask;
             const __m128 x = _mm_set_ps(ring[3][at], ring[2][at], ring[1][at], ring[0][at]);
             dv = _mm_add_ps(_mm_mul_ps(toInput, x), _mm_mul_ps(toLast, dv));

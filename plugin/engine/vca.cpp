@@ -230,7 +230,22 @@ void Vca::glidingGains(const int* slots, int count) {
     float* g1 = gainBuffer + 1 * L;
     float* g2 = gainBuffer + 2 * L;
     float* g3 = gainBuffer + 3 * L;
-    for (int n = 0; n < L; ++n) {
+    // Four samples of the four lanes at a time, turned into four samples of lanes and back.
+    float* const gains[4] = {g0, g1, g2, g3};
+    const int vectorEnd = L - L % 4;
+    int n = 0;
+    for (; n < vectorEnd; n += 4) {
+        __m128 ev[4], gv[4];
+        for (int lane = 0; lane < 4; ++lane) ev[lane] = step[lane] ? _mm_loadu_ps(e[lane] + n) : _mm_set1_ps(1.f);
+        _MM_TRANSPOSE4_PS(ev[0], ev[1], ev[2], ev[3]);
+        for (int i = 0; i < 4; ++i) {
+            kv = _mm_add_ps(kv, _mm_mul_ps(_mm_sub_ps(fv, kv), cv));
+            gv[i] = _mm_mul_ps(_mm_mul_ps(lvv, ev[i]), kv);
+        }
+        _MM_TRANSPOSE4_PS(gv[0], gv[1], gv[2], gv[3]);
+        for (int lane = 0; lane < 4; ++lane) _mm_storeu_ps(gains[lane] + n, gv[lane]);
+    }
+    for (; n < L; ++n) {
         kv = _mm_add_ps(kv, _mm_mul_ps(_mm_sub_ps(fv, kv), cv));
         const __m128 ev = _mm_set_ps(e[3][n * step[3]], e[2][n * step[2]], e[1][n * step[1]], e[0][n * step[0]]);
         alignas(16) float g[4];

@@ -476,9 +476,9 @@ TEST(FilterModule, InitRefusesBadConfigurationAndFreeIsSafeTwice) {
 
 }  // namespace
 
-// Slots are filtered in pairs where the processor allows: a slot's output must not depend
-// on which other slots sound beside it, to the bit, whatever mix of kinds (2 or 4 poles,
-// settled, gliding, ramping a jump, high- or low-pass) the block holds.
+// Slots are filtered in pairs, two pairs at once, where the processor allows: a slot's
+// output must not depend on which other slots sound beside it, to the bit, whatever mix of
+// kinds (2 or 4 poles, settled, gliding, ramping a jump, high- or low-pass) the block holds.
 TEST(FilterModule, SlotsFilteredTogetherMatchEachAlone) {
     struct SlotCase {
         int slot;
@@ -494,6 +494,11 @@ TEST(FilterModule, SlotsFilteredTogetherMatchEachAlone) {
         {3, kFilterLowPass, 4, 2000, 1.2f, 0.01f, 1},    {4, kFilterLowPass, 2, 400, 0.3f, 0.6f, 5},
         {9, kFilterHighPass, 2, 1500, 0.0f, 0.03f, 2},   {17, kFilterLowPass, 4, 600, 2.0f, 0.0f, 0},
         {31, kFilterHighPass, 4, 5000, 0.1f, 0.6f, 7},
+        // Enough of one kind for two pairs at once and a pair or a spare lane after them.
+        {5, kFilterLowPass, 2, 700, 0.4f, 0.0f, 0},      {6, kFilterHighPass, 2, 250, 0.2f, 0.0f, 0},
+        {7, kFilterLowPass, 2, 3000, 1.0f, 0.0f, 0},     {8, kFilterLowPass, 2, 120, 0.0f, 0.0f, 0},
+        {10, kFilterLowPass, 4, 900, 0.6f, 0.015f, 1},   {11, kFilterHighPass, 4, 200, 0.3f, 0.02f, 1},
+        {12, kFilterLowPass, 4, 2500, 1.5f, 0.01f, 1},   {13, kFilterLowPass, 4, 1200, 0.9f, 0.012f, 1},
     };
     const int count = static_cast<int>(sizeof(cases) / sizeof(cases[0]));
     const int blocks = 60;
