@@ -29,6 +29,7 @@
 #include "host/test_host.h"
 #else
 #include "core/create_effect.h"
+#include "presets/native_file_io.h"
 #endif
 
 namespace {
@@ -190,6 +191,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     provideControlFile(dir);
+    // The preset tree's file access takes its directory from here, not from the registry.
+    setNativeInstallDir(dir);
 #endif
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
