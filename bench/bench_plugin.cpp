@@ -191,7 +191,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     provideControlFile(dir);
-    // The preset tree's file access takes its directory from here, not from the registry.
     setNativeInstallDir(dir);
 #endif
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
