@@ -2,7 +2,7 @@
 // installation: construction builds the shared preset tree, reads the MIDI control file,
 // loads the first preset, saves it back and loads the start preset.
 //
-//   bench_construct cold|warm [constructions=20]
+//   bench_construct cold|warm [constructions=20] [beside]
 //
 // cold: no tree cache, as after a session that did not end cleanly: the tree is built by
 //       probing the preset directories (and the cache written on the way).
@@ -49,10 +49,13 @@ public:
     void writeFile(const char* name) { install.writeFile(name, ""); }
     bool create() { return host.create() != nullptr; }
     void close() { host.close(); }
+    bool openBeside() { return beside.load(TestHost::pluginPath(10)) && beside.create() != nullptr; }
+    void closeBeside() { beside.close(); }
 
 private:
     TestInstall install;
     TestHost host;
+    TestHost beside;
 };
 #else
 class Installation {
@@ -74,22 +77,26 @@ public:
     }
     void removeFile(const char* name) { std::remove((dir + "/" + name).c_str()); }
     void writeFile(const char* name) { std::ofstream(dir + "/" + name); }
-    bool create() {
-        AudioEffect* effect = createEffectInstance(hostCallback);
-        fx = effect ? effect->getAeffect() : nullptr;
-        return fx != nullptr;
-    }
-    void close() {
-        if (fx) fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.f);
-        fx = nullptr;
-    }
+    bool create() { return (fx = newEffect()) != nullptr; }
+    void close() { closeEffect(&fx); }
+    bool openBeside() { return (beside = newEffect()) != nullptr; }
+    void closeBeside() { closeEffect(&beside); }
 
 private:
     static VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
         return opcode == audioMasterVersion ? 2400 : 0;
     }
+    static AEffect* newEffect() {
+        AudioEffect* effect = createEffectInstance(hostCallback);
+        return effect ? effect->getAeffect() : nullptr;
+    }
+    static void closeEffect(AEffect** effect) {
+        if (*effect) (*effect)->dispatcher(*effect, effClose, 0, 0, nullptr, 0.f);
+        *effect = nullptr;
+    }
     std::string dir;
     AEffect* fx = nullptr;
+    AEffect* beside = nullptr;
 };
 #endif
 
@@ -103,12 +110,16 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     const bool warm = argc > 1 && std::strcmp(argv[1], "warm") == 0;
     if (argc < 2 || (!warm && std::strcmp(argv[1], "cold") != 0)) {
-        std::fprintf(stderr, "usage: bench_construct cold|warm [constructions]\n");
+        std::fprintf(stderr, "usage: bench_construct cold|warm [constructions] [beside]\n");
         return 2;
     }
     const int count = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    // beside: another instance stays open meanwhile, as when a song adds an instrument; the
+    // preset tree and the libraries it binds are then shared, not built anew.
+    const bool beside = argc > 3 && std::strcmp(argv[3], "beside") == 0;
     Installation install;
     if (!install.ready()) return 1;
+    if (beside && !install.openBeside()) return 1;
 
     // Warm starts need this installation's cache: one start and end leave it. A cold run's
     // first construction is the process's first, which also builds the step tables.
@@ -129,13 +140,14 @@ int main(int argc, char** argv) {
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         install.close();
     }
-    std::printf("%s construction: median %.2f ms, fastest %.2f ms, slowest %.2f ms over %d", warm ? "warm" : "cold",
-                median(times), *std::min_element(times.begin(), times.end()),
+    if (beside) install.closeBeside();
+    std::printf("%s%s construction: median %.2f ms, fastest %.2f ms, slowest %.2f ms over %d", warm ? "warm" : "cold",
+                beside ? " (beside an open instance)" : "", median(times), *std::min_element(times.begin(), times.end()),
                 *std::max_element(times.begin(), times.end()), count);
-    if (!warm) std::printf("; the process's first %.2f ms", times[0]);
+    if (!warm && !beside) std::printf("; the process's first %.2f ms", times[0]);
 #ifndef _WIN32
     std::printf("; processor time: median %.2f ms", median(processor));
-    if (!warm) std::printf(", first %.2f ms", processor[0]);
+    if (!warm && !beside) std::printf(", first %.2f ms", processor[0]);
 #endif
     std::printf("\n");
     return 0;
