@@ -8,6 +8,7 @@
 #include "core/parameter_table.h"
 #include "core/preset_keys.h"
 #include "editor/halvorn_edit.h"
+#include "presets/file_io.h"
 #include "presets/install_settings.h"
 
 static void copyText(char* out, const char* text) {
@@ -62,6 +63,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
     for (int& entry : learnQueue) entry = -1;
     for (int& flag : patchLoaded) flag = 0;
     resetParameterApplication();
+    holdFileAccess();
 
     // The settings outlive this instance: the shared tree keeps those of its creator.
     installSettings = new (std::nothrow) InstallSettings("VEXA");
@@ -161,6 +163,7 @@ Halvorn::~Halvorn() {
             gPresetTree = nullptr;
         }
     }
+    releaseFileAccess();
 }
 
 void Halvorn::resume() { wantEvents(1); }

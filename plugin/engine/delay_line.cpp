@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "engine/effect_util.h"
@@ -11,6 +12,57 @@ namespace {
 // The quadratic read looks two samples past the truncated delay; one more covers the
 // rounding of ms x samples per ms at the limit.
 constexpr int kGuardSamples = 3;
+
+// Lines that an engine lets go are kept, cleared of what was written into them, for the next
+// engine to take: a new line from a reused heap would be cleared whole (a 5-second line is
+// 2 MB) at every construction, while a used line clears only the samples it was given.
+class SpareLines {
+public:
+    ~SpareLines() {
+        std::lock_guard<std::mutex> guard(lock);
+        for (int i = 0; i < count; ++i) std::free(lines[i].buffer);
+        count = 0;
+        closed = true;
+    }
+    // A zeroed buffer of 2 x capacity samples, or null.
+    float* take(int capacity) {
+        std::lock_guard<std::mutex> guard(lock);
+        for (int i = 0; i < count; ++i)
+            if (lines[i].capacity == capacity) {
+                float* buffer = lines[i].buffer;
+                lines[i] = lines[--count];
+                return buffer;
+            }
+        return nullptr;
+    }
+    // Takes a zeroed buffer; false when the store is full or gone.
+    bool keep(float* buffer, int capacity) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (closed || count == kCapacity) return false;
+        lines[count++] = {buffer, capacity};
+        return true;
+    }
+    // Whether the store was destroyed with the program (a static line may outlive it).
+    static bool isClosed() { return closed; }
+
+private:
+    static constexpr int kCapacity = 8;  // the two delay and two chorus lines of two engines
+    struct Line {
+        float* buffer;
+        int capacity;
+    };
+    std::mutex lock;
+    Line lines[kCapacity];
+    int count = 0;
+    static bool closed;
+};
+
+bool SpareLines::closed = false;
+
+SpareLines& spareLines() {
+    static SpareLines store;
+    return store;
+}
 }
 
 DelayLine::DelayLine()
@@ -25,9 +77,10 @@ int DelayLine::init(float rate, float maximumMs) {
     samplesPerMs = sampleRate * 0.001f;
     if (!(maximumMs > 0.0f) || maximumMs > 60000.0f) return 1;
     capacity = (int)std::ceil((double)maximumMs * 48.0) + kGuardSamples + 1;
-    // Zeroed by the allocator: the pages of a long line that is never written stay unmapped
-    // (a 5-second line is 2 MB), and construction does not wait for them.
-    buffer = static_cast<float*>(std::calloc(2 * (size_t)capacity, sizeof(float)));
+    // A new line is zeroed by the allocator: the pages of a long line that is never written
+    // stay unmapped, and construction does not wait for them.
+    if (!SpareLines::isClosed()) buffer = spareLines().take(capacity);
+    if (!buffer) buffer = static_cast<float*>(std::calloc(2 * (size_t)capacity, sizeof(float)));
     if (!buffer) {
         capacity = 0;
         return 1;
@@ -91,7 +144,11 @@ void DelayLine::clear() {
 }
 
 void DelayLine::free() {
-    std::free(buffer);
+    if (buffer) {
+        const int size = capacity;
+        clear();
+        if (SpareLines::isClosed() || !spareLines().keep(buffer, size)) std::free(buffer);
+    }
     buffer = nullptr;
     capacity = 0;
     write = 0;

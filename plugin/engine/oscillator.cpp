@@ -300,13 +300,13 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
         const int R = ringSize, span = historyLength + blockLength;
         const int floatsPerSlot = 7 * R + 3 * span;
         const int intsPerSlot = 3 * R + span;
-        floatPool.assign(size_t(floatsPerSlot) * kSlots, 0.0f);
-        intPool.assign(size_t(intsPerSlot) * kSlots, 0);
+        floatPool.reset(new float[size_t(floatsPerSlot) * kSlots]);
+        intPool.reset(new int32_t[size_t(intsPerSlot) * kSlots]);
         slots.assign(kSlots, Slot());
         for (int i = 0; i < kSlots; ++i) {
             Slot& s = slots[i];
-            float* f = floatPool.data() + size_t(floatsPerSlot) * i;
-            int32_t* n = intPool.data() + size_t(intsPerSlot) * i;
+            float* f = floatPool.get() + size_t(floatsPerSlot) * i;
+            int32_t* n = intPool.get() + size_t(intsPerSlot) * i;
             s.saw = f; f += R;
             s.pulse = f; f += R;
             s.trianglePulse = f; f += R;
@@ -317,6 +317,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             s.mix = f; f += span;
             s.sineOut = f; f += span;
             s.syncSilence = f;
+            zero(s.syncSilence, span);
             s.tickRing = n; n += R;
             s.delayedTicks = n; n += R;
             s.delayedHigh = n; n += R;
@@ -351,8 +352,8 @@ void Oscillator::setSampleRate(float rate) {
 
 void Oscillator::free() {
     std::vector<Slot>().swap(slots);
-    std::vector<float>().swap(floatPool);
-    std::vector<int32_t>().swap(intPool);
+    floatPool.reset();
+    intPool.reset();
     std::vector<float>().swap(ownSine);
     std::vector<float>().swap(ownSemitone);
     sineTable = nullptr;

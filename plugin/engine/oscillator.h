@@ -17,6 +17,7 @@
 #endif
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/signal_port.h"
@@ -181,6 +182,8 @@ private:
     // slots at once after the others.
     Slot* deferredSaw[kSlots];
     int deferredCount = 0;
-    std::vector<float> floatPool;
-    std::vector<int32_t> intPool;
+    // Not cleared when allocated: resetSlot writes every ring and output before use, and
+    // init the silent sync samples.
+    std::unique_ptr<float[]> floatPool;
+    std::unique_ptr<int32_t[]> intPool;
 };

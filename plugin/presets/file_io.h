@@ -84,6 +84,11 @@ protected:
 // A new file access object on the settings; the caller deletes it.
 CCPFileIO* createFileIO(InstallSettings* settings);
 
+// The libraries the file access binds stay bound from the first operation while anyone
+// holds them (each plug-in instance does, for its lifetime); the last release lets them go.
+void holdFileAccess();
+void releaseFileAccess();
+
 // The plug-in's binding of the message dialog: 1 when closed with the first button,
 // 0 otherwise, -1 when the dialog library or its export is missing.
 class MessageDialog {

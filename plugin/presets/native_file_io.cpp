@@ -18,6 +18,10 @@ std::vector<ShownMessage>& nativeShownMessages() {
 
 CCPFileIO* createFileIO(InstallSettings* settings) { return new StdioFileIO(settings, installDirectory()); }
 
+// Nothing to bind natively.
+void holdFileAccess() {}
+void releaseFileAccess() {}
+
 int32_t MessageDialog::show(int32_t, const char* caption, const char* text, const char*, const char*) {
     nativeShownMessages().push_back({caption ? caption : "", text ? text : ""});
     return 1;

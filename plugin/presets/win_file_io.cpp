@@ -3,22 +3,57 @@
 #include <windows.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "dorvane.h"
 #include "presets/install_settings.h"
 
 namespace {
 
+// Loading Dorvane costs tens of milliseconds under wine, and constructing one instance
+// alone performs about nine file operations. So the library stays bound while any holder
+// (an instance) lives: the first operation binds it, the last holder's release lets it go.
+// With no holder an operation binds it for its own time only.
+struct DorvaneBinding {
+    std::mutex lock;
+    HMODULE module = nullptr;
+    int holders = 0;
+    int operations = 0;  // operations using `module` now
+
+    // Under the lock.
+    void releaseIfUnused() {
+        if (module && holders == 0 && operations == 0) {
+            FreeLibrary(module);
+            module = nullptr;
+        }
+    }
+};
+
+DorvaneBinding& dorvaneBinding() {
+    static DorvaneBinding binding;
+    return binding;
+}
+
 // The Dorvane library for the time of one operation.
 class DorvaneLibrary {
 public:
     // quiet: no message box when the library is missing (the message dialog itself).
     explicit DorvaneLibrary(bool quiet) {
-        module = LoadLibraryA("Dorvane");
+        DorvaneBinding& binding = dorvaneBinding();
+        {
+            std::lock_guard<std::mutex> guard(binding.lock);
+            if (!binding.module) binding.module = LoadLibraryA("Dorvane");
+            module = binding.module;
+            if (module) binding.operations++;
+        }
         if (!module && !quiet) MessageBoxA(nullptr, "Impossible to find Dorvane.dll", "Alert !", MB_OKCANCEL);
     }
     ~DorvaneLibrary() {
-        if (module) FreeLibrary(module);
+        if (!module) return;
+        DorvaneBinding& binding = dorvaneBinding();
+        std::lock_guard<std::mutex> guard(binding.lock);
+        binding.operations--;
+        binding.releaseIfUnused();
     }
     DorvaneLibrary(const DorvaneLibrary&) = delete;
     DorvaneLibrary& operator=(const DorvaneLibrary&) = delete;
@@ -38,6 +73,19 @@ int32_t fromExport(int32_t result) { return result == -1 ? kFileUnavailable : re
 }  // namespace
 
 CCPFileIO* createFileIO(InstallSettings* settings) { return new (std::nothrow) CWinFileIO(settings); }
+
+void holdFileAccess() {
+    DorvaneBinding& binding = dorvaneBinding();
+    std::lock_guard<std::mutex> guard(binding.lock);
+    binding.holders++;
+}
+
+void releaseFileAccess() {
+    DorvaneBinding& binding = dorvaneBinding();
+    std::lock_guard<std::mutex> guard(binding.lock);
+    if (binding.holders > 0) binding.holders--;
+    binding.releaseIfUnused();
+}
 
 CWinFileIO::CWinFileIO(InstallSettings* settings) : StdioFileIO(settings, std::string()) {}
 

@@ -1,6 +1,6 @@
 // File access on Windows: the installation directory from the registry, directory
 // counting, listing and removal and the file dialogs through the Dorvane library,
-// which is loaded by name for each operation and released again.
+// loaded by name at the first operation and kept while a holder lives (holdFileAccess).
 #pragma once
 
 #include <string>

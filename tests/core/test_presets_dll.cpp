@@ -19,6 +19,7 @@
 
 #include "core/halvorn.h"
 #include "core/preset_keys.h"
+#include "host/module_loads.h"
 #include "host/test_host.h"
 #include "presets/file_io.h"
 
@@ -783,6 +784,37 @@ TEST(PresetShared, TwoInstancesSeeEachOthersChanges) {
     char name[kPresetNameSize];
     first->getPresetName(name, 0, 0, 0);
     EXPECT_STRNE(name, "Error");
+}
+
+TEST(PresetShared, DorvaneIsBoundOnceWhileInstancesLive) {
+    Install install;
+    addOwnPresets(install);
+    ModuleLoads dorvane(L"Dorvane.dll");
+    ASSERT_TRUE(dorvane.watching());
+    ASSERT_EQ(GetModuleHandleA("Dorvane.dll"), nullptr);
+    {
+        Session first;
+        ASSERT_TRUE(first);
+        EXPECT_EQ(dorvane.loads(), 1) << "the construction's operations share one binding";
+        Session second;
+        ASSERT_TRUE(second);
+        ASSERT_EQ(first->saveAsNewPreset(), 0);
+        ASSERT_EQ(second->selectPreset(second.presetIndexOf("Dark")), 0);
+        ASSERT_EQ(second->deletePreset(0, 0, second.presetIndexOf("Bright")), 0);
+        EXPECT_EQ(dorvane.loads(), 1);
+        EXPECT_EQ(dorvane.unloads(), 0);
+        first.close();
+        EXPECT_EQ(dorvane.unloads(), 0) << "bound while the second instance lives";
+        ASSERT_EQ(second->saveAsNewPreset(), 0);
+        EXPECT_EQ(dorvane.loads(), 1);
+        second.close();
+        EXPECT_EQ(dorvane.unloads(), 1) << "released with the last instance";
+        EXPECT_EQ(GetModuleHandleA("Dorvane.dll"), nullptr);
+    }
+    // A later instance binds it again.
+    Session again;
+    ASSERT_TRUE(again);
+    EXPECT_EQ(dorvane.loads(), 2);
 }
 
 // ---- hostile files -----------------------------------------------------------------------

@@ -146,6 +146,30 @@ TEST(DelayLine, ClearLeavesNoSampleWhateverWasWritten) {
     }
 }
 
+TEST(DelayLine, ALineOfTheSameSizeAfterAnotherHoldsNothingOfIt) {
+    // A line let go may be taken up by the next line of its size: whatever the first held,
+    // before or after its writes wrapped, the next reads silence at every delay.
+    const float kMs = 40.0f;
+    const int capacity = (int)std::ceil(kMs * 48.0f) + 4;
+    for (int written : {1, 100, capacity - 1, capacity, capacity + 1, 3 * capacity + 17}) {
+        SCOPED_TRACE(written);
+        {
+            DelayLine first;
+            ASSERT_EQ(0, first.init(44100.0f, kMs));
+            ASSERT_EQ(capacity, first.getCapacity());
+            for (int k = 0; k < written; ++k) first.push(1.0f + (float)(k % 7));
+        }
+        DelayLine next;
+        ASSERT_EQ(0, next.init(44100.0f, kMs));
+        setMode(next, kDelayReadTruncated);
+        for (int back = 0; back < capacity - 3; ++back)
+            ASSERT_EQ(0.0f, next.read((float)back / next.getSamplesPerMs() + 1e-4f)) << back;
+        pushRamp(next, capacity + 5);
+        for (int back = 0; back < capacity - 3; back += 61)
+            ASSERT_EQ((float)(capacity + 4 - back), next.read((float)back / next.getSamplesPerMs() + 1e-4f)) << back;
+    }
+}
+
 TEST(DelayLine, OnlyTheReadModeMessageChangesTheMode) {
     DelayLine line;
     ASSERT_EQ(0, line.init(44100.0f, 10.0f));

@@ -569,6 +569,45 @@ TEST(Oscillator, ReleasingOutputsClearsTheirBuffers) {
     rig.osc.process();
 }
 
+TEST(Oscillator, ANewOscillatorsOutputsAreSilentWhateverItsMemoryHeld) {
+    // Blocks of the oscillator's sizes, filled with a loud value and given back, so that the
+    // allocator hands their memory to the oscillator built next.
+    {
+        std::vector<std::vector<float>> used;
+        for (size_t floats : {size_t(1) << 14, size_t(1) << 16, size_t(1) << 17, size_t(150000), size_t(1) << 18})
+            for (int copy = 0; copy < 4; ++copy) used.emplace_back(floats, 1.0e6f);
+    }
+    Rig rig;
+    for (int slot = 0; slot < 32; ++slot) {
+        SCOPED_TRACE(slot);
+        for (int kind : {kOscOutMix, kOscOutSine, kOscOutSync}) {
+            const SignalPort* port = rig.osc.takeOutput(kind, slot);
+            ASSERT_NE(port, nullptr);
+            for (int i = -port->historyLength; i < port->blockLength; ++i) {
+                ASSERT_EQ(port->samples[i], 0.0f) << kind << " at " << i;
+                if (kind == kOscOutSync) ASSERT_EQ(port->ticks[i], kOscNoWrap) << i;
+            }
+        }
+    }
+    // Played, every slot starts from clean rings: a sawtooth of unit size, nothing of the
+    // loud values.
+    const SignalPort* played[2] = {rig.osc.takeOutput(kOscOutMix, 0), rig.osc.takeOutput(kOscOutMix, 31)};
+    double energy = 0.0;
+    for (int block = 0; block < 8; ++block) {
+        for (int slot : {0, 31}) {
+            rig.wave(slot, kSaw);
+            rig.voice(slot, 440.0f);
+        }
+        rig.osc.process();
+        for (const SignalPort* port : played)
+            for (int i = 0; i < port->blockLength; ++i) {
+                ASSERT_LT(std::fabs(port->samples[i]), 2.0f) << block << " at " << i;
+                energy += std::fabs(port->samples[i]);
+            }
+    }
+    EXPECT_GT(energy, 10.0);
+}
+
 TEST(Oscillator, OutputCountsAreKeptPerUse) {
     Rig rig;
     SignalPort* a = rig.osc.takeOutput(kOscOutMix, 0);

@@ -1,6 +1,6 @@
 // The Windows file access: the installation directory from the registry, the Dorvane
-// library loaded by name for each operation, its dialogs and its message dialog, shown
-// as real windows and answered by a watcher thread.
+// library loaded by name and kept bound while held, its dialogs and its message dialog,
+// shown as real windows and answered by a watcher thread.
 #include <windows.h>
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "dorvane/dorvane_support.h"
+#include "host/module_loads.h"
 #include "presets/file_io.h"
 #include "presets/store_fixture.h"
 
@@ -111,6 +112,41 @@ TEST_F(WinFileIO, DirectoryOperationsGoThroughDorvane) {
     EXPECT_FALSE(exists("save/P1"));
 }
 
+TEST_F(WinFileIO, DorvaneStaysBoundWhileHeldAndGoesWithTheLastHolder) {
+    makeDir("save/P0");
+    ModuleLoads dorvane(L"Dorvane.dll");
+    ASSERT_TRUE(dorvane.watching());
+    ASSERT_EQ(GetModuleHandleA("Dorvane.dll"), nullptr);
+    auto countDirs = [&]() { return std::unique_ptr<CCPFileIO>(createFileIO(&settings))->getNbDir("save"); };
+    // Unheld, an operation binds the library for its own time only.
+    EXPECT_EQ(countDirs(), 1);
+    EXPECT_EQ(dorvane.loads(), 1);
+    EXPECT_EQ(dorvane.unloads(), 1);
+
+    // Two holders, as two instances: one load across every operation of both.
+    holdFileAccess();
+    holdFileAccess();
+    for (int round = 0; round < 3; round++) {
+        std::unique_ptr<CCPFileIO> file(createFileIO(&settings));
+        EXPECT_EQ(file->getNbDir("save"), 1);
+        EXPECT_EQ(file->getNbFiles("save"), 1);
+    }
+    {
+        DialogWatcher watcher("Held", [](HWND dialog) { closeWith(dialog, IDOK); });
+        EXPECT_EQ(MessageDialog().show(1, "Held", "x", "OK", nullptr), 1);
+        ASSERT_TRUE(watcher.saw());
+    }
+    EXPECT_EQ(dorvane.loads(), 2);
+    releaseFileAccess();
+    EXPECT_EQ(countDirs(), 1);
+    EXPECT_EQ(dorvane.unloads(), 1) << "still bound for the remaining holder";
+    EXPECT_NE(GetModuleHandleA("Dorvane.dll"), nullptr);
+    releaseFileAccess();
+    EXPECT_EQ(dorvane.loads(), 2);
+    EXPECT_EQ(dorvane.unloads(), 2);
+    EXPECT_EQ(GetModuleHandleA("Dorvane.dll"), nullptr);
+}
+
 TEST_F(WinFileIO, TheMessageDialogAnswersWhichButtonClosedIt) {
     for (int id : {IDOK, IDCANCEL}) {
         std::vector<std::string> texts;
@@ -176,18 +212,36 @@ TEST(DorvaneMissingChild, DirectoryOperationsSayItAndTheMessageDialogFailsQuietl
     if (!GetEnvironmentVariableA(kChildVariable, nullptr, 0)) GTEST_SKIP() << "runs as a child only";
     InstallSettings settings("VEXA");
     settings.setInstallInfo("Software\\Vantrope\\Halvorn", kNotInstalled);
-    std::vector<std::string> texts;
-    DialogWatcher watcher("Alert !", [&](HWND box) {
-        texts = controlTexts(box);
-        closeWith(box, IDCANCEL);
-    });
+    // Held, as an instance holds it: a missing library is looked for, and reported, at
+    // every operation.
+    holdFileAccess();
     std::unique_ptr<CCPFileIO> file(createFileIO(&settings));
-    EXPECT_EQ(file->removeDir("save\\P0"), -21);
-    ASSERT_TRUE(watcher.saw());
-    EXPECT_TRUE(contains(texts, "Impossible to find Dorvane.dll"));
-    EXPECT_TRUE(contains(texts, "Cancel"));
+    struct Case {
+        const char* name;
+        int32_t (*run)(CCPFileIO*);
+    } cases[] = {
+        {"removeDir", [](CCPFileIO* f) { return f->removeDir("save\\P0"); }},
+        {"getNbDir", [](CCPFileIO* f) { return f->getNbDir("save"); }},
+        {"getDirList", [](CCPFileIO* f) {
+             char name[256];
+             char* names[1] = {name};
+             return f->getDirList("save", 1, names);
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> texts;
+        DialogWatcher watcher("Alert !", [&](HWND box) {
+            texts = controlTexts(box);
+            closeWith(box, IDCANCEL);
+        });
+        EXPECT_EQ(c.run(file.get()), -21) << c.name;
+        ASSERT_TRUE(watcher.saw()) << c.name;
+        EXPECT_TRUE(contains(texts, "Impossible to find Dorvane.dll")) << c.name;
+        EXPECT_TRUE(contains(texts, "Cancel")) << c.name;
+    }
     EXPECT_EQ(file->getFileList("save", 1, nullptr), -14) << "refused before the library is looked for";
     EXPECT_EQ(MessageDialog().show(1, "Import failed", "x", "OK", nullptr), -1);
+    releaseFileAccess();
     if (!::testing::Test::HasFailure()) std::ofstream(std::string(kChildVariable) + ".done") << "ok";
 }
 
