@@ -48,6 +48,9 @@ public:
     int getNbSelectedPatches() const;
     // Taken by the root panel at its next idle.
     void setLayout(int layout);
+    // The About window, shown by the root panel in the full layout only.
+    void toggleAboutWindow();
+    void hideAboutWindow();
     void clearPresetModified();
 
     static int liveCount();
