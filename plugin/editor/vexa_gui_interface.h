@@ -40,6 +40,7 @@ public:
     void setLineChangeListener(VexaLineChangeListener* listener) { lineChangeListener = listener; }
     void setPresetModifListener(VexaPresetModifListener* listener) { presetModifListener = listener; }
     void setRootPanel(VexaPanel* panel) { rootPanel = panel; }
+    VexaPanel* getRootPanel() const { return rootPanel; }
 
     // Patches above 7 are ignored.
     void setPatchSelected(unsigned patch, bool on);

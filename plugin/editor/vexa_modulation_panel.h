@@ -6,11 +6,15 @@
 #include "toolkit/acomponent.h"
 #include "toolkit/gui_interface.h"
 
+class AChoice;
+class AKnob;
 class VexaGuiInterface;
 class VexaInterface;
 
 class VexaModulationPanel : public APanel, public AButtonListener, public AParameterReceptor {
 public:
+    static constexpr int kRows = 10;
+
     VexaModulationPanel(VexaInterface* instrument, VexaGuiInterface* gui);
     ~VexaModulationPanel() override;
 
@@ -25,9 +29,18 @@ public:
     void parameterChanged(int index, float value) override;
     void setHighlight(float colour) override {}
 
+    AChoice* getSource(int row) const { return sources[row]; }
+    AChoice* getDestination(int row) const { return destinations[row]; }
+    AKnob* getAmount(int row) const { return amounts[row]; }
+    AButton* getCoverButton() const { return coverButton; }
+
 private:
     VexaInterface* instrumentBridge;
     VexaGuiInterface* guiBridge;
+    AChoice* sources[kRows];
+    AChoice* destinations[kRows];
+    AKnob* amounts[kRows];
+    AButton* coverButton;
     bool open;
     bool multiEdit;
 };

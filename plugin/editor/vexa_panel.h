@@ -22,8 +22,8 @@ class VexaVoicePanel;
 
 class VexaPanel : public APanel, public VexaVoiceEditListener, public AParameterReceptor {
 public:
-    static const int kFullLayout = 0;
-    static const int kCompactLayout = 1;
+    static constexpr int kFullLayout = 0;
+    static constexpr int kCompactLayout = 1;
 
     // No child is shown until the first setLayout.
     VexaPanel(AFrame* frame, VexaInterface* instrument, VexaGuiInterface* gui, int layout);

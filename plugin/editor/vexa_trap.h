@@ -6,7 +6,7 @@
 
 class VexaTrap : public AComponent {
 public:
-    static const unsigned kOpenFrame = 6;
+    static constexpr unsigned kOpenFrame = 6;
 
     VexaTrap();
 
