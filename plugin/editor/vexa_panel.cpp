@@ -200,10 +200,11 @@ void VexaPanel::parameterChanged(int index, float) {
     invalidate();
 }
 
+// The multi panel selects patches while the root panel is still building its children.
 void VexaPanel::voiceEditModeChanged(bool multiple) {
-    voicePanel->refresh();
-    modulationPanel->setMultiEdit(multiple);
-    keyboardPanel->refresh();
+    if (voicePanel) voicePanel->refresh();
+    if (modulationPanel) modulationPanel->setMultiEdit(multiple);
+    if (keyboardPanel) keyboardPanel->refresh();
 }
 
 void VexaPanel::toggleAboutWindow() {
