@@ -285,3 +285,9 @@ bool waitUntil(const std::function<bool()>& seen, int timeoutMs) {
     }
     return seen();
 }
+
+void leaveOut(Picture& picture, const RECT& r) {
+    for (int y = r.top < 0 ? 0 : r.top; y < r.bottom && y < picture.height; y++)
+        for (int x = r.left < 0 ? 0 : r.left; x < r.right && x < picture.width; x++)
+            for (int ch = 0; ch < 3; ch++) picture.rgb[(y * picture.width + x) * 3 + ch] = 0;
+}

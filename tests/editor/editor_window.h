@@ -64,5 +64,7 @@ Picture captureScreen(int x, int y, int width, int height);
 Picture captureWindow(HWND window, int x, int y, int width, int height);
 bool writeBmp(const std::string& path, const Picture& picture);
 bool readBmp(const std::string& path, Picture& picture);
+// Paints the rectangle black: what follows the clock is left out of a comparison.
+void leaveOut(Picture& picture, const RECT& r);
 // Share of pixels (0-1) whose channels differ by more than tolerance.
 double mismatchedShare(const Picture& a, const Picture& b, int tolerance);

@@ -88,6 +88,10 @@ protected:
         ribbon = new ARuban(instrument, gui, kRibbonIndex);
         ribbon->setBounds(20, 270, 500, 14);
         panel->add(ribbon);
+        // On the bare root: the face's sections (their animations, lamps and cover) would
+        // repaint under the test's widgets.
+        std::vector<AComponent*> sections = editor->getRootPanel()->children();
+        for (AComponent* section : sections) editor->getRootPanel()->remove(section);
         editor->getRootPanel()->add(panel);
         editor->getRootPanel()->setKeyboard(keyboard);
         idle(3);
