@@ -101,14 +101,18 @@ protected:
 
     // A click of the left button; the window's messages run meanwhile (and with them the
     // editor's idle, which the frame's mouse loop calls).
-    void click(POINT where) {
+    // Shift is held only while the pointer stays: the X server's own state comes with each
+    // move.
+    void click(POINT where, bool shift = false) {
         playGesture(
             [&] {
                 moveTo(where);
+                if (shift) sendKey(VK_SHIFT, true);
                 sendMouse(MOUSEEVENTF_LEFTDOWN);
                 waitUntil([this] { return editor->getToolkitFrame()->inMouseLoop(); });
                 sendMouse(MOUSEEVENTF_LEFTUP);
                 waitUntil([this] { return !editor->getToolkitFrame()->inMouseLoop(); });
+                if (shift) sendKey(VK_SHIFT, false);
                 // Away from every widget: no hover pop-up stays behind.
                 moveTo({1200, 1000});
             },
@@ -293,6 +297,7 @@ TEST_F(Panels, AClickDuringTheAnimationCompletesItAndLeavesTheCoverParameterAlon
 
 // ---------------------------------------------------------------- modulation rows
 
+// The part strip's buttons choose the patches, as a user does.
 TEST_F(Panels, TheModulationRowsAreUsableOnlyWithTheCoverOpenAndOnePatchSelected) {
     struct Case {
         float cover;
@@ -304,8 +309,13 @@ TEST_F(Panels, TheModulationRowsAreUsableOnlyWithTheCoverOpenAndOnePatchSelected
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.cover) + (c.secondPatch ? " two patches" : " one patch"));
         synth->setParameter(kCover, c.cover);
-        gui->setPatchSelected(2, c.secondPatch);
         idle(10);
+        // Part 0 alone, then with Shift part 1 (which plays another patch) beside it.
+        VexaPanelMulti* multi = root->getMultiPanel();
+        click(at(multi->getPartButton(0), 9, 9));
+        if (c.secondPatch) click(at(multi->getPartButton(1), 9, 9), true);
+        ASSERT_EQ(gui->getNbSelectedPatches(), c.secondPatch ? 2 : 1);
+        idle(2);
         for (int k = 0; k < VexaModulationPanel::kRows; k++) {
             EXPECT_EQ(modulation->getSource(k)->isEnabled(), c.usable) << k;
             EXPECT_EQ(modulation->getDestination(k)->isEnabled(), c.usable) << k;
