@@ -295,6 +295,19 @@ TEST_F(Panels, AClickDuringTheAnimationCompletesItAndLeavesTheCoverParameterAlon
     }
 }
 
+// Half open, the cover shows the translucent band behind its frame.
+TEST_F(Panels, TheMovingCoverLooksAsStored) {
+    synth->setParameter(kCover, 0.f);
+    idle(10);
+    synth->setParameter(kCover, 1.f);
+    idle(3);
+    ASSERT_EQ(root->getTrap()->getFrame(), 3u);
+    pumpMessages();
+    VexaTrap* trap = root->getTrap();
+    expectAsStored(captureWindow(window(), trap->getX(), kBarHeight + trap->getY(), trap->getWidth(), trap->getHeight()),
+                   "cover_frame3");
+}
+
 // ---------------------------------------------------------------- modulation rows
 
 // The part strip's buttons choose the patches, as a user does.
