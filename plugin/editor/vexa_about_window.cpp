@@ -25,7 +25,7 @@ const CColor kWhite = {255, 255, 255, 255};
 
 VexaAboutWindow::VexaAboutWindow(VexaInterface* instrument, VexaGuiInterface* gui)
     : AWindow(instrument, gui), instrumentBridge(instrument), guiBridge(gui), displayStyle(nullptr),
-      hoverSwitch(nullptr), clickSwitch(nullptr) {
+      hoverSwitch(nullptr), clickSwitch(nullptr), closeButton(nullptr) {
     setBounds(0, 0, kWidth, kHeight);
     displayStyle = new ADisplayStyle(nullptr, 300, 15, 10, kWhite, kLeftText, kNormalFace);
 
@@ -66,12 +66,12 @@ VexaAboutWindow::VexaAboutWindow(VexaInterface* instrument, VexaGuiInterface* gu
     reset->setListener(this);
     reset->setPosition(40, 316);
     add(reset);
-    AButton* close = new AButton(getSkinButtonStyle(28), instrument);
-    close->setTag(kCloseTag);
-    close->setMomentary(true);
-    close->setListener(this);
-    close->setPosition(604, 3);
-    add(close);
+    closeButton = new AButton(getSkinButtonStyle(28), instrument);
+    closeButton->setTag(kCloseTag);
+    closeButton->setMomentary(true);
+    closeButton->setListener(this);
+    closeButton->setPosition(604, 3);
+    add(closeButton);
 
     if (gui) gui->addReceptor(kAllPopups, this);
     parameterChanged(kAllPopups, instrument ? instrument->getParameter(kAllPopups) : 0.f);
@@ -103,6 +103,8 @@ void VexaAboutWindow::buttonPressed(AButton* button, int) {
         for (int n = 0; n < kParts; n++)
             if (instrumentBridge) instrumentBridge->setParameter(kFirstPartTune + n, 0.f);
     } else if (button->getTag() == kCloseTag) {
+        // Its release goes nowhere once the window is removed: it must not come back pressed.
+        button->setState(0);
         if (guiBridge) guiBridge->hideAboutWindow();
     }
 }

@@ -34,6 +34,7 @@ public:
     ASwitch* getHoverSwitch() const { return hoverSwitch; }
     ASwitch* getClickSwitch() const { return clickSwitch; }
     ALamp* getLamp(int part) const { return lamps[part]; }
+    AButton* getCloseButton() const { return closeButton; }
 
 private:
     VexaInterface* instrumentBridge;
@@ -42,4 +43,5 @@ private:
     ASwitch* hoverSwitch;
     ASwitch* clickSwitch;
     ALamp* lamps[8];
+    AButton* closeButton;
 };

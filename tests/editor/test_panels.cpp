@@ -375,6 +375,9 @@ TEST_F(Panels, TheAboutWindowTogglesAndClosesByItsButton) {
     idle(1);
     EXPECT_FALSE(shown(about)) << "the close button hides it";
     EXPECT_FALSE(root->isAboutShown());
+    gui->toggleAboutWindow();
+    idle(1);
+    EXPECT_EQ(about->getCloseButton()->getState(), 0) << "shown again with its close button up";
 }
 
 TEST_F(Panels, TheResetButtonZeroesThePartTunesOnly) {
