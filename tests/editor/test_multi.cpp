@@ -109,10 +109,16 @@ protected:
     // Opens part's menu, reads it, and picks item (Escape for -1). The first Down lights
     // the first item.
     std::vector<hand::MenuEntry> choose(int part, int item) {
-        POINT p = screenPoint(multi->getPartMenu(part));
+        AChoice* menu = multi->getPartMenu(part);
+        POINT p = screenPoint(menu);
         std::vector<hand::MenuEntry> entries;
         play([&] {
-            hand::click(p.x, p.y);
+            // The menu opens on the press with its corner at the field's: the button comes
+            // up left of it, where a release chooses no item.
+            hand::moveTo(p.x, p.y);
+            hand::button(true);
+            hand::moveTo(p.x - menu->getWidth() / 2 - 6, p.y);
+            hand::button(false);
             entries = hand::waitForMenu();
             if (item < 0 || entries.empty()) {
                 hand::press(VK_ESCAPE);
