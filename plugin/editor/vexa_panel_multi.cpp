@@ -184,13 +184,19 @@ void VexaPanelMulti::selectPatchItem(int part, int patch) {
         }
 }
 
-void VexaPanelMulti::rebuildMenus() {
-    refreshPartMenus();
+void VexaPanelMulti::refillMenus() {
     for (int part = 0; part < kParts; part++) {
         partMenus[part]->fillMenu();
         selectPatchItem(part, partPatch(part));
         partMenus[part]->invalidate();
     }
+}
+
+bool VexaPanelMulti::followPatchesInUse() {
+    if (!refreshPartMenus()) return false;
+    refillMenus();
+    selectPart(0, false);
+    return true;
 }
 
 void VexaPanelMulti::choiceChanged(AChoice* choice, int item) {
@@ -199,17 +205,22 @@ void VexaPanelMulti::choiceChanged(AChoice* choice, int item) {
     int code = itemPatch(item);
     if (code >= 0) {
         synth->setParameter(kPartPatch + part, (float)code);
+        // The patch it played may be free now; the menus say so at once.
+        refreshPartMenus();
+        refillMenus();
     } else if (code == kItemNew || code == kItemPaste) {
         int patch = synth->allocatePatch(part);
         if (patch >= 0) {
             if (code == kItemPaste) synth->pastePatch(patch);
             synth->setParameter(kPartPatch + part, (float)patch);
         }
-        rebuildMenus();
+        refreshPartMenus();
+        refillMenus();
     } else if (code == kItemCopy) {
         // The patch the part plays, not the part's own number.
         synth->copyPatch(partPatch(part));
-        rebuildMenus();
+        refreshPartMenus();
+        refillMenus();
     }
     selectPart(part, false);
 }
@@ -273,16 +284,7 @@ void VexaPanelMulti::animClicked() {
 
 void VexaPanelMulti::parameterChanged(int index, float value) {
     if (index >= kPartPatch && index < kPartPatch + kParts) {
-        if (refreshPartMenus()) {
-            for (int part = 0; part < kParts; part++) {
-                partMenus[part]->fillMenu();
-                selectPatchItem(part, partPatch(part));
-                partMenus[part]->invalidate();
-            }
-            selectPart(0, false);
-        } else {
-            selectPatchItem(index - kPartPatch, (int)value);
-        }
+        if (!followPatchesInUse()) selectPatchItem(index - kPartPatch, (int)value);
     } else if (index == kMultiShown) {
         setOpen(!(value > 0.5f));
     }
@@ -309,6 +311,11 @@ void VexaPanelMulti::setEnabled(bool on) {
 void VexaPanelMulti::idle() {
     // Lamps follow the parts' voices while the strip is closed too.
     for (int part = 0; part < kParts; part++) lamps[part]->setState(synth && synth->getPartActivity(part) ? 1 : 0);
+    // The GUI bridge passes a change of part n's patch on only while patch n is selected:
+    // the others are caught here, so that menus and buttons never show a stale patch.
+    if (!followPatchesInUse())
+        for (int part = 0; part < kParts; part++) selectPatchItem(part, partPatch(part));
+    refreshPartButtons(-1);
     APanel::idle();
 }
 

@@ -87,8 +87,10 @@ private:
     // A part button's click: with Shift the patch joins or leaves the selection (the last
     // one never leaves); without, it becomes the only one.
     void selectPart(int part, bool shift);
-    // New items in every menu, each selecting its part's patch.
-    void rebuildMenus();
+    // The items again in every menu, each selecting its part's patch.
+    void refillMenus();
+    // When the set of patches in use changed: new menus, and only part 0's patch selected.
+    bool followPatchesInUse();
     void setOpen(bool on);
 
     VexaInterface* synth;
