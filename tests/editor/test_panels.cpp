@@ -8,11 +8,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/halvorn.h"
 #include "editor/editor_window.h"
 #include "editor/halvorn_edit.h"
+#include "editor/keyboard.h"
 #include "editor/knob.h"
 #include "editor/recording_host.h"
 #include "editor/vexa_about_window.h"
@@ -356,19 +358,36 @@ TEST_F(Panels, TheModulationRowsAreUsableOnlyWithTheCoverOpenAndOnePatchSelected
     }
 }
 
+// ---------------------------------------------------------------- keys
+
+// Notes played on the audio thread light the keyboard section's keys at the next idle.
+TEST_F(Panels, NotesFromAnotherThreadLightTheKeyboardSection) {
+    AVexaKeyboard* keyboard = root->getKeyboardPanel()->getKeyboard();
+    std::thread audio([this] { synth->noteEvent(60, 100, 0); });
+    audio.join();
+    EXPECT_FALSE(keyboard->isKeyLit(60 - 36)) << "nothing reaches the window outside the idle";
+    idle(1);
+    EXPECT_TRUE(keyboard->isKeyLit(60 - 36));
+    std::thread release([this] { synth->noteEvent(60, 0, 0); });
+    release.join();
+    idle(1);
+    EXPECT_FALSE(keyboard->isKeyLit(60 - 36));
+}
+
 // ---------------------------------------------------------------- the About window
 
 TEST_F(Panels, TheAboutWindowTogglesAndClosesByItsButton) {
     VexaAboutWindow* about = root->getAboutWindow();
-    gui->toggleAboutWindow();
+    AHitZone* zone = root->getKeyboardPanel()->getAboutZone();
+    click(at(zone, 60, 20));
     idle(2);
     ASSERT_TRUE(shown(about));
     EXPECT_EQ(about->getX(), 193);
     EXPECT_EQ(about->getY(), 100);
     EXPECT_EQ(root->children().back(), about) << "the topmost child";
-    gui->toggleAboutWindow();
-    EXPECT_FALSE(shown(about));
-    gui->toggleAboutWindow();
+    click(at(zone, 60, 20));
+    EXPECT_FALSE(shown(about)) << "the About zone hides it again";
+    click(at(zone, 60, 20));
     idle(2);
     ASSERT_TRUE(shown(about));
     click(at(about, 604 + 6, 3 + 6));
