@@ -47,6 +47,9 @@ protected:
     void SetUp() override {
         RecordingHost::clear();
         RecordingHost::setNames("", "");
+        // The pointer rests off the face: a control under it would open its hover popup, and
+        // the first press would only close that.
+        moveTo(POINT{1200, 1000});
         synth.reset(new Halvorn(RecordingHost::callback));
         ASSERT_FALSE(synth->creationFailed());
         editor = dynamic_cast<HalvornEdit*>(synth->getEditor());
