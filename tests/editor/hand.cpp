@@ -94,4 +94,23 @@ std::vector<MenuEntry> waitForMenu() {
     return entries;
 }
 
+bool chooseMenuItem(int item) {
+    HWND window = visibleMenuWindow();
+    HMENU menu = window ? (HMENU)SendMessageA(window, MN_GETHMENU, 0, 0) : nullptr;
+    int count = menu ? GetMenuItemCount(menu) : 0;
+    if (item < 0 || item >= count) return false;
+    // A loaded machine may lose a key: Down until the item is lit, then Enter.
+    for (int tries = 0; tries < 3 * count; tries++) {
+        int lit = -1;
+        for (int i = 0; i < count && lit < 0; i++)
+            if (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE) lit = i;
+        if (lit == item) {
+            press(VK_RETURN);
+            return true;
+        }
+        press(VK_DOWN);
+    }
+    return false;
+}
+
 }  // namespace hand

@@ -34,4 +34,8 @@ struct MenuEntry {
 // Waits for a pop-up menu on the screen and reads its entries; empty when none came.
 std::vector<MenuEntry> waitForMenu();
 
+// Lights the item of the menu on the screen with Down keys and takes it with Enter; false
+// when there is no such menu or item.
+bool chooseMenuItem(int item);
+
 }  // namespace hand

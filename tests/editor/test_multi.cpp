@@ -106,8 +106,7 @@ protected:
         play([&] { hand::click(p.x, p.y, modifier); });
     }
 
-    // Opens part's menu, reads it, and picks item (Escape for -1). The first Down lights
-    // the first item.
+    // Opens part's menu, reads it, and picks item (Escape for -1).
     std::vector<hand::MenuEntry> choose(int part, int item) {
         AChoice* menu = multi->getPartMenu(part);
         POINT p = screenPoint(menu);
@@ -124,8 +123,7 @@ protected:
                 hand::press(VK_ESCAPE);
                 return;
             }
-            for (int i = 0; i <= item; i++) hand::press(VK_DOWN);
-            hand::press(VK_RETURN);
+            if (!hand::chooseMenuItem(item)) hand::press(VK_ESCAPE);
         });
         return entries;
     }
