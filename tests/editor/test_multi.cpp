@@ -14,8 +14,8 @@
 #include "core/halvorn.h"
 #include "editor/editor_window.h"
 #include "editor/halvorn_edit.h"
-#include "editor/hand.h"
 #include "editor/knob.h"
+#include "editor/menu_on_screen.h"
 #include "editor/recording_host.h"
 #include "editor/skin_tables.h"
 #include "editor/vexa_gui_interface.h"
@@ -64,10 +64,9 @@ protected:
         ASSERT_TRUE(editor->open(parent.handle()));
         settleIdle(300);
         gui = static_cast<VexaGuiInterface*>(editor->getGuiInterface());
-        multi = nullptr;
-        for (AComponent* child : editor->getRootPanel()->children())
-            if (VexaPanelMulti* found = dynamic_cast<VexaPanelMulti*>(child)) multi = found;
-        ASSERT_NE(multi, nullptr) << "the full layout holds the part strip";
+        multi = editor->getRootPanel()->getMultiPanel();
+        ASSERT_NE(multi, nullptr);
+        ASSERT_TRUE(editor->getRootPanel()->AContainer::contains(multi)) << "the full layout holds the part strip";
         ASSERT_EQ(multi->getX(), 0);
         ASSERT_EQ(multi->getY(), 0);
     }
@@ -103,36 +102,45 @@ protected:
 
     void clickOn(AComponent* widget, WORD modifier = 0) {
         POINT p = screenPoint(widget);
-        play([&] { hand::click(p.x, p.y, modifier); });
+        play([&] {
+            moveTo(p);
+            // The modifier is held a full step before and after, so that wine has it at the press.
+            if (modifier) sendKey(modifier, true);
+            sendMouse(MOUSEEVENTF_LEFTDOWN);
+            sendMouse(MOUSEEVENTF_LEFTUP);
+            if (modifier) sendKey(modifier, false);
+        });
     }
 
-    // Opens part's menu, reads it, and picks item (Escape for -1). The first Down lights
-    // the first item.
-    std::vector<hand::MenuEntry> choose(int part, int item) {
+    // Opens part's menu, reads it, and picks item (Escape for -1).
+    std::vector<MenuEntry> choose(int part, int item) {
         AChoice* menu = multi->getPartMenu(part);
         POINT p = screenPoint(menu);
-        std::vector<hand::MenuEntry> entries;
+        std::vector<MenuEntry> entries;
         play([&] {
             // The menu opens on the press with its corner at the field's: the button comes
             // up left of it, where a release chooses no item.
-            hand::moveTo(p.x, p.y);
-            hand::button(true);
-            hand::moveTo(p.x - menu->getWidth() / 2 - 6, p.y);
-            hand::button(false);
-            entries = hand::waitForMenu();
+            moveTo(p);
+            sendMouse(MOUSEEVENTF_LEFTDOWN);
+            moveTo({p.x - menu->getWidth() / 2 - 6, p.y});
+            sendMouse(MOUSEEVENTF_LEFTUP);
+            entries = waitForMenu();
             if (item < 0 || entries.empty()) {
-                hand::press(VK_ESCAPE);
+                sendKey(VK_ESCAPE, true);
+                sendKey(VK_ESCAPE, false);
                 return;
             }
-            for (int i = 0; i <= item; i++) hand::press(VK_DOWN);
-            hand::press(VK_RETURN);
+            if (!chooseMenuItem(item)) {
+                sendKey(VK_ESCAPE, true);
+                sendKey(VK_ESCAPE, false);
+            }
         });
         return entries;
     }
 
-    static std::string texts(const std::vector<hand::MenuEntry>& entries) {
+    static std::string texts(const std::vector<MenuEntry>& entries) {
         std::string all;
-        for (const hand::MenuEntry& e : entries) all += (all.empty() ? "" : " ") + e.text + (e.greyed ? "(grey)" : "");
+        for (const MenuEntry& e : entries) all += (all.empty() ? "" : " ") + e.text + (e.greyed ? "(grey)" : "");
         return all;
     }
 
@@ -451,10 +459,10 @@ TEST_F(Multi, AKnobEditWithTwoPartsPatchesSelectedReachesBoth) {
     POINT from = screenPoint(knob);
     // Linear dragging: 128 pixels for the whole range.
     play([&] {
-        hand::moveTo(from.x, from.y);
-        hand::button(true);
-        for (int up = 8; up <= 32; up += 8) hand::moveTo(from.x, from.y - up);
-        hand::button(false);
+        moveTo(from);
+        sendMouse(MOUSEEVENTF_LEFTDOWN);
+        for (int up = 8; up <= 32; up += 8) moveTo({from.x, from.y - up});
+        sendMouse(MOUSEEVENTF_LEFTUP);
     });
     const int first = 2 * kPatchHostParameters + 5, second = 6 * kPatchHostParameters + 5;
     EXPECT_NEAR(synth->getParameter(first), 0.45f, 1e-4);
