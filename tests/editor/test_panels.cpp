@@ -243,6 +243,25 @@ TEST_F(Panels, TheCompactLayoutHidesTheAboutWindowAndTheFullOneRestoresTheCoverW
     EXPECT_EQ(root->getTrapDirection(), 0);
 }
 
+// Sections taken off together all leave their areas to be repainted.
+TEST_F(Panels, SectionsRemovedBeforeADrawAllGetRepainted) {
+    idle(2);
+    ASSERT_TRUE(root->getPendingDirty().isEmpty()) << "nothing waits after the draws";
+    APanel* multi = root->getMultiPanel();
+    APanel* keys = root->getKeyboardPanel();
+    root->remove(multi);
+    root->remove(keys);
+    const CRect& waiting = root->getPendingDirty();
+    for (APanel* section : {multi, keys}) {
+        CRect area = section->bounds();
+        EXPECT_TRUE(waiting.left <= area.left && waiting.top <= area.top && waiting.right >= area.right &&
+                    waiting.bottom >= area.bottom)
+            << "the area at " << area.left << "," << area.top << " waits for its repaint";
+    }
+    root->add(multi);
+    root->add(keys);
+}
+
 // ---------------------------------------------------------------- the cover
 
 // Each idle after the cover button's click shows the next frame, until the end frame.
