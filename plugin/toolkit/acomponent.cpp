@@ -384,7 +384,8 @@ void APanel::remove(AComponent* child) {
     if (!child || child->getParent() != this || !AContainer::contains(child)) return;
     if (mouseTarget == child) mouseTarget = nullptr;
     if (hoverChild == child) hoverChild = nullptr;
-    pendingDirty = child->bounds();
+    // Added to what waits: several children removed before a draw all leave their area.
+    unionRect(pendingDirty, child->bounds());
     AContainer::remove(child);
 }
 
@@ -444,7 +445,7 @@ void APanel::closeWindow(AWindow* window) {
     closing->onClose();
     if (mouseTarget == closing) mouseTarget = nullptr;
     if (frame) frame->setDirty(true);
-    pendingDirty = closing->bounds();
+    unionRect(pendingDirty, closing->bounds());
     openedWindow = nullptr;
 }
 
