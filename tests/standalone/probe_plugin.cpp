@@ -70,6 +70,11 @@ VstIntPtr VSTCALLBACK dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 inde
             return 0;
         case effEditIdle:
             record.idleCalls++;
+            if (record.sizeRequestWidth > 0 && record.sizeRequestHeight > 0) {
+                int width = record.sizeRequestWidth, height = record.sizeRequestHeight;
+                record.sizeRequestWidth = record.sizeRequestHeight = 0;
+                self->host(effect, audioMasterSizeWindow, width, height, nullptr, 0.f);
+            }
             if (config.idleHook) config.idleHook();
             return 1;
         case effProcessEvents: {

@@ -51,6 +51,9 @@ struct ProbeRecord {
     int idleCalls = 0;
     ProbeEditorCall editorCalls[kMaxEditorCalls] = {};
     int editorCallCount = 0;
+    // Set by a test: at its next idle the probe asks the host for this editor size.
+    int sizeRequestWidth = 0;
+    int sizeRequestHeight = 0;
 };
 
 // With this variable naming a file mapping, the probe keeps its record there, so that a test

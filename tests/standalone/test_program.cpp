@@ -374,6 +374,25 @@ TEST_F(Program, ARecentDocumentOpensAndOneThatCannotLeavesTheList) {
     DeleteFileA(kept.c_str());
 }
 
+// A bank file handed to the program opens no document: the program starts as without one.
+TEST_F(Program, ABankFileOnTheCommandLineOpensTheNewFrame) {
+    std::string bank = tempPath("bank.ayc");
+    writeFile(bank, "not read");
+    ProgramRun program;
+    ASSERT_TRUE(program.start(bank));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(program.waitDialog(1).window, nullptr) << "no message";
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    char first[MAX_PATH] = {0};
+    DWORD size = sizeof(first) - 1;
+    RegGetValueA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Recent File List", "File1", RRF_RT_REG_SZ,
+                 nullptr, first, &size);
+    EXPECT_STREQ(first, "") << "a bank is no recent document";
+    DeleteFileA(bank.c_str());
+}
+
 struct HostileCase {
     const char* name;
     std::string text;

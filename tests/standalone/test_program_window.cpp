@@ -153,8 +153,9 @@ struct ExpectedCall {
 };
 
 // The instrument "Probe" opened from a document: the frame is made the active window by a
-// click on its caption, then keys and the wheel are played as a user plays them.
-TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentInTheFrame) {
+// click on its caption, then keys, the wheel and an accelerator are played as a user plays
+// them; the instrument's own request for another editor size resizes the frame.
+TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFrame) {
     if (languageCode() != "en") GTEST_SKIP() << "input is played in the English run";
     SharedProbeRecord shared;
     ASSERT_NE(shared.record, nullptr);
@@ -215,6 +216,7 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentInTheFrame) {
     };
     const int count = (int)(sizeof expected / sizeof expected[0]);
     waitFor([&] { return record->editorCallCount >= count; }, 10);
+    Sleep(kStepMs);
     ASSERT_EQ(record->editorCallCount, count);
     for (int i = 0; i < count; i++) {
         SCOPED_TRACE(expected[i].what);
@@ -224,6 +226,35 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentInTheFrame) {
         EXPECT_EQ(call.value, expected[i].value);
         EXPECT_EQ(call.opt, expected[i].opt);
     }
+
+
+    // Ctrl+P is the frame's accelerator for the preferences: the control key reaches the
+    // instrument with its modifier, the P opens the dialog.
+    sendKey(VK_CONTROL, true);
+    pressKey('P');
+    sendKey(VK_CONTROL, false);
+    ProgramRun::Dialog preferences = program.waitDialog(10);
+    ASSERT_NE(preferences.window, nullptr) << "the preferences were opened";
+    ASSERT_GT(record->editorCallCount, count);
+    const volatile ProbeEditorCall& control = record->editorCalls[count];
+    EXPECT_EQ(control.opcode, effEditKeyDown);
+    EXPECT_EQ(control.value, 55);
+    EXPECT_EQ(control.opt, 8.f);
+    PostMessageA(preferences.window, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(preferences.window); }, 10));
+
+    // The instrument asks for a new editor size (from its idle): the frame follows it.
+    record->sizeRequestWidth = 320;
+    record->sizeRequestHeight = 150;
+    HWND view = GetDlgItem(frame, 0x7A1);
+    RECT shown = {};
+    EXPECT_TRUE(waitFor([&] {
+        GetWindowRect(view, &shown);
+        return shown.right - shown.left == 320 && shown.bottom - shown.top == 150;
+    })) << shown.right - shown.left << " x " << shown.bottom - shown.top;
+    RECT client;
+    GetClientRect(frame, &client);
+    EXPECT_EQ(client.right, 320);
 
     EXPECT_TRUE(program.close(frame));
     EXPECT_EQ(program.waitExit(), 0u);
