@@ -122,8 +122,7 @@ TEST_F(Program, TheAboutBoxNamesTheProgramAndItsVersion) {
     ASSERT_TRUE(program.start());
     HWND frame = program.waitFrame("Halvorn");
     ASSERT_NE(frame, nullptr);
-    PostMessageA(frame, WM_COMMAND, 57664, 0);
-    ProgramRun::Dialog about = program.waitDialog();
+    ProgramRun::Dialog about = program.commandDialog(frame, 57664);
     ASSERT_NE(about.window, nullptr);
     EXPECT_NE(FindWindowExA(about.window, nullptr, "Static", "Halvorn 1.6"), nullptr);
     ASSERT_NE(GetDlgItem(about.window, IDOK), nullptr);
@@ -343,8 +342,7 @@ TEST_F(Program, ARecentDocumentOpensAndOneThatCannotLeavesTheList) {
     ASSERT_TRUE(program.start());
     HWND first = program.waitFrame("Halvorn");
     ASSERT_NE(first, nullptr);
-    PostMessageA(first, WM_COMMAND, 57616, 0);
-    ProgramRun::Dialog box = program.waitDialog();
+    ProgramRun::Dialog box = program.commandDialog(first, 57616);
     ASSERT_NE(box.window, nullptr);
     EXPECT_EQ(box.text, "File not found.");
     PostMessageA(box.window, WM_COMMAND, IDOK, 0);
