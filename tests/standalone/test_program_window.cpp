@@ -28,7 +28,7 @@ std::string languageCode() {
 // each step waits longer than that.
 const int kStepMs = 250;
 
-void sendMouse(POINT at, DWORD flags, DWORD data = 0) {
+void playMouse(POINT at, DWORD flags, DWORD data = 0) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
@@ -39,7 +39,7 @@ void sendMouse(POINT at, DWORD flags, DWORD data = 0) {
     Sleep(kStepMs);
 }
 
-void sendKey(WORD key, bool down) {
+void playKey(WORD key, bool down) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
@@ -48,9 +48,9 @@ void sendKey(WORD key, bool down) {
     Sleep(kStepMs);
 }
 
-void pressKey(WORD key) {
-    sendKey(key, true);
-    sendKey(key, false);
+void tapKey(WORD key) {
+    playKey(key, true);
+    playKey(key, false);
 }
 
 // Waits until the condition holds, for the given time at most.
@@ -187,18 +187,18 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
     RECT outer;
     GetWindowRect(frame, &outer);
     POINT caption = {(outer.left + outer.right) / 2, outer.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2};
-    sendMouse(caption, MOUSEEVENTF_LEFTDOWN);
-    sendMouse(caption, MOUSEEVENTF_LEFTUP);
+    playMouse(caption, MOUSEEVENTF_LEFTDOWN);
+    playMouse(caption, MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == frame; }, 10)) << "the frame is the active window";
     ASSERT_EQ(record->editorCallCount, 0);
 
-    pressKey('A');
-    pressKey(VK_F5);
-    sendKey(VK_SHIFT, true);
-    pressKey('B');
-    sendKey(VK_SHIFT, false);
-    sendMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)-WHEEL_DELTA);
-    sendMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)(2 * WHEEL_DELTA));
+    tapKey('A');
+    tapKey(VK_F5);
+    playKey(VK_SHIFT, true);
+    tapKey('B');
+    playKey(VK_SHIFT, false);
+    playMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)-WHEEL_DELTA);
+    playMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)(2 * WHEEL_DELTA));
 
     const VstInt32 wheel = 0x73744341;   // 'stCA'
     const VstInt64 whee = 0x57686565;    // 'Whee'
@@ -230,9 +230,9 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
 
     // Ctrl+P is the frame's accelerator for the preferences: the control key reaches the
     // instrument with its modifier, the P opens the dialog.
-    sendKey(VK_CONTROL, true);
-    pressKey('P');
-    sendKey(VK_CONTROL, false);
+    playKey(VK_CONTROL, true);
+    tapKey('P');
+    playKey(VK_CONTROL, false);
     ProgramRun::Dialog preferences = program.waitDialog(10);
     ASSERT_NE(preferences.window, nullptr) << "the preferences were opened";
     ASSERT_GT(record->editorCallCount, count);
