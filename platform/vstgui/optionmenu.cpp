@@ -124,12 +124,18 @@ HMENU COptionMenu::build(std::vector<std::pair<COptionMenu*, long>>& commands) {
             continue;
         }
         if (e.checked || ((style & kCheckStyle) && i == current)) flags |= MF_CHECKED;
+        // "-G" before the text shows the entry greyed: it cannot be chosen.
+        const char* text = e.text.c_str();
+        if (e.text.compare(0, 2, "-G") == 0) {
+            flags |= MF_GRAYED;
+            text += 2;
+        }
         if (e.submenu) {
             HMENU inner = e.submenu->build(commands);
-            AppendMenuA(menu, flags | MF_POPUP, (UINT_PTR)inner, e.text.c_str());
+            AppendMenuA(menu, flags | MF_POPUP, (UINT_PTR)inner, text);
         } else {
             commands.push_back(std::make_pair(this, i));
-            AppendMenuA(menu, flags, (UINT_PTR)commands.size(), e.text.c_str());
+            AppendMenuA(menu, flags, (UINT_PTR)commands.size(), text);
         }
     }
     return menu;

@@ -124,9 +124,9 @@ bool HalvornEdit::open(void* parentWindow) {
     if (!toolkitFrame) {
         toolkitFrame =
             new AFrame(CRect(x, y + kBarHeight, x + kWidth, y + kFullHeight), this, 0, 0, CPoint(0, 0), frame);
-        rootPanel = new VexaPanel(toolkitFrame, instrumentBridge, guiBridge, savedLayout);
+        rootPanel = new VexaPanel(toolkitFrame, static_cast<VexaInterface*>(instrumentBridge),
+                                  static_cast<VexaGuiInterface*>(guiBridge), savedLayout);
         rootPanel->setBounds(0, 0, kWidth, kRootHeight);
-        static_cast<VexaGuiInterface*>(guiBridge)->setRootPanel(rootPanel);
         toolkitFrame->setRoot(rootPanel);
         presetBar = new VexaBar(CRect(x, y, x + kWidth, y + kBarHeight), frame, BitmapCache::get(kBarBackground),
                                 instrumentBridge, guiBridge);

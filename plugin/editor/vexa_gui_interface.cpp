@@ -36,6 +36,14 @@ void VexaGuiInterface::setLayout(int layout) {
     if (rootPanel) rootPanel->setLayout(layout, true);
 }
 
+void VexaGuiInterface::toggleAboutWindow() {
+    if (rootPanel) rootPanel->toggleAboutWindow();
+}
+
+void VexaGuiInterface::hideAboutWindow() {
+    if (rootPanel) rootPanel->hideAboutWindow();
+}
+
 void VexaGuiInterface::clearPresetModified() {
     if (presetModifListener) presetModifListener->clearModified();
 }

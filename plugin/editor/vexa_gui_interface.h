@@ -40,6 +40,7 @@ public:
     void setLineChangeListener(VexaLineChangeListener* listener) { lineChangeListener = listener; }
     void setPresetModifListener(VexaPresetModifListener* listener) { presetModifListener = listener; }
     void setRootPanel(VexaPanel* panel) { rootPanel = panel; }
+    VexaPanel* getRootPanel() const { return rootPanel; }
 
     // Patches above 7 are ignored.
     void setPatchSelected(unsigned patch, bool on);
@@ -48,6 +49,9 @@ public:
     int getNbSelectedPatches() const;
     // Taken by the root panel at its next idle.
     void setLayout(int layout);
+    // The About window, shown by the root panel in the full layout only.
+    void toggleAboutWindow();
+    void hideAboutWindow();
     void clearPresetModified();
 
     static int liveCount();

@@ -247,3 +247,47 @@ void playGesture(const std::function<void()>& gesture, const std::function<void(
     }
     hand.join();
 }
+
+namespace {
+POINT pointer = {0, 0};
+}  // namespace
+
+void sendMouse(DWORD flags, DWORD data) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = MulDiv(pointer.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+    input.mi.dy = MulDiv(pointer.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+    input.mi.mouseData = data;
+    SendInput(1, &input, sizeof input);
+    Sleep(kHandStepMs);
+}
+
+void sendKey(WORD key, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+    Sleep(kHandStepMs);
+}
+
+void moveTo(POINT p) {
+    pointer = p;
+    SetCursorPos(p.x, p.y);
+    sendMouse(0);
+}
+
+bool waitUntil(const std::function<bool()>& seen, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (seen()) return true;
+        Sleep(20);
+    }
+    return seen();
+}
+
+void leaveOut(Picture& picture, const RECT& r) {
+    for (int y = r.top < 0 ? 0 : r.top; y < r.bottom && y < picture.height; y++)
+        for (int x = r.left < 0 ? 0 : r.left; x < r.right && x < picture.width; x++)
+            for (int ch = 0; ch < 3; ch++) picture.rgb[(y * picture.width + x) * 3 + ch] = 0;
+}

@@ -30,6 +30,18 @@ void settle(int milliseconds);
 // window's messages, and the host's idle where there is an editor), every 5-10 ms.
 void playGesture(const std::function<void()>& gesture, const std::function<void()>& tick, int tickMs = 10);
 
+// The hand: real input through SendInput, for gestures played on another thread. wine
+// keeps the pointer's position and the buttons' state for a moment before it asks the X
+// server again: each step waits longer than that.
+const int kHandStepMs = 250;
+// Every event carries the pointer's position, so a button always comes where the hand is.
+void sendMouse(DWORD flags, DWORD data = 0);
+void sendKey(WORD key, bool down);
+void moveTo(POINT p);
+// On a loaded machine the window may take its time over an event: the hand waits until it
+// sees the effect (or gives up after a while; the test's checks then tell).
+bool waitUntil(const std::function<bool()>& seen, int timeoutMs = 4000);
+
 int countChildWindows(HWND parent);
 // Windows of this thread, top-level ones included.
 int countThreadWindows();
@@ -52,5 +64,7 @@ Picture captureScreen(int x, int y, int width, int height);
 Picture captureWindow(HWND window, int x, int y, int width, int height);
 bool writeBmp(const std::string& path, const Picture& picture);
 bool readBmp(const std::string& path, Picture& picture);
+// Paints the rectangle black: what follows the clock is left out of a comparison.
+void leaveOut(Picture& picture, const RECT& r);
 // Share of pixels (0-1) whose channels differ by more than tolerance.
 double mismatchedShare(const Picture& a, const Picture& b, int tolerance);

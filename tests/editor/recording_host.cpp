@@ -23,6 +23,7 @@ VstIntPtr VSTCALLBACK callback(AEffect*, VstInt32 opcode, VstInt32 index, VstInt
         return 1;
     }
     case audioMasterAutomate:
+    case audioMasterSizeWindow:
     case audioMasterBeginEdit:
     case audioMasterEndEdit: {
         std::lock_guard<std::mutex> lock(mutex);

@@ -192,6 +192,10 @@ protected:
         gui = editor->getGuiInterface();
         root = editor->getRootPanel();
         ASSERT_NE(root, nullptr);
+        // On the bare root: the face's sections (their animations, lamps and cover) would
+        // repaint under the test's widgets and its pop-up menus.
+        std::vector<AComponent*> sections = root->children();
+        for (AComponent* section : sections) root->remove(section);
         panel = new TestPanel(instrument, gui);
         root->add(panel);
         settleIdle(200);

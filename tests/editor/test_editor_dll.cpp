@@ -209,14 +209,19 @@ TEST_F(EditorDll, ShowsTheFace) {
     ASSERT_TRUE(open(parent.handle()));
     idle(4);
     settle(300);
+    // The part strip's two animations follow the clock: left out of the comparison.
+    const RECT animations[] = {{20, 33 + 46, 20 + 63, 33 + 46 + 63}, {925, 33 + 46, 925 + 63, 33 + 46 + 63}};
+    for (const RECT& r : animations) leaveOut(reference, r);
     // A loaded machine may show the window a while after the paint: look again until the
     // screen holds the face, for ten seconds at most.
-    Picture face;
+    Picture face, compared;
     for (int look = 0; look < 50; look++) {
         idle();
         settle(200);
         face = captureScreen(0, 0, 1008, 620);
-        if (face.distinctColours(64) > 16 && (updating || mismatchedShare(face, reference, 8) < 0.002)) break;
+        compared = face;
+        for (const RECT& r : animations) leaveOut(compared, r);
+        if (face.distinctColours(64) > 16 && (updating || mismatchedShare(compared, reference, 8) < 0.002)) break;
     }
     close();
     EXPECT_GT(face.distinctColours(64), 16) << "the face shows artwork, not a plain fill";
@@ -225,7 +230,7 @@ TEST_F(EditorDll, ShowsTheFace) {
         return;
     }
     // A little room for the X server's colour rounding; the artwork itself must match.
-    EXPECT_LT(mismatchedShare(face, reference, 8), 0.002);
+    EXPECT_LT(mismatchedShare(compared, reference, 8), 0.002);
     if (HasFailure()) writeBmp(std::string(HALVORN_EDITOR_REFERENCE) + ".actual.bmp", face);
 }
 

@@ -38,51 +38,6 @@ using RecordingHost::bracketsOf;
 using RecordingHost::callsFor;
 using RecordingHost::clear;
 
-// ---------------------------------------------------------------- the hand
-
-// wine keeps the pointer's position and the buttons' state for a moment before it asks the
-// X server again: each step of a gesture waits longer than that.
-const int kStepMs = 250;
-
-POINT pointer = {0, 0};
-
-// Every event carries the pointer's position, so a button always comes where the hand is.
-void sendMouse(DWORD flags, DWORD data = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input.mi.dx = MulDiv(pointer.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    input.mi.dy = MulDiv(pointer.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    input.mi.mouseData = data;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
-void sendKey(WORD key, bool down) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
-void moveTo(POINT p) {
-    pointer = p;
-    SetCursorPos(p.x, p.y);
-    sendMouse(0);
-}
-
-// On a loaded machine the window may take its time over an event: the hand waits until it
-// sees the effect (or gives up after a while; the test's checks then tell).
-bool waitUntil(const std::function<bool()>& seen, int timeoutMs = 4000) {
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        if (seen()) return true;
-        Sleep(20);
-    }
-    return seen();
-}
-
 // ---------------------------------------------------------------- the editor and its panel
 
 const int kKnobIndex = 5;     // a patch parameter: widget index of patch 0
@@ -133,6 +88,10 @@ protected:
         ribbon = new ARuban(instrument, gui, kRibbonIndex);
         ribbon->setBounds(20, 270, 500, 14);
         panel->add(ribbon);
+        // On the bare root: the face's sections (their animations, lamps and cover) would
+        // repaint under the test's widgets.
+        std::vector<AComponent*> sections = editor->getRootPanel()->children();
+        for (AComponent* section : sections) editor->getRootPanel()->remove(section);
         editor->getRootPanel()->add(panel);
         editor->getRootPanel()->setKeyboard(keyboard);
         idle(3);

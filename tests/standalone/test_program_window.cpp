@@ -3,6 +3,8 @@
 // instrument in its frame. The suite runs it once per language (PROGRAM_LANGUAGE names it).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <new>
@@ -10,6 +12,7 @@
 #include "editor/editor_window.h"
 #include "halvorn_document.h"
 #include "program_run.h"
+#include "signal_measure.h"
 #include "standalone_fixture.h"
 
 namespace {
@@ -260,6 +263,79 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
     EXPECT_EQ(program.waitExit(), 0u);
     DeleteFileA(path.c_str());
     clearSettings();
+}
+
+// ---------------------------------------------------------------- the on-screen keyboard
+
+// The face's keyboard: its top left corner in the editor, the keys 20 pixels wide from C2
+// (note 36), the black keys over the upper part.
+const POINT kKeyboardOnFace = {251, 470};
+const int kWhiteKeyWidth = 20;
+
+// A note played with the mouse on the editor's keyboard, in the program with DirectSound on
+// wine's captured device, heard at its pitch (the vibrato off, through the document).
+TEST(ProgramWindow, ANoteFromTheOnScreenKeyboardSoundsThroughDirectSound) {
+    const char* capture = std::getenv("STANDALONE_CAPTURE");
+    if (!capture) GTEST_SKIP() << "played in the run with the captured sound device";
+    std::remove(capture);
+    clearSettings();
+    StandaloneInstall setup(10, true, false);
+    std::string device = firstSoundDevice();
+    ASSERT_FALSE(device.empty());
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
+              0);
+    RegSetValueExA(key, "protocol", 0, REG_SZ, (const BYTE*)"Direct X", 9);
+    RegSetValueExA(key, "driver", 0, REG_SZ, (const BYTE*)device.c_str(), (DWORD)device.size() + 1);
+    RegCloseKey(key);
+
+    TestHost host;
+    ASSERT_TRUE(host.load(TestHost::pluginPath(10)));
+    ASSERT_NE(host.create("main"), nullptr);
+    host.effect()->setParameter(host.effect(), 497, 1.f);  // vibrato off, to read the pitch
+    void* data = nullptr;
+    VstIntPtr size = host.dispatch(effGetChunk, 0, 0, &data);
+    HalvornDocument doc;
+    doc.instrumentName = "Halvorn";
+    doc.chunk.assign((uint8_t*)data, (uint8_t*)data + size);
+    host.close();
+    char temp[MAX_PATH] = {0};
+    GetTempPathA(MAX_PATH, temp);
+    std::string path = std::string(temp) + "halvorn-keyboard-" + std::to_string(GetCurrentProcessId()) + ".halvorn";
+    {
+        std::ofstream out(path, std::ios::binary);
+        doc.write(out);
+    }
+
+    ProgramRun program;
+    ASSERT_TRUE(program.start(path));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    Sleep(500);
+    // A4 (note 69): the sixth white key of the third octave, low on the key, below the black keys.
+    POINT a4 = {kKeyboardOnFace.x + 2 * 7 * kWhiteKeyWidth + 5 * kWhiteKeyWidth + kWhiteKeyWidth / 2,
+                kKeyboardOnFace.y + 110};
+    ClientToScreen(GetDlgItem(frame, 0x7A1), &a4);
+    playMouse(a4, 0);
+    playMouse(a4, MOUSEEVENTF_LEFTDOWN);
+    Sleep(700);
+    playMouse(a4, MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    DeleteFileA(path.c_str());
+    clearSettings();
+
+    // The capture is whole once wine's mixer has let go of the device.
+    Sleep(500);
+    std::vector<float> left = readLeftChannel(capture);
+    size_t first = 0;
+    while (first < left.size() && std::fabs(left[first]) < 1e-4f) first++;
+    ASSERT_LT(first, left.size()) << "the capture is silent";
+    const size_t from = first + 48000 / 10, length = 48000 / 5;
+    ASSERT_GT(left.size(), from + length);
+    EXPECT_GT(rms(left, from, length), 1e-3);
+    EXPECT_NEAR(strongestPartial(left, from, length, 48000.0), 440.0, 2.0);
 }
 
 }  // namespace
