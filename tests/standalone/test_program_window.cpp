@@ -10,6 +10,7 @@
 #include <new>
 
 #include "editor/editor_window.h"
+#include "editor/hand.h"
 #include "halvorn_document.h"
 #include "program_run.h"
 #include "signal_measure.h"
@@ -27,33 +28,16 @@ std::string languageCode() {
 
 // ---------------------------------------------------------------- the hand
 
-// wine keeps the pointer's position and the keys' state for a moment before it looks again:
-// each step waits longer than that.
-const int kStepMs = 250;
+const int kStepMs = hand::kStepMs;
 
-void playMouse(POINT at, DWORD flags, DWORD data = 0) {
+// The shared hand has no wheel: a turn of it where the hand is, in steps of WHEEL_DELTA.
+void turnWheel(int delta) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    input.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    input.mi.mouseData = data;
+    input.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    input.mi.mouseData = (DWORD)delta;
     SendInput(1, &input, sizeof input);
     Sleep(kStepMs);
-}
-
-void playKey(WORD key, bool down) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
-void tapKey(WORD key) {
-    playKey(key, true);
-    playKey(key, false);
 }
 
 // Waits until the condition holds, for the given time at most.
@@ -190,18 +174,17 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
     RECT outer;
     GetWindowRect(frame, &outer);
     POINT caption = {(outer.left + outer.right) / 2, outer.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2};
-    playMouse(caption, MOUSEEVENTF_LEFTDOWN);
-    playMouse(caption, MOUSEEVENTF_LEFTUP);
+    hand::click(caption.x, caption.y);
     ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == frame; }, 10)) << "the frame is the active window";
     ASSERT_EQ(record->editorCallCount, 0);
 
-    tapKey('A');
-    tapKey(VK_F5);
-    playKey(VK_SHIFT, true);
-    tapKey('B');
-    playKey(VK_SHIFT, false);
-    playMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)-WHEEL_DELTA);
-    playMouse(caption, MOUSEEVENTF_WHEEL, (DWORD)(2 * WHEEL_DELTA));
+    hand::press('A');
+    hand::press(VK_F5);
+    hand::key(VK_SHIFT, true);
+    hand::press('B');
+    hand::key(VK_SHIFT, false);
+    turnWheel(-WHEEL_DELTA);
+    turnWheel(2 * WHEEL_DELTA);
 
     const VstInt32 wheel = 0x73744341;   // 'stCA'
     const VstInt64 whee = 0x57686565;    // 'Whee'
@@ -233,9 +216,9 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
 
     // Ctrl+P is the frame's accelerator for the preferences: the control key reaches the
     // instrument with its modifier, the P opens the dialog.
-    playKey(VK_CONTROL, true);
-    tapKey('P');
-    playKey(VK_CONTROL, false);
+    hand::key(VK_CONTROL, true);
+    hand::press('P');
+    hand::key(VK_CONTROL, false);
     ProgramRun::Dialog preferences = program.waitDialog(10);
     ASSERT_NE(preferences.window, nullptr) << "the preferences were opened";
     ASSERT_GT(record->editorCallCount, count);
@@ -250,14 +233,14 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
     record->sizeRequestWidth = 320;
     record->sizeRequestHeight = 150;
     HWND view = GetDlgItem(frame, 0x7A1);
-    RECT shown = {};
+    // The view first, then the frame around it: both are waited for.
+    RECT shown = {}, client = {};
     EXPECT_TRUE(waitFor([&] {
         GetWindowRect(view, &shown);
-        return shown.right - shown.left == 320 && shown.bottom - shown.top == 150;
-    })) << shown.right - shown.left << " x " << shown.bottom - shown.top;
-    RECT client;
-    GetClientRect(frame, &client);
-    EXPECT_EQ(client.right, 320);
+        GetClientRect(frame, &client);
+        return shown.right - shown.left == 320 && shown.bottom - shown.top == 150 && client.right == 320;
+    })) << "view " << shown.right - shown.left << " x " << shown.bottom - shown.top << ", frame's client "
+        << client.right << " wide";
 
     EXPECT_TRUE(program.close(frame));
     EXPECT_EQ(program.waitExit(), 0u);
@@ -317,10 +300,10 @@ TEST(ProgramWindow, ANoteFromTheOnScreenKeyboardSoundsThroughDirectSound) {
     POINT a4 = {kKeyboardOnFace.x + 2 * 7 * kWhiteKeyWidth + 5 * kWhiteKeyWidth + kWhiteKeyWidth / 2,
                 kKeyboardOnFace.y + 110};
     ClientToScreen(GetDlgItem(frame, 0x7A1), &a4);
-    playMouse(a4, 0);
-    playMouse(a4, MOUSEEVENTF_LEFTDOWN);
+    hand::moveTo(a4.x, a4.y);
+    hand::button(true);
     Sleep(700);
-    playMouse(a4, MOUSEEVENTF_LEFTUP);
+    hand::button(false);
     EXPECT_TRUE(program.close(frame));
     EXPECT_EQ(program.waitExit(), 0u);
     DeleteFileA(path.c_str());
