@@ -13,7 +13,7 @@
 #include "editor/hand.h"
 #include "halvorn_document.h"
 #include "program_run.h"
-#include "signal_measure.h"
+#include "program_sound.h"
 #include "standalone_fixture.h"
 
 namespace {
@@ -151,13 +151,7 @@ TEST(ProgramWindow, KeysTheWheelAndIdleReachTheInstrumentAndItsSizeRequestTheFra
 
     HalvornDocument doc;
     doc.instrumentName = "Probe";
-    char temp[MAX_PATH] = {0};
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = std::string(temp) + "halvorn-keys-" + std::to_string(GetCurrentProcessId()) + ".halvorn";
-    {
-        std::ofstream out(path, std::ios::binary);
-        doc.write(out);
-    }
+    std::string path = writeTemporaryDocument(doc, "keys");
 
     ProgramRun program;
     ASSERT_TRUE(program.start(path));
@@ -263,33 +257,10 @@ TEST(ProgramWindow, ANoteFromTheOnScreenKeyboardSoundsThroughDirectSound) {
     std::remove(capture);
     clearSettings();
     StandaloneInstall setup(10, true, false);
-    std::string device = firstSoundDevice();
-    ASSERT_FALSE(device.empty());
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, nullptr, 0, KEY_WRITE,
-                              nullptr, &key, nullptr),
-              0);
-    RegSetValueExA(key, "protocol", 0, REG_SZ, (const BYTE*)"Direct X", 9);
-    RegSetValueExA(key, "driver", 0, REG_SZ, (const BYTE*)device.c_str(), (DWORD)device.size() + 1);
-    RegCloseKey(key);
-
-    TestHost host;
-    ASSERT_TRUE(host.load(TestHost::pluginPath(10)));
-    ASSERT_NE(host.create("main"), nullptr);
-    host.effect()->setParameter(host.effect(), 497, 1.f);  // vibrato off, to read the pitch
-    void* data = nullptr;
-    VstIntPtr size = host.dispatch(effGetChunk, 0, 0, &data);
-    HalvornDocument doc;
-    doc.instrumentName = "Halvorn";
-    doc.chunk.assign((uint8_t*)data, (uint8_t*)data + size);
-    host.close();
-    char temp[MAX_PATH] = {0};
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = std::string(temp) + "halvorn-keyboard-" + std::to_string(GetCurrentProcessId()) + ".halvorn";
-    {
-        std::ofstream out(path, std::ios::binary);
-        doc.write(out);
-    }
+    ASSERT_TRUE(storeDirectSoundSettings()) << "a DirectSound device";
+    HalvornDocument doc = documentWithoutVibrato();
+    ASSERT_FALSE(doc.chunk.empty());
+    std::string path = writeTemporaryDocument(doc, "keyboard");
 
     ProgramRun program;
     ASSERT_TRUE(program.start(path));
@@ -311,14 +282,9 @@ TEST(ProgramWindow, ANoteFromTheOnScreenKeyboardSoundsThroughDirectSound) {
 
     // The capture is whole once wine's mixer has let go of the device.
     Sleep(500);
-    std::vector<float> left = readLeftChannel(capture);
-    size_t first = 0;
-    while (first < left.size() && std::fabs(left[first]) < 1e-4f) first++;
-    ASSERT_LT(first, left.size()) << "the capture is silent";
-    const size_t from = first + 48000 / 10, length = 48000 / 5;
-    ASSERT_GT(left.size(), from + length);
-    EXPECT_GT(rms(left, from, length), 1e-3);
-    EXPECT_NEAR(strongestPartial(left, from, length, 48000.0), 440.0, 2.0);
+    HeardNote heard = firstNoteHeard(capture, 0.1);
+    EXPECT_GT(heard.level, 1e-3) << "the capture holds the note";
+    EXPECT_NEAR(heard.pitch, 440.0, 2.0);
 }
 
 }  // namespace
