@@ -73,10 +73,8 @@ UINT CToolBar::GetItemID(int nIndex) const
 
 int CToolBar::CommandToIndex(UINT nIDFind) const
 {
-    for (int i = 0; i < GetCount(); i++)
-        if (GetItemID(i) == nIDFind)
-            return i;
-    return -1;
+    // One question to the control, not two per item: the toolbar is built at every start.
+    return static_cast<int>(::SendMessageA(m_hWnd, TB_COMMANDTOINDEX, static_cast<WPARAM>(nIDFind), 0));
 }
 
 void CToolBar::SetButtonInfo(int nIndex, UINT nID, UINT nStyle, int iImage)

@@ -1,5 +1,7 @@
 #include "afxwin.h"
 
+#include <commctrl.h>
+
 // ---- frames
 
 CFrameWnd::~CFrameWnd()
@@ -63,6 +65,12 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         if (OnCommand(wParam, lParam))
             return 0;
+        break;
+    case WM_SIZE:
+        // The toolbar spans the client's width whatever size the frame takes, as MFC lays
+        // out its control bars.
+        if (HWND bar = ::GetDlgItem(m_hWnd, AFX_IDW_TOOLBAR))
+            ::SendMessageA(bar, TB_AUTOSIZE, 0, 0);
         break;
     case WM_INITMENUPOPUP: {
         CWinApp* app = AfxGetApp();

@@ -4,10 +4,28 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 
 namespace {
 ProbeConfig config;
-ProbeRecord record;
+
+ProbeRecord& recordStorage() {
+    static ProbeRecord* shared = [] {
+        char name[128] = {0};
+        DWORD length = GetEnvironmentVariableA(kProbeSharedRecordVariable, name, sizeof(name));
+        if (length == 0 || length >= sizeof(name)) return (ProbeRecord*)nullptr;
+        HANDLE mapping =
+            CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeRecord), name);
+        if (!mapping) return (ProbeRecord*)nullptr;
+        bool fresh = GetLastError() != ERROR_ALREADY_EXISTS;
+        void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeRecord));
+        if (!view) return (ProbeRecord*)nullptr;
+        return fresh ? new (view) ProbeRecord : (ProbeRecord*)view;
+    }();
+    static ProbeRecord local;
+    return shared ? *shared : local;
+}
+ProbeRecord& record = recordStorage();
 std::atomic<int> inProcess{0};
 int eventsSinceProcess = 0;
 
@@ -44,8 +62,19 @@ VstIntPtr VSTCALLBACK dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 inde
             if (ptr) *(ERect**)ptr = &rect;
             return 1;
         }
+        case effEditKeyDown:
+        case effEditKeyUp:
+        case effVendorSpecific:
+            if (record.editorCallCount < ProbeRecord::kMaxEditorCalls)
+                record.editorCalls[record.editorCallCount++] = {opcode, index, (VstInt64)value, opt};
+            return 0;
         case effEditIdle:
             record.idleCalls++;
+            if (record.sizeRequestWidth > 0 && record.sizeRequestHeight > 0) {
+                int width = record.sizeRequestWidth, height = record.sizeRequestHeight;
+                record.sizeRequestWidth = record.sizeRequestHeight = 0;
+                self->host(effect, audioMasterSizeWindow, width, height, nullptr, 0.f);
+            }
             if (config.idleHook) config.idleHook();
             return 1;
         case effProcessEvents: {

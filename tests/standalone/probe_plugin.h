@@ -14,9 +14,18 @@ struct ProbeConfig {
     void (*idleHook)() = nullptr; // called from effEditIdle
 };
 
+// One editor call the probe received: the keys, and the vendor-specific calls (the wheel).
+struct ProbeEditorCall {
+    VstInt32 opcode;
+    VstInt32 index;
+    VstInt64 value;
+    float opt;
+};
+
 struct ProbeRecord {
     static const int kMaxCalls = 4096;
     static const int kMaxEvents = 1024;
+    static const int kMaxEditorCalls = 64;
     int instances = 0;
     VstIntPtr versionDuringMain = 0;
     VstIntPtr hostId = 0;
@@ -40,7 +49,16 @@ struct ProbeRecord {
     VstIntPtr knobMode = -1;
     void* editorWindow = nullptr;
     int idleCalls = 0;
+    ProbeEditorCall editorCalls[kMaxEditorCalls] = {};
+    int editorCallCount = 0;
+    // Set by a test: at its next idle the probe asks the host for this editor size.
+    int sizeRequestWidth = 0;
+    int sizeRequestHeight = 0;
 };
+
+// With this variable naming a file mapping, the probe keeps its record there, so that a test
+// reads what the probe saw inside the program's own process.
+const char kProbeSharedRecordVariable[] = "PROBE_SHARED_RECORD";
 
 typedef ProbeConfig* (*ProbeConfigProc)();
 typedef ProbeRecord* (*ProbeRecordProc)();

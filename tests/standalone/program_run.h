@@ -126,6 +126,12 @@ public:
         return found;
     }
 
+    // A menu command posted to the frame, and the dialog it opens.
+    Dialog commandDialog(HWND frame, UINT command, int seconds = 30) {
+        PostMessageA(frame, WM_COMMAND, command, 0);
+        return waitDialog(seconds);
+    }
+
     DWORD processId() const { return info.dwProcessId; }
 
     // A plain callback: a lambda does not convert to the 32-bit build's stdcall pointer.

@@ -88,6 +88,12 @@ TEST_F(Program, StartsWithTheInstalledInstrumentInAFrameSizedToTheEditor) {
     EXPECT_EQ(viewRect.bottom - viewRect.top, 620);
     EXPECT_EQ(client.right, 1008);
     EXPECT_EQ(client.bottom, 620 + (barRect.bottom - barRect.top));
+    // The toolbar spans the frame, its last controls (the meter, then the panic button) in it.
+    EXPECT_EQ(barRect.right - barRect.left, 1008);
+    RECT meterRect;
+    GetWindowRect(GetDlgItem(toolbar, 155), &meterRect);
+    EXPECT_GT(meterRect.right, meterRect.left);
+    EXPECT_LE(meterRect.right + 23, barRect.right) << "room for the panic button after the meter";
     // Fixed size: no sizing border, no maximise box.
     LONG style = GetWindowLongA(frame, GWL_STYLE);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
@@ -98,6 +104,31 @@ TEST_F(Program, StartsWithTheInstalledInstrumentInAFrameSizedToTheEditor) {
     EXPECT_FALSE(IsWindowEnabled(midiIn));
     EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 144), CB_GETCOUNT, 0, 0), 17);
 
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    // No audio settings were stored: nothing was selected, and only the knob mode is written.
+    HKEY settings;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Settings", 0, KEY_READ, &settings), 0);
+    DWORD knobMode = 99, size = sizeof(knobMode);
+    EXPECT_EQ(RegQueryValueExA(settings, "knobmode", nullptr, nullptr, (BYTE*)&knobMode, &size), 0);
+    EXPECT_EQ(knobMode, 0u);
+    for (const char* name : {"protocol", "driver", "latency", "srate"})
+        EXPECT_NE(RegQueryValueExA(settings, name, nullptr, nullptr, nullptr, nullptr), 0) << name;
+    RegCloseKey(settings);
+}
+
+TEST_F(Program, TheAboutBoxNamesTheProgramAndItsVersion) {
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    ProgramRun::Dialog about = program.commandDialog(frame, 57664);
+    ASSERT_NE(about.window, nullptr);
+    EXPECT_NE(FindWindowExA(about.window, nullptr, "Static", "Halvorn 1.6"), nullptr);
+    ASSERT_NE(GetDlgItem(about.window, IDOK), nullptr);
+    PostMessageA(about.window, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 500 && IsWindow(about.window); i++) Sleep(10);
+    EXPECT_FALSE(IsWindow(about.window));
     EXPECT_TRUE(program.close(frame));
     EXPECT_EQ(program.waitExit(), 0u);
 }
@@ -254,6 +285,110 @@ TEST_F(Program, ClosingAFrameWithUnsavedRoutingAsksFirst) {
     ASSERT_NE(ask.window, nullptr);
     PostMessageA(ask.window, WM_COMMAND, IDYES, 0);
     EXPECT_EQ(program.waitExit(), 0u);
+}
+
+// With two products installed, each in its own directory, a document plays the instrument
+// it names; one naming an instrument that is not installed looks for its library in the
+// directory of the first listed (the registry lists "Halvorn" before "Probe").
+TEST_F(Program, ADocumentPlaysItsInstrumentOrLooksInTheFirstInstalledDirectory) {
+    std::string probeDir = tempPath("probe");
+    CreateDirectoryA(probeDir.c_str(), nullptr);
+    std::string probe = TestHost::programDir() + "Probe.dll";
+    ASSERT_TRUE(CopyFileA(probe.c_str(), (probeDir + "\\Probe.dll").c_str(), FALSE));
+    StandaloneInstall::registerInstrument("Probe", probeDir);
+    ASSERT_TRUE(CopyFileA(probe.c_str(), install->install.path("Nowhere.dll").c_str(), FALSE));
+    // The probe's editor is 200 x 100, the instrument's 1008 x 620.
+    for (const char* named : {"Probe", "Nowhere"}) {
+        SCOPED_TRACE(named);
+        HalvornDocument doc;
+        doc.instrumentName = named;
+        std::ostringstream text;
+        doc.write(text);
+        std::string path = tempPath("named.halvorn");
+        writeFile(path, text.str());
+        ProgramRun program;
+        ASSERT_TRUE(program.start(path));
+        // The frame carries the document's name; its view has the loaded editor's size.
+        HWND frame = program.waitFrame(named);
+        ASSERT_NE(frame, nullptr);
+        RECT view;
+        GetWindowRect(GetDlgItem(frame, 0x7A1), &view);
+        EXPECT_EQ(view.right - view.left, 200);
+        EXPECT_EQ(view.bottom - view.top, 100);
+        EXPECT_TRUE(program.close(frame));
+        EXPECT_EQ(program.waitExit(), 0u);
+        DeleteFileA(path.c_str());
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vantrope\\Probe");
+    DeleteFileA((probeDir + "\\Probe.dll").c_str());
+    RemoveDirectoryA(probeDir.c_str());
+}
+
+// The recent-file list: an entry that cannot be opened says so and leaves the list; one that
+// opens gives a frame of its own.
+TEST_F(Program, ARecentDocumentOpensAndOneThatCannotLeavesTheList) {
+    std::string kept = tempPath("recent.halvorn"), gone = tempPath("gone.halvorn");
+    writeFile(kept, documentText(chunkWith({}), 2, 0, 0, 0, 127));
+    DeleteFileA(gone.c_str());
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Recent File List", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+              0);
+    RegSetValueExA(key, "File1", 0, REG_SZ, (const BYTE*)gone.c_str(), (DWORD)gone.size() + 1);
+    RegSetValueExA(key, "File2", 0, REG_SZ, (const BYTE*)kept.c_str(), (DWORD)kept.size() + 1);
+    RegCloseKey(key);
+
+    ProgramRun program;
+    ASSERT_TRUE(program.start());
+    HWND first = program.waitFrame("Halvorn");
+    ASSERT_NE(first, nullptr);
+    ProgramRun::Dialog box = program.commandDialog(first, 57616);
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.text, "File not found.");
+    PostMessageA(box.window, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 500 && IsWindow(box.window); i++) Sleep(10);
+
+    // The first entry is now the document that opens: a second frame.
+    ShowWindow(first, SW_HIDE);
+    PostMessageA(first, WM_COMMAND, 57616, 0);
+    HWND second = program.waitFrame("Halvorn", 60);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    HWND toolbar = FindWindowExA(second, nullptr, "ToolbarWindow32", nullptr);
+    EXPECT_EQ(SendMessageA(GetDlgItem(toolbar, 144), CB_GETCURSEL, 0, 0), 2) << "the document's channel";
+    PostMessageA(first, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.close(second));
+    EXPECT_EQ(program.waitExit(), 0u);
+
+    auto entry = [](const char* name) {
+        char text[MAX_PATH] = {0};
+        DWORD size = sizeof(text) - 1;
+        RegGetValueA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Recent File List", name, RRF_RT_REG_SZ,
+                     nullptr, text, &size);
+        return std::string(text);
+    };
+    EXPECT_EQ(entry("File1"), kept);
+    EXPECT_EQ(entry("File2"), "");
+    DeleteFileA(kept.c_str());
+}
+
+// A bank file handed to the program opens no document: the program starts as without one.
+TEST_F(Program, ABankFileOnTheCommandLineOpensTheNewFrame) {
+    std::string bank = tempPath("bank.ayc");
+    writeFile(bank, "not read");
+    ProgramRun program;
+    ASSERT_TRUE(program.start(bank));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(program.waitDialog(1).window, nullptr) << "no message";
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    char first[MAX_PATH] = {0};
+    DWORD size = sizeof(first) - 1;
+    RegGetValueA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Recent File List", "File1", RRF_RT_REG_SZ,
+                 nullptr, first, &size);
+    EXPECT_STREQ(first, "") << "a bank is no recent document";
+    DeleteFileA(bank.c_str());
 }
 
 struct HostileCase {
