@@ -498,6 +498,33 @@ TEST_F(Bar, TheTreeMenusCreateAndDeleteBanksSubBanksAndPresets) {
         EXPECT_EQ(std::string(banks->getEntryText(i)).find("Delete"), std::string::npos) << "the last user bank stays";
 }
 
+TEST_F(Bar, AnotherInstancesTreeChangeRebuildsTheMenusAtTheNextIdleAndKeepsTheNames) {
+    choose(VexaBar::kBankMenu, {"Factory", "Keys", "Clavichord"});
+    edit();
+    const std::string shown = field(VexaBar::kPresetName);
+    ASSERT_EQ(shown, "* Clavichord");
+    {
+        std::unique_ptr<Halvorn> other(new Halvorn(sizingHost));
+        ASSERT_FALSE(other->creationFailed());
+        ASSERT_EQ(other->saveAsNewBank(), 0);
+    }
+    EXPECT_TRUE(bar->isRebuildPending()) << "a notification only raises the flag";
+    COptionMenu* banks = dynamic_cast<COptionMenu*>(control(VexaBar::kBankMenu));
+    const long before = banks->getNbEntries();
+    idle();
+    EXPECT_FALSE(bar->isRebuildPending());
+    banks = dynamic_cast<COptionMenu*>(control(VexaBar::kBankMenu));
+    EXPECT_GT(banks->getNbEntries(), before);
+    const int bank = userBank();
+    ASSERT_GE(bank, 0);
+    char name[32];
+    vexa->getBankName(name, bank);
+    EXPECT_GE(entryPath(banks, {name})[0], 0);
+    EXPECT_EQ(field(VexaBar::kBankName), "Factory");
+    EXPECT_EQ(field(VexaBar::kPresetName), shown) << "names and mark stay";
+    EXPECT_EQ(vexa->getBankIndex(), 0);
+}
+
 // ---------------------------------------------------------------- renaming
 
 TEST_F(Bar, TypedNamesRenameInAUserBankAndARefusedNameSaysWhy) {
@@ -621,9 +648,16 @@ TEST_F(Bar, TheMidiLampStaysLitHalfASecondAfterTheLastActivity) {
     events.events[0] = (VstEvent*)&event;
     synth->processEvents(&events);
     idle();
+    DWORD lit = GetTickCount();
     EXPECT_TRUE(bar->isLampOn());
     EXPECT_EQ(lamp->getValue(), 1.f);
-    DWORD lit = GetTickCount();
+    // One note: lit through the idles of the next half second, nothing new arriving.
+    while (GetTickCount() - lit < 400) {
+        idle();
+        ASSERT_TRUE(bar->isLampOn()) << GetTickCount() - lit << " ms after the note";
+        Sleep(20);
+    }
+    lit = GetTickCount();
     // Activity at every idle keeps it lit past the half second.
     while (GetTickCount() - lit < 800) {
         synth->processEvents(&events);
