@@ -349,8 +349,11 @@ void VexaBar::renameFrom(CTextEdit* field) {
     const int bank = instrument->getBankIndex();
     if (!instrument->isUserBank(bank)) return;
     const int subBank = instrument->getSubBankIndex();
-    char typed[256];
-    field->getText(typed);
+    char text[256];
+    field->getText(text);
+    // The edited mark is not part of the name.
+    const char* typed = text;
+    if (field == presetField && modified && std::strncmp(text, "* ", 2) == 0) typed = text + 2;
     const char* stored = field == bankField ? bankName : field == subBankField ? subBankName : presetName;
     if (std::strcmp(typed, stored) == 0) return;  // left unchanged
     if (!isValidName(typed)) {

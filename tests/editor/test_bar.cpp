@@ -554,6 +554,18 @@ TEST_F(Bar, TypedNamesRenameInAUserBankAndARefusedNameSaysWhy) {
     edit();
     EXPECT_EQ(field(VexaBar::kPresetName), "* " + longest);
 
+    // The field left as it was, mark and all, renames nothing and says nothing.
+    {
+        DialogWatcher watcher("Name refused", [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
+        CRect r = control(VexaBar::kPresetName)->getViewSize();
+        play([&] {
+            click(centreX(r), centreY(r));
+            press(VK_RETURN);
+        });
+        EXPECT_FALSE(watcher.saw());
+        EXPECT_EQ(field(VexaBar::kPresetName), "* " + longest);
+    }
+
     struct Refusal {
         long tag;
         const char* typed;
@@ -728,6 +740,39 @@ TEST_F(Bar, TheLayoutButtonsResizeTheWindow) {
     GetClientRect(window, &client);
     EXPECT_EQ(client.bottom, 620);
     EXPECT_EQ(sizeRequests.back(), 620);
+}
+
+// A host that keeps the editor's bridges over a close: the bar built at the next open must
+// be the only one the bridge still tells.
+VstIntPtr VSTCALLBACK keepingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
+    if (opcode == audioMasterGetVendorString && ptr) std::strcpy((char*)ptr, "DigitalPerformer");
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+TEST(BarLifetime, ABarGoneWithAClosedWindowLeavesNoRegistrationBehind) {
+    TestInstall install;
+    ParentWindow parent;
+    std::unique_ptr<Halvorn> synth(new Halvorn(keepingHost));
+    ASSERT_FALSE(synth->creationFailed());
+    ASSERT_TRUE(synth->isHostDigitalPerformer());
+    HalvornEdit* editor = dynamic_cast<HalvornEdit*>(synth->getEditor());
+    ASSERT_TRUE(editor->open(parent.handle()));
+    editor->idle();
+    GuiInterface* gui = editor->getGuiInterface();
+    const int told[] = {gui->countReceptors(2041), gui->countReceptors(2043), gui->countReceptors(2089),
+                        gui->countReceptors(2096)};
+    editor->close();
+    ASSERT_EQ(editor->getGuiInterface(), gui) << "the bridge is kept";
+    const int index[] = {2041, 2043, 2089, 2096};
+    for (int i = 0; i < 4; i++) EXPECT_LT(gui->countReceptors(index[i]), told[i]) << index[i];
+    ASSERT_TRUE(editor->open(parent.handle()));
+    editor->idle();
+    for (int i = 0; i < 4; i++) EXPECT_EQ(gui->countReceptors(index[i]), told[i]) << index[i];
+    synth->setParameter(2041, 1.f);
+    editor->idle();
+    EXPECT_EQ(editor->getPresetBar()->getControl(VexaBar::kChorus)->getValue(), 1.f);
+    editor->close();
+    synth.reset();
 }
 
 // ---------------------------------------------------------------- picture
