@@ -108,14 +108,7 @@ void VexaBar::buildControls() {
     voicesMenu->setFontColor(kGreen);
     for (const char* entry : {"x1", "x2", "x3", "x4"}) voicesMenu->addEntry(entry);
     addView(voicesMenu);
-    if (instrument) {
-        parameterChanged(kVoices, instrument->getParameter(kVoices));
-        parameterChanged(kMultiLamp, instrument->getParameter(kMultiLamp));
-    }
-    if (gui) {
-        gui->addReceptor(kVoices, this);
-        gui->addReceptor(kMultiLamp, this);
-    }
+    follow({kVoices, kMultiLamp});
 
     fullButton = new CKickButton(kFullRect, this, kFullLayout, BitmapCache::get(142));
     addView(fullButton);
@@ -124,14 +117,7 @@ void VexaBar::buildControls() {
 
     delayButton = new COnOffButton(kDelayRect, this, kDelay, BitmapCache::get(144));
     chorusButton = new COnOffButton(kChorusRect, this, kChorus, BitmapCache::get(145));
-    if (instrument) {
-        parameterChanged(kDelay, instrument->getParameter(kDelay));
-        parameterChanged(kChorus, instrument->getParameter(kChorus));
-    }
-    if (gui) {
-        gui->addReceptor(kDelay, this);
-        gui->addReceptor(kChorus, this);
-    }
+    follow({kDelay, kChorus});
     addView(delayButton);
     addView(chorusButton);
 
@@ -140,6 +126,14 @@ void VexaBar::buildControls() {
     exportMenu = new COptionMenu(kExportRect, this, kExport, BitmapCache::get(140), BitmapCache::get(141), kNoTextMenu);
     for (const char* entry : {"Bank", "Subbank", "Preset"}) exportMenu->addEntry(entry);
     addView(exportMenu);
+}
+
+// Shows the parameters' current values and hears of their changes from then on.
+void VexaBar::follow(std::initializer_list<int> indices) {
+    for (int index : indices) {
+        if (instrument) parameterChanged(index, instrument->getParameter(index));
+        if (gui) gui->addReceptor(index, this);
+    }
 }
 
 // ---------------------------------------------------------------- menus

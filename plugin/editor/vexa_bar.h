@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -99,6 +100,7 @@ private:
         int bank, subBank, preset;
     };
     void buildControls();
+    void follow(std::initializer_list<int> indices);
     void releaseMenus();
     COptionMenu* newMenu(long tag, bool store);
     void addEntry(COptionMenu* menu, const char* text, MenuAction action);

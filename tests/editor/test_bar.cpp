@@ -37,42 +37,11 @@ VstIntPtr VSTCALLBACK sizingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr 
     return opcode == audioMasterVersion ? 2400 : opcode == audioMasterSizeWindow ? 1 : 0;
 }
 
-// wine polls the pointer and the buttons: each step of a gesture waits longer than that.
-const int kStepMs = 250;
-int screenX = 0, screenY = 0;
-
-void mouseEvent(DWORD flags) {
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (screenX * 65536 + w - 1) / w;
-    input.mi.dy = (screenY * 65536 + h - 1) / h;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
 // The bar lies at the window's corner, which lies at the desktop's.
 void click(int x, int y) {
-    screenX = x;
-    screenY = y;
-    mouseEvent(0);
-    mouseEvent(MOUSEEVENTF_LEFTDOWN);
-    mouseEvent(MOUSEEVENTF_LEFTUP);
-}
-
-void key(WORD vk, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs / 2);
-}
-
-void press(WORD vk) {
-    key(vk, false);
-    key(vk, true);
+    mouseInputAt(x, y);
+    mouseInputAt(x, y, MOUSEEVENTF_LEFTDOWN);
+    mouseInputAt(x, y, MOUSEEVENTF_LEFTUP);
 }
 
 // Characters as the keyboard sends them, whatever the layout the X server has.
@@ -85,31 +54,8 @@ void type(const std::string& text) {
             input[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
         }
         SendInput(2, input, sizeof(INPUT));
-        Sleep(kStepMs / 4);
+        Sleep(kInputStepMs / 4);
     }
-}
-
-bool menuShown() {
-    HWND menu = FindWindowA("#32768", nullptr);
-    return menu && IsWindowVisible(menu);
-}
-
-bool waitForMenu() {
-    for (int i = 0; i < 200; i++) {
-        if (menuShown()) {
-            Sleep(100);
-            return true;
-        }
-        Sleep(25);
-    }
-    return false;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // A name file's name: its first word, up to the terminator the tree writes after it.
@@ -155,6 +101,12 @@ std::vector<WORD> keysFor(COptionMenu* menu, const std::vector<long>& positions)
     return keys;
 }
 
+// Adds a window's text to the string, for the texts of a dialog's controls.
+BOOL CALLBACK appendText(HWND child, LPARAM text) {
+    *reinterpret_cast<std::string*>(text) += " " + dorvane_test::windowText(child);
+    return TRUE;
+}
+
 int centreX(const CRect& r) { return (int)(r.left + r.right) / 2; }
 int centreY(const CRect& r) { return (int)(r.top + r.bottom) / 2; }
 
@@ -182,12 +134,7 @@ protected:
         editor->idle();
     }
     void settleIdle(int milliseconds) {
-        DWORD end = GetTickCount() + milliseconds;
-        do {
-            idle();
-            Sleep(10);
-        } while ((long)(GetTickCount() - end) < 0);
-        idle();
+        tickFor(milliseconds, [this] { idle(); });
     }
     void play(const std::function<void()>& gesture) {
         playGesture(gesture, [this] { idle(); });
@@ -211,10 +158,10 @@ protected:
         CRect r = menu->getViewSize();
         play([&] {
             click((int)r.left, (int)r.top);
-            ASSERT_TRUE(waitForMenu());
-            for (WORD k : keys) press(k);
+            ASSERT_TRUE(waitForPopupMenu());
+            for (WORD k : keys) keyStroke(k);
         });
-        EXPECT_FALSE(menuShown());
+        EXPECT_FALSE(popupMenuShown());
     }
     // The store button in a factory bank pops the store menu up: walk it likewise.
     void storeThroughMenu(const std::vector<std::string>& texts) {
@@ -226,8 +173,8 @@ protected:
         CRect r = control(VexaBar::kStore)->getViewSize();
         play([&] {
             click(centreX(r), centreY(r));
-            ASSERT_TRUE(waitForMenu());
-            for (WORD k : keys) press(k);
+            ASSERT_TRUE(waitForPopupMenu());
+            for (WORD k : keys) keyStroke(k);
         });
     }
     void typeInto(long tag, const std::string& text) {
@@ -235,7 +182,7 @@ protected:
         play([&] {
             click(centreX(r), centreY(r));
             type(text);
-            press(VK_RETURN);
+            keyStroke(VK_RETURN);
         });
     }
     std::string field(long tag) { return static_cast<CTextEdit*>(control(tag))->getText(); }
@@ -259,7 +206,6 @@ protected:
         storeThroughMenu({"New bank ..."});
         return userBank();
     }
-    bool exists(const std::string& relative) { return GetFileAttributesA(install.path(relative).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     TestInstall install;
     ParentWindow parent;
@@ -406,8 +352,8 @@ TEST_F(Bar, InTheFactoryBankTheStoreButtonOpensTheStoreMenuWhoseNewBankTakesTheS
     EXPECT_FALSE(bar->isModified());
     EXPECT_EQ(field(VexaBar::kPresetName), currentName());
     EXPECT_EQ(firstWord(install.path(dir(1) + "\\NomPreset")), field(VexaBar::kBankName));
-    EXPECT_TRUE(exists(dir(1, 0, 0) + "\\Parametres"));
-    EXPECT_FALSE(exists(dir(1, 1)));
+    EXPECT_TRUE(install.exists(dir(1, 0, 0) + "\\Parametres"));
+    EXPECT_FALSE(install.exists(dir(1, 1)));
 
     // In a user bank the button stores over the current preset.
     const std::string params = dir(1, 0, 0) + "\\Parametres";
@@ -415,7 +361,7 @@ TEST_F(Bar, InTheFactoryBankTheStoreButtonOpensTheStoreMenuWhoseNewBankTakesTheS
     clickControl(VexaBar::kDelay);
     EXPECT_TRUE(bar->isModified());
     clickControl(VexaBar::kStore);
-    EXPECT_FALSE(menuShown());
+    EXPECT_FALSE(popupMenuShown());
     EXPECT_FALSE(bar->isModified());
     EXPECT_EQ(field(VexaBar::kPresetName), currentName()) << "the mark is gone after a store";
     EXPECT_NE(readFile(install.path(params)), before);
@@ -433,13 +379,13 @@ TEST_F(Bar, TheStoreMenuStoresAsNewPresetNewSubBankOrOverAPreset) {
     edit();
     choose(VexaBar::kStoreMenu, {bankName, subBankName, "New preset ..."});
     EXPECT_EQ(vexa->getNbPresets(bank, 0), 2);
-    EXPECT_TRUE(exists(dir(bank, 0, 1) + "\\NomInstrument"));
+    EXPECT_TRUE(install.exists(dir(bank, 0, 1) + "\\NomInstrument"));
     EXPECT_FALSE(bar->isModified());
 
     edit();
     choose(VexaBar::kStoreMenu, {bankName, "New subbank ..."});
     EXPECT_EQ(vexa->getNbSubBanks(bank), 2);
-    EXPECT_TRUE(exists(dir(bank, 1, 0) + "\\NomInstrument"));
+    EXPECT_TRUE(install.exists(dir(bank, 1, 0) + "\\NomInstrument"));
     EXPECT_EQ(vexa->getBankIndex(), bank);
 
     // Over an existing preset: its files take the current sound, no preset is added.
@@ -461,38 +407,38 @@ TEST_F(Bar, TheTreeMenusCreateAndDeleteBanksSubBanksAndPresets) {
     choose(VexaBar::kBankMenu, {"New bank ..."});
     const int bank = userBank();
     ASSERT_EQ(bank, 1);
-    EXPECT_TRUE(exists(dir(1) + "\\NomPreset"));
+    EXPECT_TRUE(install.exists(dir(1) + "\\NomPreset"));
 
     choose(VexaBar::kPresetMenu, {"New preset ..."});
     EXPECT_EQ(vexa->getNbPresets(bank, 0), 2);
-    EXPECT_TRUE(exists(dir(bank, 0, 1)));
+    EXPECT_TRUE(install.exists(dir(bank, 0, 1)));
     char name[32];
     vexa->getPresetName(name, vexa->getPresetIndex(), bank, 0);
     const std::string doomed = name;
     choose(VexaBar::kPresetMenu, {"Delete preset \"" + doomed + "\""});
     EXPECT_EQ(vexa->getNbPresets(bank, 0), 1);
-    EXPECT_FALSE(exists(dir(bank, 0, 1)));
+    EXPECT_FALSE(install.exists(dir(bank, 0, 1)));
     COptionMenu* presets = dynamic_cast<COptionMenu*>(control(VexaBar::kPresetMenu));
     EXPECT_EQ(entryPath(presets, {"Delete preset \"" + currentName() + "\""})[0], -1)
         << "the last preset cannot go";
 
     choose(VexaBar::kSubBankMenu, {"New subbank ..."});
     EXPECT_EQ(vexa->getNbSubBanks(bank), 2);
-    EXPECT_TRUE(exists(dir(bank, 1)));
+    EXPECT_TRUE(install.exists(dir(bank, 1)));
     vexa->getSubBankName(name, vexa->getSubBankIndex(), bank);
     choose(VexaBar::kSubBankMenu, {std::string("Delete sub bank \"") + name + "\""});
     EXPECT_EQ(vexa->getNbSubBanks(bank), 1);
-    EXPECT_FALSE(exists(dir(bank, 1)));
+    EXPECT_FALSE(install.exists(dir(bank, 1)));
 
     choose(VexaBar::kBankMenu, {"New bank ..."});
     EXPECT_EQ(vexa->getNbBanks(), 4);
-    EXPECT_TRUE(exists(dir(2)));
+    EXPECT_TRUE(install.exists(dir(2)));
     vexa->getBankName(name, vexa->getBankIndex());
     COptionMenu* banks = dynamic_cast<COptionMenu*>(control(VexaBar::kBankMenu));
     EXPECT_TRUE(banks->isCheckEntry(entryPath(banks, {name})[0])) << "the current bank past the separators";
     choose(VexaBar::kBankMenu, {std::string("Delete bank \"") + name + "\""});
     EXPECT_EQ(vexa->getNbBanks(), 3);
-    EXPECT_FALSE(exists(dir(2)));
+    EXPECT_FALSE(install.exists(dir(2)));
     banks = dynamic_cast<COptionMenu*>(control(VexaBar::kBankMenu));
     for (long i = 0; i < banks->getNbEntries(); i++)
         EXPECT_EQ(std::string(banks->getEntryText(i)).find("Delete"), std::string::npos) << "the last user bank stays";
@@ -560,7 +506,7 @@ TEST_F(Bar, TypedNamesRenameInAUserBankAndARefusedNameSaysWhy) {
         CRect r = control(VexaBar::kPresetName)->getViewSize();
         play([&] {
             click(centreX(r), centreY(r));
-            press(VK_RETURN);
+            keyStroke(VK_RETURN);
         });
         EXPECT_FALSE(watcher.saw());
         EXPECT_EQ(field(VexaBar::kPresetName), "* " + longest);
@@ -580,13 +526,7 @@ TEST_F(Bar, TypedNamesRenameInAUserBankAndARefusedNameSaysWhy) {
         std::string said;
         DialogWatcher watcher("Name refused", [&](HWND dialog) {
             said = dorvane_test::windowText(dialog);
-            EnumChildWindows(
-                dialog,
-                [](HWND child, LPARAM text) {
-                    *reinterpret_cast<std::string*>(text) += " " + dorvane_test::windowText(child);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&said));
+            EnumChildWindows(dialog, appendText, reinterpret_cast<LPARAM>(&said));
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         });
         typeInto(r.tag, r.typed);
@@ -627,7 +567,7 @@ TEST_F(Bar, ExportWritesTheChosenFileAndImportMakesANewBankOfIt) {
     const int bank = userBank();
     ASSERT_GE(bank, 0);
     EXPECT_EQ(vexa->getNbPresets(bank, 0), 4);
-    EXPECT_TRUE(exists(dir(bank, 0, 3) + "\\Parametres"));
+    EXPECT_TRUE(install.exists(dir(bank, 0, 3) + "\\Parametres"));
     COptionMenu* banks = dynamic_cast<COptionMenu*>(control(VexaBar::kBankMenu));
     char name[32];
     vexa->getBankName(name, bank);
@@ -640,7 +580,7 @@ TEST_F(Bar, ExportWritesTheChosenFileAndImportMakesANewBankOfIt) {
         choose(VexaBar::kExport, {"Preset"});
         ASSERT_TRUE(watcher.saw());
     }
-    EXPECT_FALSE(exists("keys.ays"));
+    EXPECT_FALSE(install.exists("keys.ays"));
 }
 
 // ---------------------------------------------------------------- lamps, switches, layout
@@ -705,8 +645,8 @@ TEST_F(Bar, TheVoicesMenuSetsTheVoicesPerPartAndIsClosedWithTheMultiSection) {
     bool opened = false;
     play([&] {
         click((int)r.left, (int)r.top);
-        for (int i = 0; i < 20 && !opened; i++, Sleep(50)) opened = menuShown();
-        if (opened) press(VK_ESCAPE);
+        for (int i = 0; i < 20 && !opened; i++, Sleep(50)) opened = popupMenuShown();
+        if (opened) keyStroke(VK_ESCAPE);
     });
     EXPECT_FALSE(opened) << "no menu while the multi section is closed";
     EXPECT_FLOAT_EQ(synth->getParameter(2096), 0.f);
@@ -786,17 +726,13 @@ TEST_F(Bar, TheBarLooksAsItsStoredPicture) {
     settleIdle(100);
     edit();
     // Away from the bar, so that nothing shows a pressed or hovered look.
-    play([] {
-        screenX = 500;
-        screenY = 400;
-        mouseEvent(0);
-    });
+    play([] { mouseInputAt(500, 400); });
     HWND window = editor->getToolkitFrame()->getHostFrame()->getSystemWindow();
     InvalidateRect(window, nullptr, FALSE);
     settleIdle(300);
     Picture shown = captureWindow(window, 0, 0, 1008, 33);
     const std::string reference = HALVORN_BAR_REFERENCE;
-    if (GetEnvironmentVariableA("HALVORN_STORE_REFERENCE", nullptr, 0) > 0) writeBmp(reference, shown);
+    if (GetEnvironmentVariableA("HALVORN_UPDATE_REFERENCE", nullptr, 0) > 0) writeBmp(reference, shown);
     Picture stored;
     ASSERT_TRUE(readBmp(reference, stored)) << reference;
     ASSERT_EQ(stored.width, shown.width);
