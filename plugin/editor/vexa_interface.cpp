@@ -219,8 +219,10 @@ bool VexaInterface::presetNameExists(const char* name, int bank, int subBank) {
     return synth->presetNameExists(name, bank, subBank);
 }
 void VexaInterface::addPresetTreeListener(PresetTreeListener* listener) { synth->addPresetTreeListener(listener); }
+// Straight to the shared tree: a preset bar may go with an editor that its plug-in deletes
+// from its own destructor, when the plug-in's operations can no longer be called.
 void VexaInterface::removePresetTreeListener(PresetTreeListener* listener) {
-    synth->removePresetTreeListener(listener);
+    if (gPresetTree) gPresetTree->removeListener(listener);
 }
 
 void VexaInterface::selectBank(int bank, int subBank, int preset) {

@@ -27,13 +27,6 @@ namespace {
 
 const int kVolume = 515;  // VOLUME, a host global
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The first white-space separated word of a file, as the store reads its name files.
 std::string firstWord(const std::string& path) {
     std::istringstream in(readFile(path));

@@ -53,13 +53,47 @@ void pumpMessages() {
     }
 }
 
-void settle(int milliseconds) {
-    DWORD end = GetTickCount() + milliseconds;
-    do {
-        pumpMessages();
-        Sleep(10);
-    } while ((long)(GetTickCount() - end) < 0);
-    pumpMessages();
+void settle(int milliseconds) { tickFor(milliseconds, pumpMessages); }
+
+void mouseInputAt(int screenX, int screenY, DWORD flags) {
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (screenX * 65536 + w - 1) / w;
+    input.mi.dy = (screenY * 65536 + h - 1) / h;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    Sleep(kInputStepMs);
+}
+
+void keyInput(WORD vk, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+    Sleep(kInputStepMs / 2);
+}
+
+void keyStroke(WORD vk) {
+    keyInput(vk, false);
+    keyInput(vk, true);
+}
+
+bool popupMenuShown() {
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu && IsWindowVisible(menu);
+}
+
+bool waitForPopupMenu() {
+    for (int i = 0; i < 200; i++) {
+        if (popupMenuShown()) {
+            Sleep(100);
+            return true;
+        }
+        Sleep(25);
+    }
+    return false;
 }
 
 int countChildWindows(HWND parent) {
@@ -233,6 +267,15 @@ double mismatchedShare(const Picture& a, const Picture& b, int tolerance) {
                 break;
             }
     return pixels ? (double)bad / pixels : 1.0;
+}
+
+void tickFor(int milliseconds, const std::function<void()>& tick) {
+    DWORD end = GetTickCount() + milliseconds;
+    do {
+        tick();
+        Sleep(10);
+    } while ((long)(GetTickCount() - end) < 0);
+    tick();
 }
 
 void playGesture(const std::function<void()>& gesture, const std::function<void()>& tick, int tickMs) {

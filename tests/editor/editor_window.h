@@ -26,6 +26,9 @@ private:
 void pumpMessages();
 // Pumps for the given time, so that the X server shows what was drawn.
 void settle(int milliseconds);
+// Calls tick every 10 ms for the given time, then once more: the window's messages and the
+// host's idle, so that what was drawn and queued is shown.
+void tickFor(int milliseconds, const std::function<void()>& tick);
 // Plays a gesture of real input on another thread while this one keeps calling tick (the
 // window's messages, and the host's idle where there is an editor), every 5-10 ms.
 void playGesture(const std::function<void()>& gesture, const std::function<void()>& tick, int tickMs = 10);
@@ -41,6 +44,20 @@ void moveTo(POINT p);
 // On a loaded machine the window may take its time over an event: the hand waits until it
 // sees the effect (or gives up after a while; the test's checks then tell).
 bool waitUntil(const std::function<bool()>& seen, int timeoutMs = 4000);
+
+// Real input through the system's queue. wine keeps the pointer's position and the buttons'
+// state for a moment before it asks the X server again: each step waits longer than that.
+const int kInputStepMs = 250;
+// A pointer event at a screen position (every event carries its own, so that a press lands
+// where it is meant to), with the button flags given.
+void mouseInputAt(int screenX, int screenY, DWORD flags = 0);
+void keyInput(WORD vk, bool up);
+// Down and up.
+void keyStroke(WORD vk);
+// Whether a pop-up menu is on the screen; waiting for one (a loaded machine may take its
+// time), so that keys reach the menu and not what lies under it.
+bool popupMenuShown();
+bool waitForPopupMenu();
 
 int countChildWindows(HWND parent);
 // Windows of this thread, top-level ones included.

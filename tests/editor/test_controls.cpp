@@ -50,40 +50,16 @@ int countCalls(int opcode) {
 // The toolkit frame starts 33 rows down the window, below the preset bar; the host's window
 // lies at the desktop's corner.
 const int kFrameTop = 33;
-// wine keeps the pointer's position and the buttons' state for a moment before it asks the
-// X server again: each step of a gesture waits longer than that.
-const int kStepMs = 250;
+const int kStepMs = kInputStepMs;
 
 // Every mouse event carries its own position, so that a press lands where it is meant to
 // even when wine has not yet caught up with the pointer's last move.
 int screenX = 0, screenY = 0;
 
-void mouseEvent(DWORD flags) {
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (screenX * 65536 + w - 1) / w;
-    input.mi.dy = (screenY * 65536 + h - 1) / h;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
+void mouseEvent(DWORD flags) { mouseInputAt(screenX, screenY, flags); }
 void mouseButton(DWORD flags) { mouseEvent(flags); }
-
-void key(WORD vk, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs / 2);
-}
-
-void press(WORD vk) {
-    key(vk, false);
-    key(vk, true);
-}
+void key(WORD vk, bool up) { keyInput(vk, up); }
+void press(WORD vk) { keyStroke(vk); }
 
 void type(const std::string& text) {
     for (char c : text) {
@@ -95,19 +71,7 @@ void type(const std::string& text) {
     }
 }
 
-// Waits for a pop-up menu on the screen (a loaded machine may take its time), so that keys
-// reach the menu and not what lies under it.
-bool waitForMenu() {
-    for (int i = 0; i < 200; i++) {
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) {
-            Sleep(100);
-            return true;
-        }
-        Sleep(25);
-    }
-    return false;
-}
+bool waitForMenu() { return waitForPopupMenu(); }
 
 // Root coordinates of the toolkit's tree to the screen.
 void pointAt(int rootX, int rootY) {
@@ -215,12 +179,7 @@ protected:
     }
     // Pumps and idles the editor as a host does, for the given time.
     void settleIdle(int milliseconds) {
-        DWORD end = GetTickCount() + milliseconds;
-        do {
-            idle();
-            Sleep(10);
-        } while ((long)(GetTickCount() - end) < 0);
-        idle();
+        tickFor(milliseconds, [this] { idle(); });
     }
     // Plays the gesture on another thread while this one runs the window and the idle.
     void play(const std::function<void()>& gesture) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 // audioMaster calls made while an instance is being created arrive before the host
@@ -238,6 +240,13 @@ bool TestInstall::writeFile(const std::string& relative, const std::string& cont
 
 bool TestInstall::exists(const std::string& relative) const {
     return GetFileAttributesA(path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -98,5 +98,8 @@ private:
     bool hadPrevious = false;
 };
 
+// A whole file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 // The lines of a text file's contents, with CR LF or LF endings.
 std::vector<std::string> linesOf(const std::string& text);
