@@ -55,31 +55,6 @@ void pumpMessages() {
 
 void settle(int milliseconds) { tickFor(milliseconds, pumpMessages); }
 
-void mouseInputAt(int screenX, int screenY, DWORD flags) {
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (screenX * 65536 + w - 1) / w;
-    input.mi.dy = (screenY * 65536 + h - 1) / h;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-    Sleep(kInputStepMs);
-}
-
-void keyInput(WORD vk, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-    Sleep(kInputStepMs / 2);
-}
-
-void keyStroke(WORD vk) {
-    keyInput(vk, false);
-    keyInput(vk, true);
-}
-
 bool popupMenuShown() {
     HWND menu = FindWindowA("#32768", nullptr);
     return menu && IsWindowVisible(menu);
@@ -313,6 +288,18 @@ void sendKey(WORD key, bool down) {
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &input, sizeof input);
     Sleep(kHandStepMs);
+}
+
+void mouseInputAt(int screenX, int screenY, DWORD flags) {
+    pointer = POINT{screenX, screenY};
+    sendMouse(flags);
+}
+
+void keyInput(WORD vk, bool up) { sendKey(vk, !up); }
+
+void keyStroke(WORD vk) {
+    keyInput(vk, false);
+    keyInput(vk, true);
 }
 
 void moveTo(POINT p) {

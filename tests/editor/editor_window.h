@@ -45,9 +45,8 @@ void moveTo(POINT p);
 // sees the effect (or gives up after a while; the test's checks then tell).
 bool waitUntil(const std::function<bool()>& seen, int timeoutMs = 4000);
 
-// Real input through the system's queue. wine keeps the pointer's position and the buttons'
-// state for a moment before it asks the X server again: each step waits longer than that.
-const int kInputStepMs = 250;
+// The same hand addressed by screen position.
+const int kInputStepMs = kHandStepMs;
 // A pointer event at a screen position (every event carries its own, so that a press lands
 // where it is meant to), with the button flags given.
 void mouseInputAt(int screenX, int screenY, DWORD flags = 0);

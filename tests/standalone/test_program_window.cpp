@@ -10,7 +10,6 @@
 #include <new>
 
 #include "editor/editor_window.h"
-#include "editor/hand.h"
 #include "halvorn_document.h"
 #include "program_run.h"
 #include "program_sound.h"
@@ -28,17 +27,26 @@ std::string languageCode() {
 
 // ---------------------------------------------------------------- the hand
 
-const int kStepMs = hand::kStepMs;
+const int kStepMs = kHandStepMs;
 
-// The shared hand has no wheel: a turn of it where the hand is, in steps of WHEEL_DELTA.
-void turnWheel(int delta) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_WHEEL;
-    input.mi.mouseData = (DWORD)delta;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
+// The editor tests' hand, as these gestures use it.
+namespace hand {
+void moveTo(int screenX, int screenY) { ::moveTo(POINT{screenX, screenY}); }
+void button(bool down) { sendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP); }
+void click(int screenX, int screenY) {
+    moveTo(screenX, screenY);
+    button(true);
+    button(false);
 }
+void key(WORD vk, bool down) { sendKey(vk, down); }
+void press(WORD vk) {
+    key(vk, true);
+    key(vk, false);
+}
+}  // namespace hand
+
+// A turn of the wheel where the hand is, in steps of WHEEL_DELTA.
+void turnWheel(int delta) { sendMouse(MOUSEEVENTF_WHEEL, (DWORD)delta); }
 
 // Waits until the condition holds, for the given time at most.
 template <typename Condition>
