@@ -20,6 +20,7 @@
 #include "editor/vexa_bar.h"
 #include "editor/vexa_interface.h"
 #include "editor/vexa_panel.h"
+#include "host/in_process.h"
 #include "host/test_host.h"
 #include "toolkit/aframe.h"
 
@@ -312,19 +313,8 @@ TEST_F(Bar, AProgramChangeFromMidiShowsTheNewPresetAndDropsTheMark) {
     choose(VexaBar::kBankMenu, {"Factory", "Keys", "Clavichord"});
     edit();
     ASSERT_EQ(field(VexaBar::kPresetName), "* Clavichord");
-    VstMidiEvent event = {};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof event;
-    event.midiData[0] = (char)0xC0;
-    event.midiData[1] = 2;
-    VstEvents events = {};
-    events.numEvents = 1;
-    events.events[0] = (VstEvent*)&event;
-    synth->processEvents(&events);
-    std::vector<float> left(512), right(512);
-    std::vector<float*> out(synth->getAeffect()->numOutputs, left.data());
-    out[1] = right.data();
-    synth->processReplacing(nullptr, out.data(), 512);
+    sendMidiMessage(*synth, 0xC0, 2);
+    renderBlocks(*synth, 1);
     ASSERT_EQ(vexa->getPresetIndex(), 2);
     settleIdle(100);
     EXPECT_FALSE(bar->isModified());
@@ -589,16 +579,7 @@ TEST_F(Bar, TheMidiLampStaysLitHalfASecondAfterTheLastActivity) {
     CControl* lamp = control(VexaBar::kMidiLamp);
     ASSERT_NE(lamp, nullptr);
     EXPECT_EQ(lamp->getValue(), 0.f);
-    VstMidiEvent event = {};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof event;
-    event.midiData[0] = (char)0x90;
-    event.midiData[1] = 60;
-    event.midiData[2] = 100;
-    VstEvents events = {};
-    events.numEvents = 1;
-    events.events[0] = (VstEvent*)&event;
-    synth->processEvents(&events);
+    sendMidiMessage(*synth, 0x90, 60, 100);
     idle();
     DWORD lit = GetTickCount();
     EXPECT_TRUE(bar->isLampOn());
@@ -612,7 +593,7 @@ TEST_F(Bar, TheMidiLampStaysLitHalfASecondAfterTheLastActivity) {
     lit = GetTickCount();
     // Activity at every idle keeps it lit past the half second.
     while (GetTickCount() - lit < 800) {
-        synth->processEvents(&events);
+        sendMidiMessage(*synth, 0x90, 60, 100);
         idle();
         ASSERT_TRUE(bar->isLampOn());
         Sleep(20);

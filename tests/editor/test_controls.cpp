@@ -18,6 +18,7 @@
 #include "editor/editor_window.h"
 #include "editor/halvorn_edit.h"
 #include "editor/vexa_panel.h"
+#include "host/in_process.h"
 #include "host/test_host.h"
 #include "toolkit/abutton.h"
 #include "toolkit/achoice.h"
@@ -188,21 +189,8 @@ protected:
     }
     // A controller message as the host sends it, then enough audio for the smoothing.
     void sendController(int controller, int value) {
-        VstMidiEvent event = {};
-        event.type = kVstMidiType;
-        event.byteSize = sizeof event;
-        event.midiData[0] = (char)0xB0;
-        event.midiData[1] = (char)controller;
-        event.midiData[2] = (char)value;
-        VstEvents events = {};
-        events.numEvents = 1;
-        events.events[0] = (VstEvent*)&event;
-        synth->processEvents(&events);
-        int outputs = synth->getAeffect()->numOutputs;
-        std::vector<std::vector<float>> buffers(outputs, std::vector<float>(512));
-        std::vector<float*> out(outputs);
-        for (int i = 0; i < outputs; i++) out[i] = buffers[i].data();
-        for (int block = 0; block < 40; block++) synth->processReplacing(nullptr, out.data(), 512);
+        sendMidiMessage(*synth, 0xB0, (unsigned char)controller, (unsigned char)value);
+        renderBlocks(*synth, 40);
     }
     ASwitch* addSwitch(ASwitchStyle* style, int index, int px, int py) {
         return panel->place(new ASwitch(style, instrument, index), px, py);

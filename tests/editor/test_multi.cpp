@@ -22,6 +22,7 @@
 #include "editor/vexa_interface.h"
 #include "editor/vexa_panel.h"
 #include "editor/vexa_panel_multi.h"
+#include "host/in_process.h"
 #include "host/test_host.h"
 #include "toolkit/aframe.h"
 
@@ -160,21 +161,8 @@ protected:
 
     // A note on channel 1, and audio enough for the voice to start or end.
     void note(int key, int velocity) {
-        VstMidiEvent event = {};
-        event.type = kVstMidiType;
-        event.byteSize = sizeof event;
-        event.midiData[0] = (char)(velocity ? 0x90 : 0x80);
-        event.midiData[1] = (char)key;
-        event.midiData[2] = (char)velocity;
-        VstEvents events = {};
-        events.numEvents = 1;
-        events.events[0] = (VstEvent*)&event;
-        synth->processEvents(&events);
-        int outputs = synth->getAeffect()->numOutputs;
-        std::vector<std::vector<float>> buffers(outputs, std::vector<float>(512));
-        std::vector<float*> out(outputs);
-        for (int i = 0; i < outputs; i++) out[i] = buffers[i].data();
-        for (int block = 0; block < 8; block++) synth->processReplacing(nullptr, out.data(), 512);
+        sendMidiMessage(*synth, velocity ? 0x90 : 0x80, (unsigned char)key, (unsigned char)velocity);
+        renderBlocks(*synth, 8);
     }
 
     // The strip between the two animations, whose frames follow the clock.
