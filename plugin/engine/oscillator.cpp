@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -73,6 +74,16 @@ struct PlainRings {
     double increment;
     int32_t ticks;
     int mask;
+    // The triangle's pulse and what its integrator reads 2 x c/4 samples later.
+    float* trianglePulse;
+    float* delayedInvFrequency;
+    float* delayedWidth;
+    int32_t* delayedTicks;
+    int32_t* delayedHigh;
+    float trianglePulseNaive;
+    float invFrequency;
+    float width;
+    int32_t high;
 };
 
 // A threshold no phase reaches: the stretch runs its full count.
@@ -80,7 +91,7 @@ constexpr double kNoThreshold = -1e300;
 
 // Up to `count` samples of phase, naive values and tick count; stops after the first
 // sample whose phase reaches `threshold`. Returns the samples made.
-template <bool kSaw, bool kPulse>
+template <bool kSaw, bool kPulse, bool kTriangle>
 int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshold) {
     double phase = r.phase;
     int32_t tickCount = r.tickCount;
@@ -98,6 +109,13 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
             phase -= w.increment;
             if (kSaw) saw[k] += float(phase);
             if (kPulse) pulse[k] += w.pulseNaive;
+            if (kTriangle) {
+                w.trianglePulse[at + k] += w.trianglePulseNaive;
+                w.delayedInvFrequency[at + k] = w.invFrequency;
+                w.delayedWidth[at + k] = w.width;
+                w.delayedTicks[at + k] = tickCount;
+                w.delayedHigh[at + k] = w.high;
+            }
             ticks[k] = tickCount;
             ++k;
             if (phase <= threshold) break;
@@ -115,6 +133,13 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
         phase -= w.increment;
         if (kSaw) w.saw[at] += float(phase);
         if (kPulse) w.pulse[at] += w.pulseNaive;
+        if (kTriangle) {
+            w.trianglePulse[at] += w.trianglePulseNaive;
+            w.delayedInvFrequency[at] = w.invFrequency;
+            w.delayedWidth[at] = w.width;
+            w.delayedTicks[at] = tickCount;
+            w.delayedHigh[at] = w.high;
+        }
         w.tickRing[at] = tickCount;
         at = (at + 1) & w.mask;
         ++k;
@@ -126,9 +151,17 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
     return k;
 }
 
-int runPlain(bool saw, bool pulse, PlainRun& r, const PlainRings& w, int count, double threshold) {
-    if (saw) return pulse ? runPlainStretch<true, true>(r, w, count, threshold) : runPlainStretch<true, false>(r, w, count, threshold);
-    return pulse ? runPlainStretch<false, true>(r, w, count, threshold) : runPlainStretch<false, false>(r, w, count, threshold);
+int runPlain(bool saw, bool pulse, bool triangle, PlainRun& r, const PlainRings& w, int count, double threshold) {
+    // The triangle always runs with the pulse ring.
+    if (triangle) {
+        return saw ? runPlainStretch<true, true, true>(r, w, count, threshold)
+                   : runPlainStretch<false, true, true>(r, w, count, threshold);
+    }
+    if (saw)
+        return pulse ? runPlainStretch<true, true, false>(r, w, count, threshold)
+                     : runPlainStretch<true, false, false>(r, w, count, threshold);
+    return pulse ? runPlainStretch<false, true, false>(r, w, count, threshold)
+                 : runPlainStretch<false, false, false>(r, w, count, threshold);
 }
 
 void fillTicks(int32_t* p, int n, int32_t v) { std::fill(p, p + n, v); }
@@ -218,6 +251,9 @@ struct Oscillator::Slot {
     SumInput pitch, pulseWidth, noiseInput;
 
     float* mix;
+    float* terms;  // three blocks: pulse, sawtooth and noise terms that wait to be added
+    float* later[3];
+    int laterCount;
     float* sineOut;
     float* syncSilence;
     int32_t* syncOut;
@@ -298,7 +334,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             semitoneTable = ownSemitone.data();
         }
         const int R = ringSize, span = historyLength + blockLength;
-        const int floatsPerSlot = 7 * R + 3 * span;
+        const int floatsPerSlot = 7 * R + 3 * span + 3 * blockLength;
         const int intsPerSlot = 3 * R + span;
         floatPool.reset(new float[size_t(floatsPerSlot) * kSlots]);
         intPool.reset(new int32_t[size_t(intsPerSlot) * kSlots]);
@@ -315,6 +351,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             s.delayedInvFrequency = f; f += R;
             s.delayedWidth = f; f += R;
             s.mix = f; f += span;
+            s.terms = f; f += 3 * blockLength;
             s.sineOut = f; f += span;
             s.syncSilence = f;
             zero(s.syncSilence, span);
@@ -746,19 +783,23 @@ void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
     computePeriod(s);
 }
 
-void Oscillator::triangleSample(Slot& s) {
-    const int at = s.writePos;
-    if (s.triangleWarmup > 0) {
+// The triangle for `count` positions from `at`: the pulse integrated, scaled to a
+// peak-to-peak of 1 and freed of DC. On locals: through the slot every store to the ring
+// would reload them.
+void Oscillator::triangleRun(Slot& s, int at, int count) {
+    for (; count > 0 && s.triangleWarmup > 0; --count) {
         s.triangle[at] = 0.0f;
+        at = (at + 1) & ringMask;
         --s.triangleWarmup;
         s.triangleStarted = false;
-        return;
     }
+    if (count == 0) return;
     // The pulse and its parameters 2 x c/4 samples back, where the steps are in place.
-    const int back = (at - 2 * quarter) & ringMask;
-    const double w = std::clamp(double(s.delayedWidth[back]), 0.01, 0.99);
-    const double invF = s.delayedInvFrequency[back];
+    const int lag = 2 * quarter;
     if (!s.triangleStarted) {
+        const int back = (at - lag) & ringMask;
+        const double w = std::clamp(double(s.delayedWidth[back]), 0.01, 0.99);
+        const double invF = s.delayedInvFrequency[back];
         // Gain for a peak-to-peak of 1: the pulse's integral over its high part is w(1-w)/2 periods.
         s.triangleGain = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
         const double t = s.delayedTicks[back], d = s.delayedHigh[back];
@@ -767,19 +808,48 @@ void Oscillator::triangleSample(Slot& s) {
         s.triangleWidth = w;
         s.triangleInvFrequency = invF;
         s.triangleStarted = true;
-    } else {
-        if (w != s.triangleWidth || invF != s.triangleInvFrequency) {
-            double gain = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-            s.triangleSum *= s.triangleGain / gain;
-            s.triangleGain = gain;
-            s.triangleWidth = w;
-            s.triangleInvFrequency = invF;
-        }
-        s.triangleSum += s.trianglePulse[back];
+        const double y = s.triangleSum * s.triangleGain;
+        s.triangleDc = trianglePole * s.triangleDc + (1.0 - trianglePole) * y;
+        s.triangle[at] = float(y - s.triangleDc);
+        at = (at + 1) & ringMask;
+        --count;
     }
-    const double y = s.triangleSum * s.triangleGain;
-    s.triangleDc = trianglePole * s.triangleDc + (1.0 - trianglePole) * y;
-    s.triangle[at] = float(y - s.triangleDc);
+    double sum = s.triangleSum, gain = s.triangleGain, dc = s.triangleDc;
+    double width = s.triangleWidth, invFrequency = s.triangleInvFrequency;
+    const double pole = trianglePole, rest = 1.0 - trianglePole;
+    const float* const delayedWidth = s.delayedWidth;
+    const float* const delayedInvFrequency = s.delayedInvFrequency;
+    const float* const pulse = s.trianglePulse;
+    float* const triangle = s.triangle;
+    // The stored width and period as last seen: unchanged, they need no comparison in double.
+    float seenWidth = std::numeric_limits<float>::quiet_NaN(), seenInvFrequency = seenWidth;
+    for (; count > 0; --count) {
+        const int back = (at - lag) & ringMask;
+        const float rawWidth = delayedWidth[back], rawInvFrequency = delayedInvFrequency[back];
+        if (rawWidth != seenWidth || rawInvFrequency != seenInvFrequency) {
+            seenWidth = rawWidth;
+            seenInvFrequency = rawInvFrequency;
+            const double w = std::clamp(double(rawWidth), 0.01, 0.99);
+            const double invF = rawInvFrequency;
+            if (w != width || invF != invFrequency) {
+                const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+                sum *= gain / g;
+                gain = g;
+                width = w;
+                invFrequency = invF;
+            }
+        }
+        sum += pulse[back];
+        const double y = sum * gain;
+        dc = pole * dc + rest * y;
+        triangle[at] = float(y - dc);
+        at = (at + 1) & ringMask;
+    }
+    s.triangleSum = sum;
+    s.triangleGain = gain;
+    s.triangleDc = dc;
+    s.triangleWidth = width;
+    s.triangleInvFrequency = invFrequency;
 }
 
 void Oscillator::sineSample(Slot& s) {
@@ -805,21 +875,33 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                         s.syncQuarter > 0;
     const int syncBlock = master ? master->blockLength : 0;
     const int syncHistory = master ? master->historyLength : 0;
-    // Without sync, triangle, sine or a moving width a sample needs only the phase, the naive
-    // values and the tick count: those run on locals, up to a sample that commits an edge.
-    const bool plain = phaseOn && !syncOn && !triangleOn && !sineOn && !s.widthMoving;
+    // Without sync, sine or a moving width a sample needs only the phase, the naive values and
+    // the tick count: those run on locals, up to a sample that commits an edge; the triangle
+    // follows each stretch, reading only entries the stretch has finished.
+    const bool plain = phaseOn && !syncOn && !sineOn && !s.widthMoving;
     int commits = 0;
     bool advance = true;
     for (int n = 0; n < L;) {
         if (plain && advance) {
             PlainRun r{s.phase, s.tickCount, s.writePos};
             const double threshold = s.pulseHigh ? s.pulseThreshold : s.wrapThreshold;
-            const PlainRings rings{s.saw, s.pulse, s.tickRing, float(s.pulseNaive), s.increment, P, ringMask};
-            const int first = n;
+            const PlainRings rings{s.saw, s.pulse, s.tickRing, float(s.pulseNaive), s.increment, P, ringMask,
+                                   s.trianglePulse, s.delayedInvFrequency, s.delayedWidth, s.delayedTicks,
+                                   s.delayedHigh, float(s.trianglePulseNaive), float(s.invFrequency),
+                                   s.widthLatched, s.high};
+            int redo = s.redo;
+            // Samples made from `from`: those regenerated after a commit keep their triangle.
+            auto made = [&](int from, int k) {
+                const int skip = std::min(redo, k);
+                redo -= skip;
+                if (triangleOn && k > skip) triangleRun(s, (from + skip) & ringMask, k - skip);
+                return k;
+            };
             bool commitNext = false;
             while (n < L) {
                 if (s.pending == 0) {
-                    n += runPlain(sawOn, pulseRing, r, rings, L - n, threshold);
+                    const int from = r.at;
+                    n += made(from, runPlain(sawOn, pulseRing, triangleOn, r, rings, L - n, threshold));
                     if (r.phase <= threshold) {
                         s.pending = 1;
                         s.pendingCount = 1;
@@ -827,7 +909,9 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                 } else {
                     // Samples until the commit's sample, which advances without being kept.
                     const int room = std::max(0, quarter - s.pendingCount);
-                    const int k = runPlain(sawOn, pulseRing, r, rings, std::min(room, L - n), kNoThreshold);
+                    const int from = r.at;
+                    const int k = made(from, runPlain(sawOn, pulseRing, triangleOn, r, rings, std::min(room, L - n),
+                                                      kNoThreshold));
                     n += k;
                     s.pendingCount += k;
                     if (n < L) {
@@ -841,7 +925,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             s.phase = r.phase;
             s.tickCount = r.tickCount;
             s.writePos = r.at;
-            s.redo = std::max(0, s.redo - (n - first));
+            s.redo = redo;
             if (!commitNext) break;
             advance = false;
         }
@@ -931,7 +1015,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
         if (s.redo > 0) {
             --s.redo;
         } else {
-            if (triangleOn) triangleSample(s);
+            if (triangleOn) triangleRun(s, s.writePos, 1);
             if (sineOn) sineSample(s);
         }
         s.writePos = (s.writePos + 1) & ringMask;
@@ -974,6 +1058,10 @@ void Oscillator::outputStage(Slot& s) {
     std::memmove(s.mix, s.mix + L, sizeof(float) * M);
     float* out = s.mix + M;
     bool wrote = false;
+    // Once a term waits for the lanes, the terms after it wait in their own buffers, to be
+    // added in their order when the lanes are done.
+    bool waiting = false;
+    s.laterCount = 0;
     auto settle = [](float& level, float target) {
         if (std::fabs(level - target) < 0.01f) {
             level = target;
@@ -984,6 +1072,17 @@ void Oscillator::outputStage(Slot& s) {
     auto emit = [&](int i, float v) {
         if (wrote) out[i] += v;
         else out[i] = v;
+    };
+    // Where a term's samples go, and whether they add to what is there.
+    auto destination = [&](int term, bool& add) {
+        if (!waiting) {
+            add = wrote;
+            return out;
+        }
+        float* buffer = s.terms + term * L;
+        s.later[s.laterCount++] = buffer;
+        add = false;
+        return buffer;
     };
 
     if (s.triangleLevel != 0.0f || s.triangleTarget != 0.0f) {
@@ -999,33 +1098,32 @@ void Oscillator::outputStage(Slot& s) {
     }
 
     // Pulse and sawtooth: the ring less its one-pole lowpass, i.e. free of DC and inverted.
-    auto waveform = [&](float* ring, float& dc, float& level, float target, bool clearBehind) {
+    // At a settled level the filter's steps wait on each other: it runs after the block's
+    // other slots, several in the lanes of one register.
+    auto waveform = [&](int term, float* ring, float& dc, float& level, float target, bool clearBehind) {
         const bool settled = settle(level, target);
         if (settled && level == 0.0f) {
             if (!wrote) std::fill(out, out + L, 0.0f);
+        } else if (settled) {
+            float* buffer = out;
+            if (wrote) {
+                buffer = s.terms + term * L;
+                s.later[s.laterCount++] = buffer;
+            }
+            dcJobs[dcJobCount++] = {ring, &dc, level, buffer, clearBehind};
+            waiting = true;
         } else {
             // On locals: through the references every store to the ring or the output
             // would reload them.
             float d = dc, lv = level;
-            if (!settled) {
-                for (int i = 0; i < L; ++i) {
-                    const float x = ring[(readPos + i) & ringMask];
-                    d = 0.01f * x + 0.99f * d;
-                    lv = flushTiny(lv + (target - lv) * levelCoeff);
-                    emit(i, (d - x) * lv);
-                }
-            } else if (wrote) {
-                for (int i = 0; i < L; ++i) {
-                    const float x = ring[(readPos + i) & ringMask];
-                    d = 0.01f * x + 0.99f * d;
-                    out[i] += (d - x) * lv;
-                }
-            } else {
-                for (int i = 0; i < L; ++i) {
-                    const float x = ring[(readPos + i) & ringMask];
-                    d = 0.01f * x + 0.99f * d;
-                    out[i] = (d - x) * lv;
-                }
+            bool add;
+            float* to = destination(term, add);
+            for (int i = 0; i < L; ++i) {
+                const float x = ring[(readPos + i) & ringMask];
+                d = 0.01f * x + 0.99f * d;
+                lv = flushTiny(lv + (target - lv) * levelCoeff);
+                if (add) to[i] += (d - x) * lv;
+                else to[i] = (d - x) * lv;
             }
             // The entries a delay behind never overlap the ones just read (L + D fits the ring).
             if (clearBehind)
@@ -1038,17 +1136,10 @@ void Oscillator::outputStage(Slot& s) {
 
     const bool pulseRuns = s.pulseLevel != 0.0f || s.pulseTarget != 0.0f;
     const bool triangleRuns = s.triangleLevel != 0.0f || s.triangleTarget != 0.0f;
-    if (pulseRuns) waveform(s.pulse, s.pulseDc, s.pulseLevel, s.pulseTarget, false);
+    if (pulseRuns) waveform(0, s.pulse, s.pulseDc, s.pulseLevel, s.pulseTarget, false);
 
     if (s.sawLevel != 0.0f || s.sawTarget != 0.0f) {
-        if (!wrote && s.noiseLevel == 0.0f && s.sawTarget != 0.0f && settle(s.sawLevel, s.sawTarget)) {
-            // Alone in the output at a settled level: the DC filter's steps wait on each other,
-            // so it runs after the block's other slots, several in the lanes of one register.
-            deferredSaw[deferredCount++] = &s;
-            wrote = true;
-        } else {
-            waveform(s.saw, s.sawDc, s.sawLevel, s.sawTarget, true);
-        }
+        waveform(1, s.saw, s.sawDc, s.sawLevel, s.sawTarget, true);
         s.sawRunning = true;
     } else if (s.sawRunning) {
         zero(s.saw, ringSize);
@@ -1060,13 +1151,18 @@ void Oscillator::outputStage(Slot& s) {
         double exponent = 1.2 * double(s.noiseModulation);
         exponent = std::isnan(exponent) ? 0.0 : std::clamp(exponent, -8.0, 8.0);
         const float level = float(s.noiseLevel * std::pow(10.0, exponent));
+        bool add;
+        float* to = destination(2, add);
+        double x = s.noise;
         for (int i = 0; i < L; ++i) {
-            double& x = s.noise;
             x = 3.9999995 * x * (1.0 - x);
             if (x == 0.0) x = 1e-6;
             else if (x == 1.0) x = 0.999999;
-            emit(i, level * float(2.0 * x - 1.0));
+            const float v = level * float(2.0 * x - 1.0);
+            if (add) to[i] += v;
+            else to[i] = v;
         }
+        s.noise = x;
         wrote = true;
     }
 
@@ -1113,6 +1209,7 @@ void Oscillator::outputStage(Slot& s) {
         s.pulseRunning = false;
     }
 
+    if (s.laterCount > 0) waitingSlots[waitingCount++] = &s;
     if (wrote) {
         s.quietBlocks = 0;
     } else if (s.quietBlocks < 3) {
@@ -1143,25 +1240,26 @@ void Oscillator::process() {
             resetSlot(s);
         }
     }
-    deferredSawtooths();
+    finishOutputs();
     readPos = (readPos + blockLength) & ringMask;
 }
 
-// The deferred sawtooths: the ring less its one-pole lowpass times the level, as the
-// waveform stage makes it, four slots to a register where the processor allows, each lane
-// with the scalar stage's operations in its order.
-void Oscillator::deferredSawtooths() {
-    const int L = blockLength, M = historyLength, D = ringDelay;
-    for (int first = 0; first < deferredCount; first += 4) {
-        const int count = std::min(4, deferredCount - first);
+// The waiting waveforms: the ring less its one-pole lowpass times the level, as the
+// output stage makes it, four to a register where the processor allows, each lane with the
+// scalar stage's operations in its order. Then the terms that waited behind them are added
+// to their slots' outputs in their order.
+void Oscillator::finishOutputs() {
+    const int L = blockLength, D = ringDelay;
+    for (int first = 0; first < dcJobCount; first += 4) {
+        const int count = std::min(4, dcJobCount - first);
 #if HALVORN_OSCILLATOR_LANES
-        // A lane past the last slot repeats it: the same values to the same place.
-        Slot* lane[4];
-        for (int j = 0; j < 4; ++j) lane[j] = deferredSaw[first + std::min(j, count - 1)];
-        alignas(16) float d[4] = {lane[0]->sawDc, lane[1]->sawDc, lane[2]->sawDc, lane[3]->sawDc};
-        alignas(16) const float lv[4] = {lane[0]->sawLevel, lane[1]->sawLevel, lane[2]->sawLevel, lane[3]->sawLevel};
-        const float* ring[4] = {lane[0]->saw, lane[1]->saw, lane[2]->saw, lane[3]->saw};
-        float* out[4] = {lane[0]->mix + M, lane[1]->mix + M, lane[2]->mix + M, lane[3]->mix + M};
+        // A lane past the last job repeats it: the same values to the same place.
+        const DcJob* lane[4];
+        for (int j = 0; j < 4; ++j) lane[j] = &dcJobs[first + std::min(j, count - 1)];
+        alignas(16) float d[4] = {*lane[0]->dc, *lane[1]->dc, *lane[2]->dc, *lane[3]->dc};
+        alignas(16) const float lv[4] = {lane[0]->level, lane[1]->level, lane[2]->level, lane[3]->level};
+        const float* ring[4] = {lane[0]->ring, lane[1]->ring, lane[2]->ring, lane[3]->ring};
+        float* out[4] = {lane[0]->out, lane[1]->out, lane[2]->out, lane[3]->out};
         __m128 dv = _mm_load_ps(d);
         const __m128 lvv = _mm_load_ps(lv), toInput = _mm_set1_ps(0.01f), toLast = _mm_set1_ps(0.99f);
         // Four samples of the four rings at a time, turned into four samples of lanes and back.
@@ -1193,26 +1291,34 @@ void Oscillator::deferredSawtooths() {
             out[3][i] = y[3];
         }
         _mm_store_ps(d, dv);
-        for (int j = 0; j < count; ++j) lane[j]->sawDc = flushTiny(d[j]);
+        for (int j = 0; j < count; ++j) *lane[j]->dc = flushTiny(d[j]);
 #else
         for (int j = 0; j < count; ++j) {
-            Slot& s = *deferredSaw[first + j];
-            float* out = s.mix + M;
-            float d = s.sawDc;
-            const float lv = s.sawLevel;
+            const DcJob& job = dcJobs[first + j];
+            float d = *job.dc;
             for (int i = 0; i < L; ++i) {
-                const float x = s.saw[(readPos + i) & ringMask];
+                const float x = job.ring[(readPos + i) & ringMask];
                 d = 0.01f * x + 0.99f * d;
-                out[i] = (d - x) * lv;
+                job.out[i] = (d - x) * job.level;
             }
-            s.sawDc = flushTiny(d);
+            *job.dc = flushTiny(d);
         }
 #endif
         // The entries a delay behind never overlap the ones just read (L + D fits the ring).
         for (int j = 0; j < count; ++j) {
-            float* ring = deferredSaw[first + j]->saw;
-            for (int i = 0; i < L; ++i) ring[(readPos + i - D) & ringMask] = 0.0f;
+            const DcJob& job = dcJobs[first + j];
+            if (!job.clearBehind) continue;
+            for (int i = 0; i < L; ++i) job.ring[(readPos + i - D) & ringMask] = 0.0f;
         }
     }
-    deferredCount = 0;
+    dcJobCount = 0;
+    for (int k = 0; k < waitingCount; ++k) {
+        Slot& s = *waitingSlots[k];
+        float* out = s.mix + historyLength;
+        for (int t = 0; t < s.laterCount; ++t) {
+            const float* term = s.later[t];
+            for (int i = 0; i < L; ++i) out[i] += term[i];
+        }
+    }
+    waitingCount = 0;
 }

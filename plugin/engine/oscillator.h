@@ -132,10 +132,10 @@ private:
     void generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn);
     void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
     void placeStep(float* ring, const float* table, int writePos, double height, int32_t offset);
-    void triangleSample(Slot& s);
+    void triangleRun(Slot& s, int at, int count);
     void sineSample(Slot& s);
     void outputStage(Slot& s);
-    void deferredSawtooths();
+    void finishOutputs();
     double nextStart();
     Slot* slotAt(int slot);
     const Slot* slotAt(int slot) const;
@@ -178,10 +178,19 @@ private:
     bool resetPending;
 
     std::vector<Slot> slots;
-    // Slots whose block is their settled sawtooth alone: its DC filter runs for several
-    // slots at once after the others.
-    Slot* deferredSaw[kSlots];
-    int deferredCount = 0;
+    // Pulse and sawtooth terms at a settled level: their DC filters run several at once after
+    // every slot's output stage, and the slots' later terms are added after them.
+    struct DcJob {
+        float* ring;
+        float* dc;
+        float level;
+        float* out;
+        bool clearBehind;
+    };
+    DcJob dcJobs[2 * kSlots];
+    int dcJobCount = 0;
+    Slot* waitingSlots[kSlots];
+    int waitingCount = 0;
     // Not cleared when allocated: resetSlot writes every ring and output before use, and
     // init the silent sync samples.
     std::unique_ptr<float[]> floatPool;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engine/oscillator.h"
@@ -385,6 +387,86 @@ TEST(Oscillator, TriangleHasUnitPeakToPeakAndStaysBoundedUnderWidthModulation) {
         rig.osc.process();
         for (int i = 0; i < kL; ++i) ASSERT_LT(std::fabs(mix->samples[i]), 1.5f) << "block " << b;
     }
+}
+
+// A taken sine output sends every sample through the generator's general path; without it
+// the waveforms run in stretches up to each edge. The mix must not tell them apart.
+TEST(Oscillator, StretchesMakeTheSameMixAsTheGeneralPath) {
+    struct Case {
+        bool saw, pulse, triangle;
+        float from, to;  // Hz, glided over the run
+        float width;
+    } cases[] = {
+        {true, false, false, 110.0f, 3520.0f, 0.5f},  {false, true, false, 440.0f, 55.0f, 0.3f},
+        {false, false, true, 220.0f, 6000.0f, 0.5f},  {false, false, true, 5000.0f, 80.0f, 0.25f},
+        {true, false, true, 330.0f, 1000.0f, 0.7f},   {true, true, true, 60.0f, 9000.0f, 0.4f},
+        {false, true, true, 12000.0f, 200.0f, 0.6f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.saw << c.pulse << c.triangle << " " << c.from << " Hz");
+        Rig stretched, general;
+        SignalPort* a = stretched.osc.takeOutput(kOscOutMix, 0);
+        SignalPort* b = general.osc.takeOutput(kOscOutMix, 0);
+        general.osc.takeOutput(kOscOutSine, 0);
+        for (Rig* rig : {&stretched, &general}) {
+            rig->rec.driftDepth = 0.01f;  // the pitch moves a little in every pass
+            rig->osc.message(&rig->rec, kOscMsgDrift);
+            rig->switches(0, c.saw, c.pulse, c.triangle);
+        }
+        const int blocks = 400;
+        for (int block = 0; block < blocks; ++block) {
+            const float f = c.from * std::pow(c.to / c.from, float(block) / blocks);
+            for (Rig* rig : {&stretched, &general}) {
+                rig->voice(0, f, c.width);
+                rig->osc.process();
+            }
+            ASSERT_EQ(std::memcmp(a->samples, b->samples, sizeof(float) * kL), 0) << "block " << block;
+        }
+    }
+}
+
+// Each waveform's term is made alone whatever else the slot plays, and the mix adds them in
+// one order: triangle, pulse, sawtooth, noise. Several slots, so that waveforms of different
+// slots share the lanes of the output stage; a waveform switched on and off midway, so that
+// its level glides.
+TEST(Oscillator, TheMixIsItsWaveformsAddedInOrder) {
+    enum { kAll, kTriangleOnly, kPulseOnly, kSawOnly, kNoiseOnly, kRigs };
+    std::vector<std::unique_ptr<Rig>> rigs;
+    std::vector<std::vector<SignalPort*>> outs(kRigs);
+    const int slots = 5;
+    for (int r = 0; r < kRigs; ++r) {
+        rigs.push_back(std::make_unique<Rig>());
+        Rig& rig = *rigs.back();
+        rig.rec.driftDepth = 0.01f;
+        rig.osc.message(&rig.rec, kOscMsgDrift);
+        for (int slot = 0; slot < slots; ++slot) {
+            outs[r].push_back(rig.osc.takeOutput(kOscOutMix, slot));
+            rig.switches(slot, r == kAll || r == kSawOnly, r == kAll || r == kPulseOnly,
+                         r == kAll || r == kTriangleOnly);
+            rig.rec.noise = r == kAll || r == kNoiseOnly ? 0.3f : 0.0f;
+            rig.osc.message(&rig.rec, kOscMsgNoise);
+        }
+    }
+    for (int block = 0; block < 300; ++block) {
+        if (block == 100 || block == 200) {
+            // The sawtooth off and on again in slot 2: its level glides both ways.
+            for (int r : {int(kAll), int(kSawOnly)}) rigs[r]->switches(2, block == 200, r == kAll, r == kAll);
+        }
+        for (int r = 0; r < kRigs; ++r) {
+            for (int slot = 0; slot < slots; ++slot) rigs[r]->voice(slot, 97.0f * (slot + 1) + block, 0.3f + 0.1f * slot);
+            rigs[r]->osc.process();
+        }
+        for (int slot = 0; slot < slots; ++slot) {
+            for (int i = 0; i < kL; ++i) {
+                const float sum = ((outs[kTriangleOnly][slot]->samples[i] + outs[kPulseOnly][slot]->samples[i]) +
+                                   outs[kSawOnly][slot]->samples[i]) +
+                                  outs[kNoiseOnly][slot]->samples[i];
+                ASSERT_EQ(outs[kAll][slot]->samples[i], sum) << "block " << block << ", slot " << slot << ", " << i;
+            }
+        }
+    }
+    // Every term sounded.
+    for (int r = kTriangleOnly; r < kRigs; ++r) EXPECT_GT(std::fabs(outs[r][0]->samples[7]), 1e-4f) << r;
 }
 
 TEST(Oscillator, PitchSweepsStayBounded) {
