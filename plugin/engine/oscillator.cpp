@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -165,7 +165,55 @@ int runPlain(bool saw, bool pulse, bool triangle, PlainRun& r, const PlainRings&
 }
 
 void fillTicks(int32_t* p, int n, int32_t v) { std::fill(p, p + n, v); }
+
+// `count` entries of a ring from position `from` (any integer) in at most two runs that do
+// not wrap: f(offset from the first, ring index, length), so that the loops need no mask.
+template <class F>
+void forRingRuns(int from, int count, int mask, F f) {
+    const int at = from & mask;
+    const int first = std::min(count, mask + 1 - at);
+    f(0, at, first);
+    if (first < count) f(first, 0, count - first);
+}
+
+void zeroRing(float* ring, int from, int count, int mask) {
+    forRingRuns(from, count, mask, [&](int, int at, int n) { std::fill(ring + at, ring + at + n, 0.0f); });
+}
 void zero(float* p, int n) { std::fill(p, p + n, 0.0f); }
+
+// A step table regrouped by tick residue: row r holds entries r, r + P, r + 2P ... one per
+// sample, so that the taps of a step centred anywhere are contiguous. Built on the first use
+// of a table and kept, like the tables, in static storage: a change of rate may come while
+// the engine runs and must not allocate. Null when the storage is used up (then the placed
+// steps read the table itself).
+const float* stepRows(const float* table, int length, int ticksPerSample) {
+    // Room for the rows of both tables of the three rate ranges (512 x 32, 1024 x 35 and
+    // 2048 x 20 points each).
+    constexpr size_t kRoom = 2 * (512 * 32 + 1024 * 35 + 2048 * 20);
+    static float store[kRoom];
+    static size_t used = 0;
+    static struct {
+        const float* table;
+        const float* rows;
+    } built[2 * 3];
+    static std::mutex guard;
+    std::lock_guard<std::mutex> lock(guard);
+    for (const auto& b : built)
+        if (b.table == table) return b.rows;
+    const int P = ticksPerSample, perRow = (length + P - 1) / P;
+    const size_t need = size_t(P) * perRow;
+    for (auto& b : built) {
+        if (b.table) continue;
+        if (need > kRoom - used) return nullptr;
+        float* rows = store + used;
+        for (int r = 0; r < P; ++r)
+            for (int m = 0; m < perRow; ++m) rows[size_t(r) * perRow + m] = table[std::min(r + m * P, length - 1)];
+        used += need;
+        b = {table, rows};
+        return rows;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -263,7 +311,7 @@ struct Oscillator::Slot {
 
 Oscillator::Oscillator()
     : number(1), blockLength(44), historyLength(9), sampleRate(44100.0), ratePerMs(44.1), invRate(1.0 / 44100.0),
-      ticksPerSecond(512.0 * 44100.0), stepTables(nullptr), ticks(512), tableLength(16384), stepLength(32), quarter(8),
+      ticksPerSecond(512.0 * 44100.0), stepTables(nullptr), sawRows(nullptr), pulseRows(nullptr), rowLength(32), ticks(512), tableLength(16384), stepLength(32), quarter(8),
       ringSize(256), ringMask(255), ringDelay(88), readPos(0), sineTable(nullptr), semitoneTable(nullptr),
       levelCoeff(0.0f), widthCoeff(0.0f), trianglePole(0.0), drift(0.0), driftSmoothing(0.01), driftDepth(0.002),
       startRandom(0.1), driftRandom(0.2), jitter(0.01), vibratoDepth(0.0f), touchAmount(0.0f), bendRange(24),
@@ -282,6 +330,9 @@ void Oscillator::computeRateFields(float rate) {
     ticks = stepTables->ticksPerSample;
     tableLength = stepTables->length;
     stepLength = stepTables->stepSamples;
+    rowLength = (tableLength + ticks - 1) / ticks;
+    sawRows = stepRows(stepTables->saw, tableLength, ticks);
+    pulseRows = stepRows(stepTables->pulse, tableLength, ticks);
     quarter = stepLength / 4;
     ticksPerSecond = ticks * r;
     levelCoeff = float(1.0 - std::exp(-1.0 / (50.0 * ratePerMs)));
@@ -698,7 +749,8 @@ void Oscillator::beginPass(Slot& s, bool triangleOn) {
 // ---------------------------------------------------------------------------------------
 // Generator
 
-void Oscillator::placeStep(float* ring, const float* table, int writePos, double height, int32_t offset) {
+void Oscillator::placeStep(float* ring, const float* table, const float* rows, int writePos, double height,
+                           int32_t offset) {
     // The step is centred on the exact edge, `offset` ticks before the current entry. Entries
     // before it hold the naive value from before the edge, the current one and those after
     // it the value after the edge: they take the table less the step itself.
@@ -711,10 +763,29 @@ void Oscillator::placeStep(float* ring, const float* table, int writePos, double
     // reads its last entry.
     for (; k * int64_t(P) < base && base - k * int64_t(P) > T - 1; ++k) ring[(writePos - k) & ringMask] += h * table[T - 1];
     const int before = base > 0 ? int((int64_t(base) - 1) / P) : 0;
-    for (; k <= before; ++k) ring[(writePos - k) & ringMask] += h * table[base - k * P];
     // From the edge on, while the index base + k P is inside the table.
     const int after = base < T ? int((int64_t(T) - 1 - base) / P) + 1 : 0;
-    for (int j = 0; j < after; ++j) ring[(writePos + j) & ringMask] += h * (table[base + j * P] - 1.0f);
+    if (!rows) {
+        for (; k <= before; ++k) ring[(writePos - k) & ringMask] += h * table[base - k * P];
+        for (int j = 0; j < after; ++j) ring[(writePos + j) & ringMask] += h * (table[base + j * P] - 1.0f);
+        return;
+    }
+    // Index base + d P is entry mb + d of the residue's row: both sides run on contiguous
+    // entries of the ring and the row.
+    const float* row = rows + size_t(base % P) * rowLength + base / P;
+    if (k <= before) {
+        const int first = -before;
+        forRingRuns(writePos + first, before - k + 1, ringMask, [&](int i, int at, int n) {
+            float* __restrict to = ring + at;
+            const float* __restrict from = row + first + i;
+            for (int m = 0; m < n; ++m) to[m] += h * from[m];
+        });
+    }
+    forRingRuns(writePos, after, ringMask, [&](int i, int at, int n) {
+        float* __restrict to = ring + at;
+        const float* __restrict from = row + i;
+        for (int m = 0; m < n; ++m) to[m] += h * (from[m] - 1.0f);
+    });
 }
 
 void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
@@ -758,9 +829,10 @@ void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
         }
     }
     const int32_t e = int32_t(offset);
-    if (sawOn && jump != 0.0) placeStep(s.saw, stepTables->saw, s.writePos, jump, e);
-    if (pulseOn && pulse != 0.0) placeStep(s.pulse, stepTables->pulse, s.writePos, pulse, e);
-    if (triangleOn && trianglePulse != 0.0) placeStep(s.trianglePulse, stepTables->pulse, s.writePos, trianglePulse, e);
+    if (sawOn && jump != 0.0) placeStep(s.saw, stepTables->saw, sawRows, s.writePos, jump, e);
+    if (pulseOn && pulse != 0.0) placeStep(s.pulse, stepTables->pulse, pulseRows, s.writePos, pulse, e);
+    if (triangleOn && trianglePulse != 0.0)
+        placeStep(s.trianglePulse, stepTables->pulse, pulseRows, s.writePos, trianglePulse, e);
     s.phase += jump;
     s.pulseNaive += pulse;
     s.trianglePulseNaive += trianglePulse;
@@ -821,14 +893,18 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     const float* const delayedInvFrequency = s.delayedInvFrequency;
     const float* const pulse = s.trianglePulse;
     float* const triangle = s.triangle;
-    // The stored width and period as last seen: unchanged, they need no comparison in double.
-    float seenWidth = std::numeric_limits<float>::quiet_NaN(), seenInvFrequency = seenWidth;
+    // The stored width and period as last seen, as bits: unchanged, they need no comparison
+    // in double. The first sample always compares.
+    uint32_t seenWidth = 0xFFFFFFFFu, seenInvFrequency = 0xFFFFFFFFu;
     for (; count > 0; --count) {
         const int back = (at - lag) & ringMask;
         const float rawWidth = delayedWidth[back], rawInvFrequency = delayedInvFrequency[back];
-        if (rawWidth != seenWidth || rawInvFrequency != seenInvFrequency) {
-            seenWidth = rawWidth;
-            seenInvFrequency = rawInvFrequency;
+        uint32_t widthBits, invFrequencyBits;
+        std::memcpy(&widthBits, &rawWidth, sizeof widthBits);
+        std::memcpy(&invFrequencyBits, &rawInvFrequency, sizeof invFrequencyBits);
+        if (((widthBits ^ seenWidth) | (invFrequencyBits ^ seenInvFrequency)) != 0) {
+            seenWidth = widthBits;
+            seenInvFrequency = invFrequencyBits;
             const double w = std::clamp(double(rawWidth), 0.01, 0.99);
             const double invF = rawInvFrequency;
             if (w != width || invF != invFrequency) {
@@ -1087,7 +1163,11 @@ void Oscillator::outputStage(Slot& s) {
 
     if (s.triangleLevel != 0.0f || s.triangleTarget != 0.0f) {
         if (settle(s.triangleLevel, s.triangleTarget)) {
-            for (int i = 0; i < L; ++i) emit(i, s.triangle[(readPos + i) & ringMask] * s.triangleLevel);
+            // The triangle comes first: its samples are the output's.
+            const float level = s.triangleLevel;
+            forRingRuns(readPos, L, ringMask, [&](int i, int at, int n) {
+                for (int k = 0; k < n; ++k) out[i + k] = s.triangle[at + k] * level;
+            });
         } else {
             for (int i = 0; i < L; ++i) {
                 s.triangleLevel = flushTiny(s.triangleLevel + (s.triangleTarget - s.triangleLevel) * levelCoeff);
@@ -1126,8 +1206,7 @@ void Oscillator::outputStage(Slot& s) {
                 else to[i] = (d - x) * lv;
             }
             // The entries a delay behind never overlap the ones just read (L + D fits the ring).
-            if (clearBehind)
-                for (int i = 0; i < L; ++i) ring[(readPos + i - D) & ringMask] = 0.0f;
+            if (clearBehind) zeroRing(ring, readPos - D, L, ringMask);
             dc = flushTiny(d);
             level = lv;
         }
@@ -1190,17 +1269,15 @@ void Oscillator::outputStage(Slot& s) {
 
     if (s.useSync > 0) {
         std::memmove(s.syncOut, s.syncOut + L, sizeof(int32_t) * M);
-        for (int i = 0; i < L; ++i) s.syncOut[M + i] = s.tickRing[(readPos + i) & ringMask];
+        forRingRuns(readPos, L, ringMask,
+                    [&](int i, int at, int n) { std::copy(s.tickRing + at, s.tickRing + at + n, s.syncOut + M + i); });
         s.syncPort.frequency = float(s.frequency);
         s.syncPort.period = float(s.invFrequency);
     }
 
     if (pulseRuns || triangleRuns) {
-        for (int i = 0; i < L; ++i) {
-            const int at = (readPos - D + i) & ringMask;
-            s.pulse[at] = 0.0f;
-            s.trianglePulse[at] = 0.0f;
-        }
+        zeroRing(s.pulse, readPos - D, L, ringMask);
+        zeroRing(s.trianglePulse, readPos - D, L, ringMask);
         s.pulseRunning = true;
     } else if (s.pulseRunning) {
         // Steps placed ahead while the pulse ran would come back when it runs again.
@@ -1307,8 +1384,7 @@ void Oscillator::finishOutputs() {
         // The entries a delay behind never overlap the ones just read (L + D fits the ring).
         for (int j = 0; j < count; ++j) {
             const DcJob& job = dcJobs[first + j];
-            if (!job.clearBehind) continue;
-            for (int i = 0; i < L; ++i) job.ring[(readPos + i - D) & ringMask] = 0.0f;
+            if (job.clearBehind) zeroRing(job.ring, readPos - D, L, ringMask);
         }
     }
     dcJobCount = 0;

@@ -131,7 +131,7 @@ private:
     void computePeriod(Slot& s);
     void generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn);
     void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
-    void placeStep(float* ring, const float* table, int writePos, double height, int32_t offset);
+    void placeStep(float* ring, const float* table, const float* rows, int writePos, double height, int32_t offset);
     void triangleRun(Slot& s, int at, int count);
     void sineSample(Slot& s);
     void outputStage(Slot& s);
@@ -149,6 +149,9 @@ private:
     double invRate;
     double ticksPerSecond;
     const StepTableSet* stepTables;
+    const float* sawRows;    // the tables regrouped by tick residue (stepRows)
+    const float* pulseRows;
+    int rowLength;
     int ticks;       // P
     int tableLength;  // T
     int stepLength;   // c
