@@ -76,15 +76,21 @@ struct PlainRings {
     int mask;
     // The triangle's pulse and what its integrator reads 2 x c/4 samples later.
     float* trianglePulse;
-    float* delayedInvFrequency;
-    float* delayedWidth;
-    int32_t* delayedTicks;
+    float* delayedShape;
     int32_t* delayedHigh;
     float trianglePulseNaive;
-    float invFrequency;
-    float width;
+    uint64_t shape;
     int32_t high;
 };
+
+// The width and the period's inverse frequency as one stored pair: written and compared
+// together.
+uint64_t shapeBits(float width, float invFrequency) {
+    const float pair[2] = {width, invFrequency};
+    uint64_t bits;
+    std::memcpy(&bits, pair, sizeof bits);
+    return bits;
+}
 
 // A threshold no phase reaches: the stretch runs its full count.
 constexpr double kNoThreshold = -1e300;
@@ -111,9 +117,7 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
             if (kPulse) pulse[k] += w.pulseNaive;
             if (kTriangle) {
                 w.trianglePulse[at + k] += w.trianglePulseNaive;
-                w.delayedInvFrequency[at + k] = w.invFrequency;
-                w.delayedWidth[at + k] = w.width;
-                w.delayedTicks[at + k] = tickCount;
+                std::memcpy(w.delayedShape + 2 * (at + k), &w.shape, sizeof w.shape);
                 w.delayedHigh[at + k] = w.high;
             }
             ticks[k] = tickCount;
@@ -135,9 +139,7 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
         if (kPulse) w.pulse[at] += w.pulseNaive;
         if (kTriangle) {
             w.trianglePulse[at] += w.trianglePulseNaive;
-            w.delayedInvFrequency[at] = w.invFrequency;
-            w.delayedWidth[at] = w.width;
-            w.delayedTicks[at] = tickCount;
+            std::memcpy(w.delayedShape + 2 * at, &w.shape, sizeof w.shape);
             w.delayedHigh[at] = w.high;
         }
         w.tickRing[at] = tickCount;
@@ -267,10 +269,8 @@ struct Oscillator::Slot {
     float* trianglePulse;
     float* triangle;
     float* sine;
-    float* delayedInvFrequency;
-    float* delayedWidth;
+    float* delayedShape;  // pairs: the latched width and float(invFrequency)
     int32_t* tickRing;
-    int32_t* delayedTicks;
     int32_t* delayedHigh;
     int writePos;
     int redo;  // positions ahead whose triangle and sine are already made
@@ -386,7 +386,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
         }
         const int R = ringSize, span = historyLength + blockLength;
         const int floatsPerSlot = 7 * R + 3 * span + 3 * blockLength;
-        const int intsPerSlot = 3 * R + span;
+        const int intsPerSlot = 2 * R + span;
         floatPool.reset(new float[size_t(floatsPerSlot) * kSlots]);
         intPool.reset(new int32_t[size_t(intsPerSlot) * kSlots]);
         slots.assign(kSlots, Slot());
@@ -399,15 +399,13 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             s.trianglePulse = f; f += R;
             s.triangle = f; f += R;
             s.sine = f; f += R;
-            s.delayedInvFrequency = f; f += R;
-            s.delayedWidth = f; f += R;
+            s.delayedShape = f; f += 2 * R;
             s.mix = f; f += span;
             s.terms = f; f += 3 * blockLength;
             s.sineOut = f; f += span;
             s.syncSilence = f;
             zero(s.syncSilence, span);
             s.tickRing = n; n += R;
-            s.delayedTicks = n; n += R;
             s.delayedHigh = n; n += R;
             s.syncOut = n;
             s.mixPort = {0, kPortSamples, blockLength, historyLength, s.mix + historyLength, nullptr, 0.0f, 0.0f, nullptr};
@@ -628,9 +626,10 @@ void Oscillator::resetSlot(Slot& s) {
     const int R = ringSize;
     for (float* ring : {s.saw, s.pulse, s.trianglePulse, s.triangle, s.sine}) zero(ring, R);
     fillTicks(s.tickRing, R, kOscNoWrap);
-    std::fill(s.delayedInvFrequency, s.delayedInvFrequency + R, 1.0f);
-    std::fill(s.delayedWidth, s.delayedWidth + R, 0.5f);
-    fillTicks(s.delayedTicks, R, 0);
+    for (int i = 0; i < R; ++i) {
+        s.delayedShape[2 * i] = 0.5f;
+        s.delayedShape[2 * i + 1] = 1.0f;
+    }
     fillTicks(s.delayedHigh, R, 0);
     clearOutputs(s);
     s.pulseDc = s.sawDc = s.sineDc = 0.0f;
@@ -870,11 +869,12 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     const int lag = 2 * quarter;
     if (!s.triangleStarted) {
         const int back = (at - lag) & ringMask;
-        const double w = std::clamp(double(s.delayedWidth[back]), 0.01, 0.99);
-        const double invF = s.delayedInvFrequency[back];
+        const double w = std::clamp(double(s.delayedShape[2 * back]), 0.01, 0.99);
+        const double invF = s.delayedShape[2 * back + 1];
         // Gain for a peak-to-peak of 1: the pulse's integral over its high part is w(1-w)/2 periods.
         s.triangleGain = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-        const double t = s.delayedTicks[back], d = s.delayedHigh[back];
+        // The tick ring holds the count each entry was made with, as the triangle needs it.
+        const double t = s.tickRing[back], d = s.delayedHigh[back];
         s.triangleSum = t >= d ? 0.5 / s.triangleGain - ((t - d) / ticks) * w * 0.5
                                : (1.0 - w) * 0.5 * t / ticks - 0.5 / s.triangleGain;
         s.triangleWidth = w;
@@ -889,24 +889,20 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     double sum = s.triangleSum, gain = s.triangleGain, dc = s.triangleDc;
     double width = s.triangleWidth, invFrequency = s.triangleInvFrequency;
     const double pole = trianglePole, rest = 1.0 - trianglePole;
-    const float* const delayedWidth = s.delayedWidth;
-    const float* const delayedInvFrequency = s.delayedInvFrequency;
+    const float* const shape = s.delayedShape;
     const float* const pulse = s.trianglePulse;
     float* const triangle = s.triangle;
-    // The stored width and period as last seen, as bits: unchanged, they need no comparison
-    // in double. The first sample always compares.
-    uint32_t seenWidth = 0xFFFFFFFFu, seenInvFrequency = 0xFFFFFFFFu;
+    // The stored pair as last seen: unchanged, it needs no comparison in double. No pair has
+    // these bits (two NaNs): the first sample always compares.
+    uint64_t seen = ~uint64_t(0);
     for (; count > 0; --count) {
         const int back = (at - lag) & ringMask;
-        const float rawWidth = delayedWidth[back], rawInvFrequency = delayedInvFrequency[back];
-        uint32_t widthBits, invFrequencyBits;
-        std::memcpy(&widthBits, &rawWidth, sizeof widthBits);
-        std::memcpy(&invFrequencyBits, &rawInvFrequency, sizeof invFrequencyBits);
-        if (((widthBits ^ seenWidth) | (invFrequencyBits ^ seenInvFrequency)) != 0) {
-            seenWidth = widthBits;
-            seenInvFrequency = invFrequencyBits;
-            const double w = std::clamp(double(rawWidth), 0.01, 0.99);
-            const double invF = rawInvFrequency;
+        uint64_t bits;
+        std::memcpy(&bits, shape + 2 * back, sizeof bits);
+        if (bits != seen) {
+            seen = bits;
+            const double w = std::clamp(double(shape[2 * back]), 0.01, 0.99);
+            const double invF = shape[2 * back + 1];
             if (w != width || invF != invFrequency) {
                 const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
                 sum *= gain / g;
@@ -962,9 +958,8 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             PlainRun r{s.phase, s.tickCount, s.writePos};
             const double threshold = s.pulseHigh ? s.pulseThreshold : s.wrapThreshold;
             const PlainRings rings{s.saw, s.pulse, s.tickRing, float(s.pulseNaive), s.increment, P, ringMask,
-                                   s.trianglePulse, s.delayedInvFrequency, s.delayedWidth, s.delayedTicks,
-                                   s.delayedHigh, float(s.trianglePulseNaive), float(s.invFrequency),
-                                   s.widthLatched, s.high};
+                                   s.trianglePulse, s.delayedShape, s.delayedHigh, float(s.trianglePulseNaive),
+                                   shapeBits(s.widthLatched, float(s.invFrequency)), s.high};
             int redo = s.redo;
             // Samples made from `from`: those regenerated after a commit keep their triangle.
             auto made = [&](int from, int k) {
@@ -1081,9 +1076,8 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             if (pulseRing) s.pulse[at] += float(s.pulseNaive);
             if (triangleOn) {
                 s.trianglePulse[at] += float(s.trianglePulseNaive);
-                s.delayedInvFrequency[at] = float(s.invFrequency);
-                s.delayedWidth[at] = s.widthLatched;
-                s.delayedTicks[at] = s.tickCount;
+                s.delayedShape[2 * at] = s.widthLatched;
+                s.delayedShape[2 * at + 1] = float(s.invFrequency);
                 s.delayedHigh[at] = s.high;
             }
             s.tickRing[at] = s.tickCount;
