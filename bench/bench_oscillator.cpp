@@ -58,12 +58,15 @@ int main() {
         {"saw 10 kHz", 10000.0f, true, false, false, false, false, false},
         {"saw 20 kHz", 20000.0f, true, false, false, false, false, false},
         {"saw 110 Hz", 110.0f, true, false, false, false, false, false},
+        {"saw, pulse, triangle 1 kHz", 1000.0f, true, true, true, false, false, false},
+        {"saw, pulse, triangle 110 Hz", 110.0f, true, true, true, false, false, false},
+        {"saw, pulse, triangle, noise 1 kHz", 1000.0f, true, true, true, true, false, false},
         {"all waveforms 1 kHz", 1000.0f, true, true, true, true, true, true},
         {"all waveforms 10 kHz", 10000.0f, true, true, true, true, true, true},
     };
-    std::printf("%-24s %14s %14s\n", "oscillator", "1 voice", "32 voices");
+    std::printf("%-34s %14s %14s\n", "oscillator", "1 voice", "32 voices");
     for (const Case& c : cases)
-        std::printf("%-24s %11.1f ns %11.1f ns\n", c.name, nsPerVoiceSample(c, 1), nsPerVoiceSample(c, 32));
+        std::printf("%-34s %11.1f ns %11.1f ns\n", c.name, nsPerVoiceSample(c, 1), nsPerVoiceSample(c, 32));
     std::printf("(ns per voice-sample; real time at 44.1 kHz allows 22676 ns per sample)\n");
     return 0;
 }
