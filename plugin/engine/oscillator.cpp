@@ -959,7 +959,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             const double threshold = s.pulseHigh ? s.pulseThreshold : s.wrapThreshold;
             const PlainRings rings{s.saw, s.pulse, s.tickRing, float(s.pulseNaive), s.increment, P, ringMask,
                                    s.trianglePulse, s.delayedShape, s.delayedHigh, float(s.trianglePulseNaive),
-                                   shapeBits(s.widthLatched, float(s.invFrequency)), s.high};
+                                   triangleOn ? shapeBits(s.widthLatched, float(s.invFrequency)) : 0, s.high};
             int redo = s.redo;
             // Samples made from `from`: those regenerated after a commit keep their triangle.
             auto made = [&](int from, int k) {
