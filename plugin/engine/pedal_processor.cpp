@@ -104,6 +104,24 @@ void PedalProcessor::computeTargets(float pedal) {
     haveTargets = 1;
 }
 
+void PedalProcessor::runWah(History& h, double b0, double b1, double b2, double a1, double a2, const float* input,
+                            float* output, int count) {
+    double x1 = h.x1, x2 = h.x2, y1 = h.y1, y2 = h.y2;
+    for (int n = 0; n < count; ++n) {
+        const double x = fx::flushState(input[n]);
+        const double y = fx::flushState(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        output[n] = (float)(y * kWahGain);
+    }
+    h.x1 = x1;
+    h.x2 = x2;
+    h.y1 = y1;
+    h.y2 = y2;
+}
+
 void PedalProcessor::applyWah(int slot, const float* input, float* output, int count, float pedal) {
     // Once settled, a pedal of exactly 0 leaves the wah where it is; targets for 0 are
     // computed only while the coefficients still move.
@@ -119,6 +137,11 @@ void PedalProcessor::applyWah(int slot, const float* input, float* output, int c
 
     History& h = history[slot];
     double b0 = current[kB0], b1 = current[kB1], b2 = current[kB2], a1 = current[kA1], a2 = current[kA2];
+    if (b0 == target[kB0] && b1 == target[kB1] && b2 == target[kB2] && a1 == target[kA1] && a2 == target[kA2]) {
+        // Arrived: a smoothing step would add exactly 0 to every coefficient.
+        runWah(h, b0, b1, b2, a1, a2, input, output, count);
+        return;
+    }
     for (int n = 0; n < count; ++n) {
         b0 += (target[kB0] - b0) * smoothing;
         b1 += (target[kB1] - b1) * smoothing;

@@ -33,6 +33,10 @@ private:
     void applyVolume(const float* input, float* output, int count, float pedal);
     void applyWah(int slot, const float* input, float* output, int count, float pedal);
     void computeTargets(float pedal);
+    struct History;
+    // The filter alone, with coefficients that no longer move.
+    static void runWah(History& h, double b0, double b1, double b2, double a1, double a2, const float* input,
+                       float* output, int count);
 
     float sampleRate;
     double smoothing;  // per sample: 3 microseconds, values follow their targets within a few samples
