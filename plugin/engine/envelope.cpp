@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using engine::clampFinite;
 using engine::clampSlot;
@@ -72,7 +73,14 @@ void Envelope::clearInputs() {
     }
 }
 
+void Envelope::forgetCachedValues() {
+    // NaN matches no key.
+    for (int k = 0; k < 5; ++k)
+        for (int s = 0; s < kVoiceSlots; ++s) cacheKey[k][s] = std::numeric_limits<float>::quiet_NaN();
+}
+
 void Envelope::resetAllSlots() {
+    forgetCachedValues();
     for (int s = 0; s < kVoiceSlots; ++s) {
         state[s] = kEnvIdleState;
         lastGate[s] = 0;
@@ -82,12 +90,12 @@ void Envelope::resetAllSlots() {
         attackLevel[s] = 0.f;
         sustainLevel[s] = 1.f;
         attackCoefficient[s] = decayCoefficient[s] = releaseCoefficient[s] = releasePedalCoefficient[s] = 1.f;
-        current[s] = BlockValues{0.f, 0.f, 1.f, 1.f, 1.f};
     }
 }
 
 void Envelope::setSampleRate(float rate) {
     if (!engine::isUsableRate(rate)) return;
+    forgetCachedValues();
     sampleRate = rate;
     samplesPerMs = rate * 0.001f;
     inverseRate = 1.f / rate;
@@ -210,29 +218,53 @@ void Envelope::readGate(int s) {
     lastGate[s] = gate;
 }
 
-Envelope::BlockValues Envelope::modulatedValues(int s) const {
-    BlockValues b{initialLevel[s], attackLevel[s], attackCoefficient[s], decayCoefficient[s],
+// 10^(1.2 x sum) for a level, or the coefficient for a modulated time, reused while the
+// input stays the same: most modulation sources hold still for many blocks.
+float Envelope::cached(int k, int s, float key, float (Envelope::*compute)(float) const) {
+    if (cacheKey[k][s] != key) {
+        cacheKey[k][s] = key;
+        cacheValue[k][s] = (this->*compute)(key);
+    }
+    return cacheValue[k][s];
+}
+
+float Envelope::levelFactor(float sum) const { return std::pow(10.f, 1.2f * sum); }
+
+// Below 0.01 ms the filter envelope steps by 0.01 and the amplifier envelope takes 1 ms.
+float Envelope::modulatedTimeCoefficient(float t) const {
+    return t >= 0.01f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+}
+
+// A modulated release below 1 ms jumps (filter envelope) or takes 1 ms (amplifier envelope).
+float Envelope::modulatedReleaseCoefficient(float t) const {
+    return t >= 1.f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 1.f : timeCoefficient(1.f));
+}
+
+float Envelope::modulationSum(int k, int s) const {
+    const InputList& list = modulation[k][s];
+    return list.count > 0 ? clampFinite(list.sumFirst(), -kMaxModulationSum, kMaxModulationSum) : 0.f;
+}
+
+// The initial level after modulation: all that an idle slot needs.
+float Envelope::modulatedInitialLevel(int s) {
+    const float sum = modulationSum(0, s);
+    return sum != 0.f ? initialLevel[s] * cached(0, s, sum, &Envelope::levelFactor) : initialLevel[s];
+}
+
+Envelope::BlockValues Envelope::modulatedValues(int s) {
+    BlockValues b{modulatedInitialLevel(s), attackLevel[s], attackCoefficient[s], decayCoefficient[s],
                   sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
-    float sums[5];
-    for (int k = 0; k < 5; ++k) {
-        const InputList& list = modulation[k][s];
-        sums[k] = list.count > 0 ? clampFinite(list.sumFirst(), -kMaxModulationSum, kMaxModulationSum) : 0.f;
-    }
-    if (sums[0] != 0.f) b.initialLevel *= std::pow(10.f, 1.2f * sums[0]);
-    if (sums[1] != 0.f) b.attackLevel *= std::pow(10.f, 1.2f * sums[1]);
-    const float minimumTime = 0.01f;  // ms
-    if (sums[2] != 0.f) {
-        const float t = attackTime[s] + 500.f * sums[2];
-        b.attack = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
-    }
-    if (sums[3] != 0.f) {
-        const float t = decayTime[s] + 500.f * sums[3];
-        b.decay = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
-    }
-    if (sums[4] != 0.f) {
+    float sum = modulationSum(1, s);
+    if (sum != 0.f) b.attackLevel *= cached(1, s, sum, &Envelope::levelFactor);
+    sum = modulationSum(2, s);
+    if (sum != 0.f) b.attack = cached(2, s, attackTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
+    sum = modulationSum(3, s);
+    if (sum != 0.f) b.decay = cached(3, s, decayTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
+    sum = modulationSum(4, s);
+    if (sum != 0.f) {
         // A modulated release takes the full time as time constant.
-        const float t = releaseTime[s] + 500.f * sums[4] + (sustain ? pedalReleaseTime : 0.f);
-        b.release = t >= 1.f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 1.f : timeCoefficient(1.f));
+        const float t = releaseTime[s] + 500.f * sum + (sustain ? pedalReleaseTime : 0.f);
+        b.release = cached(4, s, t, &Envelope::modulatedReleaseCoefficient);
     }
     return b;
 }
@@ -269,16 +301,6 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
     const float T = endThreshold;
     float v = value[s];
     int st = state[s];
-
-    if (st == kEnvIdleState) {
-        // An idle slot costs one comparison.
-        if (v != I0) {
-            v = I0;
-            for (int i = -historyLength; i < L; ++i) out[i] = I0;
-            value[s] = v;
-        }
-        return;
-    }
 
     outputs.moveHistory(s);
     if (historyLength > 0 && std::fabs(out[-1]) < kHistoryFlush) out[-1] = 0.f;
@@ -342,7 +364,16 @@ void Envelope::process() {
     if (!active) return;
     for (int s = 0; s < kVoiceSlots; ++s) {
         readGate(s);
-        current[s] = modulatedValues(s);
-        renderSlot(s, current[s]);
+        if (state[s] == kEnvIdleState) {
+            // An idle slot only holds its initial level.
+            const float level = modulatedInitialLevel(s);
+            if (value[s] != level) {
+                float* out = outputs.block(s);
+                for (int i = -historyLength; i < blockLength; ++i) out[i] = level;
+                value[s] = level;
+            }
+            continue;
+        }
+        renderSlot(s, modulatedValues(s));
     }
 }

@@ -109,7 +109,14 @@ private:
     void computeCoefficients(int slot);
     float timeCoefficient(float timeMs) const;  // 1 - exp(-1 / (t x samplesPerMs))
     void readGate(int slot);
-    BlockValues modulatedValues(int slot) const;
+    float modulationSum(int kind, int slot) const;  // kind 0-4 for inputs 2-6
+    float cached(int kind, int slot, float key, float (Envelope::*compute)(float) const);
+    float levelFactor(float sum) const;
+    float modulatedTimeCoefficient(float timeMs) const;
+    float modulatedReleaseCoefficient(float timeMs) const;
+    void forgetCachedValues();
+    float modulatedInitialLevel(int slot);
+    BlockValues modulatedValues(int slot);
     void renderSlot(int slot, const BlockValues& b);
 
     float sampleRate;    // Hz
@@ -144,7 +151,9 @@ private:
     float decayCoefficient[engine::kVoiceSlots];
     float releaseCoefficient[engine::kVoiceSlots];
     float releasePedalCoefficient[engine::kVoiceSlots];
-    BlockValues current[engine::kVoiceSlots];  // this block's values after modulation
+    // Per modulation kind and slot: the last input (a sum, or a time in ms) and what it gave.
+    float cacheKey[5][engine::kVoiceSlots];
+    float cacheValue[5][engine::kVoiceSlots];
 
     SignalPort* gateInput[engine::kVoiceSlots];
     InputList modulation[5][engine::kVoiceSlots];  // kinds 2-6
