@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include <xmmintrin.h>
+
 using engine::clampFinite;
 using engine::clampSlot;
 using engine::kVoiceSlots;
@@ -292,6 +294,68 @@ float Envelope::fallToward(float* out, float v, float target, float c, float lev
     return v;
 }
 
+// A falling segment that arrives at its first sample (a held sustain) stays with the scalar
+// loop; one that moves on is queued to run four slots at a time.
+bool Envelope::queueFall(int s, float v, float target, float c, float level, int endState) {
+    if (v + (target - v) * c < level + endThreshold) return false;
+    falling[fallingCount++] = FallingLane{s, endState, v, target, c, level};
+    return true;
+}
+
+// The queued falling segments, four slots in the lanes of one register: the same steps as
+// fallToward, sample by sample, so the values are the same to the bit. A lane that arrives
+// holds its level with a coefficient of 0 for the rest of the block, which is what
+// fallToward writes (and, with an aim at an infinite distance, the same NaN).
+void Envelope::runFallingLanes() {
+    const int L = blockLength;
+    const int kChunk = 16;
+    alignas(16) float steps[kChunk][4];
+    alignas(16) float lane[6][4];
+    enum { kV, kTarget, kC, kLimit, kLevel, kArrived };
+    for (int g = 0; g < fallingCount; g += 4) {
+        const int lanes = std::min(4, fallingCount - g);
+        float* out[4];
+        for (int k = 0; k < 4; ++k) {
+            const bool used = k < lanes;
+            const FallingLane& f = falling[used ? g + k : g];
+            out[k] = outputs.block(f.slot);
+            // Unused lanes stay at 0 and never arrive.
+            lane[kV][k] = used ? f.v : 0.f;
+            lane[kTarget][k] = used ? f.target : 0.f;
+            lane[kC][k] = used ? f.c : 0.f;
+            lane[kLimit][k] = used ? f.level + endThreshold : 0.f;
+            lane[kLevel][k] = used ? f.level : 0.f;
+        }
+        __m128 v = _mm_load_ps(lane[kV]);
+        __m128 c = _mm_load_ps(lane[kC]);
+        const __m128 target = _mm_load_ps(lane[kTarget]);
+        const __m128 limit = _mm_load_ps(lane[kLimit]);
+        const __m128 level = _mm_load_ps(lane[kLevel]);
+        __m128 arrived = _mm_setzero_ps();
+        for (int i0 = 0; i0 < L; i0 += kChunk) {
+            const int n = std::min(kChunk, L - i0);
+            for (int i = 0; i < n; ++i) {
+                v = _mm_add_ps(v, _mm_mul_ps(_mm_sub_ps(target, v), c));
+                const __m128 there = _mm_cmplt_ps(v, limit);
+                v = _mm_or_ps(_mm_and_ps(there, level), _mm_andnot_ps(there, v));
+                c = _mm_andnot_ps(there, c);
+                arrived = _mm_or_ps(arrived, there);
+                _mm_store_ps(steps[i], v);
+            }
+            for (int k = 0; k < lanes; ++k)
+                for (int i = 0; i < n; ++i) out[k][i0 + i] = steps[i][k];
+        }
+        _mm_store_ps(lane[kV], v);
+        _mm_store_ps(lane[kArrived], arrived);
+        for (int k = 0; k < lanes; ++k) {
+            const FallingLane& f = falling[g + k];
+            value[f.slot] = lane[kV][k];
+            if (lane[kArrived][k] != 0.f) state[f.slot] = f.endState;
+        }
+    }
+    fallingCount = 0;
+}
+
 void Envelope::renderSlot(int s, const BlockValues& b) {
     float* out = outputs.block(s);
     const int L = blockLength;
@@ -340,11 +404,13 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
         }
     } else if (st == kEnvDecay || st == kEnvSustain) {
         if (std::fabs(v) < kValueFlush) v = 0.f;
+        if (queueFall(s, v, S - undershoot * A0, b.decay, S, kEnvSustain)) return;
         v = fallToward(out, v, S - undershoot * A0, b.decay, S, st, kEnvSustain);
     } else {
         // Release, release end and fast release: toward the initial level.
         if (std::fabs(v) < kValueFlush) v = 0.f;
         const float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
+        if (queueFall(s, v, I0 - undershoot * A0, c, I0, kEnvReleaseEnd)) return;
         v = fallToward(out, v, I0 - undershoot * A0, c, I0, st, kEnvReleaseEnd);
     }
     value[s] = v;
@@ -376,4 +442,5 @@ void Envelope::process() {
         }
         renderSlot(s, modulatedValues(s));
     }
+    runFallingLanes();
 }

@@ -118,6 +118,8 @@ private:
     float modulatedInitialLevel(int slot);
     BlockValues modulatedValues(int slot);
     void renderSlot(int slot, const BlockValues& b);
+    bool queueFall(int slot, float v, float target, float c, float level, int endState);
+    void runFallingLanes();
 
     float sampleRate;    // Hz
     float samplesPerMs;  // sampleRate / 1000
@@ -154,6 +156,15 @@ private:
     // Per modulation kind and slot: the last input (a sum, or a time in ms) and what it gave.
     float cacheKey[5][engine::kVoiceSlots];
     float cacheValue[5][engine::kVoiceSlots];
+
+    // This block's falling segments that do not arrive at their first sample.
+    struct FallingLane {
+        int slot;
+        int endState;
+        float v, target, c, level;
+    };
+    FallingLane falling[engine::kVoiceSlots];
+    int fallingCount = 0;
 
     SignalPort* gateInput[engine::kVoiceSlots];
     InputList modulation[5][engine::kVoiceSlots];  // kinds 2-6

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/envelope.h"
+#include "same_bits.h"
 #include "signal_fixture.h"
 
 namespace {
@@ -538,6 +539,49 @@ TEST_F(EnvelopeTest, AModuleNobodyReadsIsNotProcessedAndReportsIdle) {
     envelope.releaseOutput(0, 0);
     EXPECT_FALSE(envelope.isActive());
     EXPECT_EQ(envelope.getState(0), kEnvIdleState);
+}
+
+// Slots that decay and release side by side run several at a time; each must give what it
+// gives alone, history included, with every slot's times, levels and gate times its own.
+TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
+    const int kBlocks = 120;
+    const auto gateAt = [](int s, int b) { return b >= s % 7 && b < 30 + (s * 5) % 60; };
+    const auto render = [&](int only) {
+        Envelope envelope;
+        EnvelopeRecord record = EnvelopeRecord();
+        record.slotCount = 32;
+        record.blockLength = kTestBlock;
+        record.historyLength = kTestHistory;
+        record.mode = kEnvModeAmplifier;
+        EXPECT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+        std::vector<TestGate> gates(32);
+        std::vector<float*> out(32);
+        for (int s = 0; s < 32; ++s) {
+            out[s] = envelope.takeOutput(0, s)->samples;
+            envelope.connectGate(s, gates[s].get());
+            record.slot = s;
+            record.attackTime = 1.f + s % 3;
+            record.decayTime = 5.f + 3.f * s;
+            record.releaseTime = 8.f + 2.f * (s % 11);
+            record.initialLevel = s % 4 == 0 ? 0.1f : 0.f;
+            record.attackLevel = 1.f - 0.01f * s;
+            record.sustainLevel = 0.2f + 0.02f * s;
+            envelope.message(&record, kEnvSettings);
+        }
+        std::vector<std::vector<float>> samples(32);
+        for (int b = 0; b < kBlocks; ++b) {
+            for (int s = 0; s < 32; ++s) gates[s].record.gate = (only < 0 || only == s) && gateAt(s, b);
+            if (b == 50) envelope.fastRelease(3);
+            envelope.process();
+            for (int s = 0; s < 32; ++s) samples[s].insert(samples[s].end(), out[s] - kTestHistory, out[s] + kTestBlock);
+        }
+        return samples;
+    };
+    const std::vector<std::vector<float>> together = render(-1);
+    for (int s = 0; s < 32; ++s) {
+        SCOPED_TRACE(s);
+        test::expectAudibleAndSameBits(render(s)[s], together[s]);
+    }
 }
 
 TEST(Envelope, InitRefusesABadConfigurationAndFreeIsSafeTwice) {
