@@ -162,6 +162,25 @@ void SynthEngine::updateSlot(int s, bool& ringGate) {
     sendOscillatorVoice(s, v.state, frequencies);
 }
 
+// The panned bus a slot's part goes to: the master, or the ring, effects or ring-and-effects bus.
+void SynthEngine::slotBus(const VoiceSlot& v, float*& left, float*& right, bool& toRing, bool& toRingEffects) {
+    if (!v.effects && !v.ringModulator) {
+        left = masterQueue[0] + queueFill;
+        right = masterQueue[1] + queueFill;
+    } else if (!v.effects) {
+        left = workBuffer[kRingBusLeft];
+        right = workBuffer[kRingBusRight];
+        toRing = true;
+    } else if (!v.ringModulator) {
+        left = workBuffer[kEffectsBusLeft];
+        right = workBuffer[kEffectsBusRight];
+    } else {
+        left = workBuffer[kRingEffectsBusLeft];
+        right = workBuffer[kRingEffectsBusRight];
+        toRingEffects = true;
+    }
+}
+
 // Rendering step 11 for one sounding slot: its two lines mixed with the smoothed gains,
 // the pedal, its part's output and the panned bus it goes to.
 void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
@@ -178,7 +197,36 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
         v.lineGain[0] = g1;
         v.lineGain[1] = g2;
     }
-    if (std::fabs(v.lineGain[0] - g1) > kGainSettled || std::fabs(v.lineGain[1] - g2) > kGainSettled) {
+    const bool linesGlide = std::fabs(v.lineGain[0] - g1) > kGainSettled || std::fabs(v.lineGain[1] - g2) > kGainSettled;
+    const bool pedalOn = pedalWords[0] || pedalWords[1];
+    float* left;
+    float* right;
+    slotBus(v, left, right, toRing, toRingEffects);
+    const float pl = v.pan;
+    const float pr = 1.f - v.pan;
+    if (starts) {
+        v.panGain[0] = pl;
+        v.panGain[1] = pr;
+    }
+    const bool panGlides = std::fabs(v.panGain[0] - pl) > kGainSettled || std::fabs(v.panGain[1] - pr) > kGainSettled;
+    if (!linesGlide && !pedalOn && !panGlides) {
+        // Steady gains and no pedal, the usual case: one pass, the same sums as below.
+        float* __restrict l = left;
+        float* __restrict r = right;
+#if HALVORN_OUTPUTS == 10
+        float* __restrict part = partQueue[s % kParts] + queueFill;
+#endif
+        for (int n = 0; n < L; ++n) {
+            const float x = line1[n] * g1 + line2[n] * g2;
+#if HALVORN_OUTPUTS == 10
+            part[n] += x;
+#endif
+            l[n] += x * pl;
+            r[n] += x * pr;
+        }
+        return;
+    }
+    if (linesGlide) {
         float a = v.lineGain[0], b = v.lineGain[1];
         for (int n = 0; n < L; ++n) {
             a += (g1 - a) * gainCoefficient;
@@ -191,7 +239,7 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
         for (int n = 0; n < L; ++n) scratch[n] = line1[n] * g1 + line2[n] * g2;
     }
 
-    if (pedalWords[0] || pedalWords[1]) {
+    if (pedalOn) {
         const int mode = pedalWords[0] && pedalWords[1] ? 2 : (pedalWords[0] ? 0 : 1);
         pedal.process(mode, s, scratch, scratch, L, expression);
     }
@@ -200,30 +248,7 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
     for (int n = 0; n < L; ++n) part[n] += scratch[n];
 #endif
 
-    float* left;
-    float* right;
-    if (!v.effects && !v.ringModulator) {
-        left = masterQueue[0] + queueFill;
-        right = masterQueue[1] + queueFill;
-    } else if (!v.effects) {
-        left = workBuffer[kRingBusLeft];
-        right = workBuffer[kRingBusRight];
-        toRing = true;
-    } else if (!v.ringModulator) {
-        left = workBuffer[kEffectsBusLeft];
-        right = workBuffer[kEffectsBusRight];
-    } else {
-        left = workBuffer[kRingEffectsBusLeft];
-        right = workBuffer[kRingEffectsBusRight];
-        toRingEffects = true;
-    }
-    const float pl = v.pan;
-    const float pr = 1.f - v.pan;
-    if (starts) {
-        v.panGain[0] = pl;
-        v.panGain[1] = pr;
-    }
-    if (std::fabs(v.panGain[0] - pl) > kGainSettled || std::fabs(v.panGain[1] - pr) > kGainSettled) {
+    if (panGlides) {
         float a = v.panGain[0], b = v.panGain[1];
         for (int n = 0; n < L; ++n) {
             a += (pl - a) * gainCoefficient;

@@ -358,6 +358,7 @@ private:
     void updateSlot(int slot, bool& ringGate);
     float slotPitch(VoiceSlot& v);
     void mixSlot(int slot, bool& toRing, bool& toRingEffects);
+    void slotBus(const VoiceSlot& v, float*& left, float*& right, bool& toRing, bool& toRingEffects);
 
     // Routing helpers (engine_routing.cpp).
     void undoEntry(int destination, int source, int part);
