@@ -85,6 +85,7 @@ void Envelope::resetAllSlots() {
     forgetCachedValues();
     for (int s = 0; s < kVoiceSlots; ++s) {
         state[s] = kEnvIdleState;
+        steadyBlocks[s] = 0;
         lastGate[s] = 0;
         value[s] = 0.f;
         attackTime[s] = decayTime[s] = releaseTime[s] = 1.f;
@@ -356,6 +357,15 @@ void Envelope::runFallingLanes() {
     fallingCount = 0;
 }
 
+namespace {
+bool sameBits(float a, float b) {
+    uint32_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+}  // namespace
+
 void Envelope::renderSlot(int s, const BlockValues& b) {
     float* out = outputs.block(s);
     const int L = blockLength;
@@ -363,8 +373,28 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
     const float A0 = b.attackLevel;
     const float S = sustainLevel[s];
     const float T = endThreshold;
-    float v = value[s];
+    const float before = value[s];
+    float v = before;
     int st = state[s];
+
+    // Decay, sustain, release, release end and fast release fall toward a level.
+    const bool falls = st != kEnvGateOn && st != kEnvAttack;
+    const bool toSustain = st == kEnvDecay || st == kEnvSustain;
+    const float level = toSustain ? S : I0;
+    const float target = level - undershoot * A0;
+    const float c = toSustain ? b.decay : (st == kEnvFastRelease ? fastReleaseCoefficient : b.release);
+    const int endState = toSustain ? kEnvSustain : kEnvReleaseEnd;
+    if (falls && std::fabs(v) < kValueFlush) v = 0.f;
+    // Arrives at the first sample, so the whole block is the level.
+    const bool holds = falls && v + (target - v) * c < level + T && std::isfinite(target - level);
+    // After two such blocks the history is the level as well (and survives its flush): the
+    // buffer already holds what this block would write.
+    if (holds && steadyBlocks[s] >= 2 && sameBits(before, level) &&
+        (std::fabs(level) >= kHistoryFlush || sameBits(level, 0.f))) {
+        state[s] = endState;
+        return;
+    }
+    steadyBlocks[s] = holds ? (steadyBlocks[s] > 0 && sameBits(before, level) ? 2 : 1) : 0;
 
     outputs.moveHistory(s);
     if (historyLength > 0 && std::fabs(out[-1]) < kHistoryFlush) out[-1] = 0.f;
@@ -380,16 +410,16 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
     }
 
     if (st == kEnvAttack) {
-        float target = overshoot * A0;
-        float c = b.attack;
+        float aim = overshoot * A0;
+        float step = b.attack;
         bool decaying = false;
         for (int i = 0; i < L; ++i) {
-            v += (target - v) * c;
+            v += (aim - v) * step;
             if (v > A0 - T) {
                 if (!decaying) {
                     st = kEnvDecay;
-                    target = S - undershoot * A0;
-                    c = b.decay;
+                    aim = S - undershoot * A0;
+                    step = b.decay;
                     decaying = true;
                 }
                 v = A0;
@@ -398,20 +428,13 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
                 // sustain level instead of running on past it toward the decay's aim.
                 st = kEnvSustain;
                 v = S;
-                c = 0.f;
+                step = 0.f;
             }
             out[i] = v;
         }
-    } else if (st == kEnvDecay || st == kEnvSustain) {
-        if (std::fabs(v) < kValueFlush) v = 0.f;
-        if (queueFall(s, v, S - undershoot * A0, b.decay, S, kEnvSustain)) return;
-        v = fallToward(out, v, S - undershoot * A0, b.decay, S, st, kEnvSustain);
     } else {
-        // Release, release end and fast release: toward the initial level.
-        if (std::fabs(v) < kValueFlush) v = 0.f;
-        const float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
-        if (queueFall(s, v, I0 - undershoot * A0, c, I0, kEnvReleaseEnd)) return;
-        v = fallToward(out, v, I0 - undershoot * A0, c, I0, st, kEnvReleaseEnd);
+        if (!holds && queueFall(s, v, target, c, level, endState)) return;
+        v = fallToward(out, v, target, c, level, st, endState);
     }
     value[s] = v;
     state[s] = st;
@@ -422,6 +445,7 @@ void Envelope::process() {
     if (resetPending) {
         outputs.clearAll();
         for (int s = 0; s < kVoiceSlots; ++s) {
+            steadyBlocks[s] = 0;
             value[s] = 0.f;
             state[s] = kEnvIdleState;
         }
@@ -433,6 +457,7 @@ void Envelope::process() {
         if (state[s] == kEnvIdleState) {
             // An idle slot only holds its initial level.
             const float level = modulatedInitialLevel(s);
+            steadyBlocks[s] = 0;
             if (value[s] != level) {
                 float* out = outputs.block(s);
                 for (int i = -historyLength; i < blockLength; ++i) out[i] = level;

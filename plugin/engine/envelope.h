@@ -140,6 +140,7 @@ private:
 
     int state[engine::kVoiceSlots];
     int lastGate[engine::kVoiceSlots];
+    int steadyBlocks[engine::kVoiceSlots];  // latest blocks (up to 2) that were the value at every sample
     float value[engine::kVoiceSlots];
     // Settings as received: times in ms, levels as plain factors.
     float attackTime[engine::kVoiceSlots];

@@ -337,6 +337,26 @@ struct ModulationCase {
     float expectedLevel;
 };
 
+// Through the decay into a held sustain, and through the release into its end, every
+// block's history is the end of the block before.
+TEST_F(EnvelopeTest, HistoryFollowsTheBlocksIntoAHeldLevel) {
+    start(kEnvModeAmplifier, {1.f, 20.f, 20.f, 0.25f, 1.f, 0.5f});
+    std::vector<float> previous(kTestBlock, 0.25f);
+    int heldBlocks = 0;
+    for (int b = 0; b < 120; ++b) {
+        SCOPED_TRACE(b);
+        setGate(b < 60 ? 1 : 0);
+        envelope.process();
+        for (int i = 0; i < kTestHistory; ++i)
+            ASSERT_EQ(output[i - kTestHistory], previous[kTestBlock - kTestHistory + i]);
+        previous.assign(output, output + kTestBlock);
+        if (previous.front() == previous.back()) ++heldBlocks;
+    }
+    EXPECT_EQ(envelope.getState(0), kEnvReleaseEnd);
+    EXPECT_EQ(previous.back(), 0.25f);
+    EXPECT_GT(heldBlocks, 40);  // the sustain and the release end are held, not only passed
+}
+
 TEST_F(EnvelopeTest, ModulationKindsChangeLevelsAndTimesPerBlock) {
     const float oneMs = testCoefficient(1.f);
     const ModulationCase cases[] = {
