@@ -254,20 +254,31 @@ float Envelope::modulatedInitialLevel(int s) {
     return sum != 0.f ? initialLevel[s] * cached(0, s, sum, &Envelope::levelFactor) : initialLevel[s];
 }
 
+// Only what the slot's segment reads: a decay or a sustain never reads the initial level,
+// the attack time or the release; a release never reads the attack or the decay time.
 Envelope::BlockValues Envelope::modulatedValues(int s) {
-    BlockValues b{modulatedInitialLevel(s), attackLevel[s], attackCoefficient[s], decayCoefficient[s],
-                  sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
+    const int st = state[s];
+    const bool toSustain = st == kEnvDecay || st == kEnvSustain;
+    const bool releases = st == kEnvRelease || st == kEnvReleaseEnd || st == kEnvFastRelease;
+    BlockValues b{toSustain ? initialLevel[s] : modulatedInitialLevel(s), attackLevel[s], attackCoefficient[s],
+                  decayCoefficient[s], sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
     float sum = modulationSum(1, s);
     if (sum != 0.f) b.attackLevel *= cached(1, s, sum, &Envelope::levelFactor);
-    sum = modulationSum(2, s);
-    if (sum != 0.f) b.attack = cached(2, s, attackTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
-    sum = modulationSum(3, s);
-    if (sum != 0.f) b.decay = cached(3, s, decayTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
-    sum = modulationSum(4, s);
-    if (sum != 0.f) {
-        // A modulated release takes the full time as time constant.
-        const float t = releaseTime[s] + 500.f * sum + (sustain ? pedalReleaseTime : 0.f);
-        b.release = cached(4, s, t, &Envelope::modulatedReleaseCoefficient);
+    if (!toSustain && !releases) {
+        sum = modulationSum(2, s);
+        if (sum != 0.f) b.attack = cached(2, s, attackTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
+    }
+    if (!releases) {
+        sum = modulationSum(3, s);
+        if (sum != 0.f) b.decay = cached(3, s, decayTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
+    }
+    if (releases) {
+        sum = modulationSum(4, s);
+        if (sum != 0.f) {
+            // A modulated release takes the full time as time constant.
+            const float t = releaseTime[s] + 500.f * sum + (sustain ? pedalReleaseTime : 0.f);
+            b.release = cached(4, s, t, &Envelope::modulatedReleaseCoefficient);
+        }
     }
     return b;
 }
