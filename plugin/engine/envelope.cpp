@@ -354,8 +354,17 @@ void Envelope::runFallingLanes() {
                 arrived = _mm_or_ps(arrived, there);
                 _mm_store_ps(steps[i], v);
             }
-            for (int k = 0; k < lanes; ++k)
-                for (int i = 0; i < n; ++i) out[k][i0 + i] = steps[i][k];
+            // Four samples of four slots at a time, turned from sample rows into slot rows.
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                __m128 r0 = _mm_load_ps(steps[i]), r1 = _mm_load_ps(steps[i + 1]);
+                __m128 r2 = _mm_load_ps(steps[i + 2]), r3 = _mm_load_ps(steps[i + 3]);
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                const __m128 rows[4] = {r0, r1, r2, r3};
+                for (int k = 0; k < lanes; ++k) _mm_storeu_ps(out[k] + i0 + i, rows[k]);
+            }
+            for (; i < n; ++i)
+                for (int k = 0; k < lanes; ++k) out[k][i0 + i] = steps[i][k];
         }
         _mm_store_ps(lane[kV], v);
         _mm_store_ps(lane[kArrived], arrived);
