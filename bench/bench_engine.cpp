@@ -11,7 +11,7 @@
 // processorSeconds); the cost per voice-sample is marginal: the run with 32 voices less the
 // idle run, over 32 voices.
 //
-//   bench_engine [runs] [seconds]
+//   bench_engine [runs] [seconds] [typical|heavy|worst]   (one patch only when named)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -309,12 +309,16 @@ void measure(const char* name, Load load, int runs) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     if (argc > 2) gSeconds = std::max(1, std::atoi(argv[2]));
+    const char* only = argc > 3 ? argv[3] : "";
+    const auto wanted = [only](const char* name) { return !*only || std::strcmp(only, name) == 0; };
     run(kTypical, true);  // warm up
     std::printf("engine, medians of %d runs of %d s at %.0f Hz, 0 and 32 voices\n", runs, gSeconds, kRate);
-    measure("typical patch (sawtooth lines through high-pass and low-pass)", kTypical, runs);
-    measure("heavy patch (sawtooth and pulse, 4-pole lines, mixer, a steal every block)", kHeavy, runs);
-    measure("worst case (every waveform, sync, 4-pole lines, cutoff jumps, every source, pedal, ring "
-            "modulators, chorus, delay)",
-            kWorst, runs);
+    if (wanted("typical")) measure("typical patch (sawtooth lines through high-pass and low-pass)", kTypical, runs);
+    if (wanted("heavy"))
+        measure("heavy patch (sawtooth and pulse, 4-pole lines, mixer, a steal every block)", kHeavy, runs);
+    if (wanted("worst"))
+        measure("worst case (every waveform, sync, 4-pole lines, cutoff jumps, every source, pedal, ring "
+                "modulators, chorus, delay)",
+                kWorst, runs);
     return 0;
 }

@@ -105,7 +105,9 @@ void Delay::process(const float* leftIn, const float* rightIn, float* leftOut, f
 // Left: the tap at the delay time; right: the tap at half of it; both fed back from the left.
 template <bool Crossfade, bool Smooth>
 void Delay::render(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
-    const float halfCurrent = currentTime * 0.5f, halfNext = nextTime * 0.5f;
+    // The times hold for the block: their taps are worked out once.
+    const DelayLine::Tap current = line1.tap(currentTime), halfCurrent = line1.tap(currentTime * 0.5f);
+    const DelayLine::Tap next = line1.tap(nextTime), halfNext = line1.tap(nextTime * 0.5f);
     for (int n = 0; n < count; ++n) {
         if (Smooth) {
             feedback += (feedbackTarget - feedback) * smoothing;
@@ -115,10 +117,10 @@ void Delay::render(const float* leftIn, const float* rightIn, float* leftOut, fl
         float a, b;
         if (Crossfade) {
             position += (1.0f - position) * smoothing;
-            a = position * line1.read(nextTime) + (1.0f - position) * line1.read(currentTime);
+            a = position * line1.read(next) + (1.0f - position) * line1.read(current);
             b = position * line1.read(halfNext) + (1.0f - position) * line1.read(halfCurrent);
         } else {
-            a = line1.read(currentTime);
+            a = line1.read(current);
             b = line1.read(halfCurrent);
         }
         const float l = leftIn[n], r = rightIn[n];

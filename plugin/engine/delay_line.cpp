@@ -103,32 +103,6 @@ int DelayLine::message(const DelayLineRecord* record, int code) {
     return 0;
 }
 
-float DelayLine::read(float ms) {
-    if (!buffer) return 0.0f;
-    float d = ms * samplesPerMs;
-    if (!(d > 0.0f)) d = 0.0f;  // also NaN
-    if (d > maxDelaySamples) d = maxDelaySamples;
-    int i = (int)d;
-    float a = d - (float)i;
-    switch (readMode) {
-    case kDelayReadTruncated:
-        return at(i);
-    case kDelayReadQuadratic: {
-        if (ms == 0.0f) return at(0);
-        float p0 = at(i), p1 = at(i + 1), p2 = at(i + 2);
-        float b = 1.0f - a;
-        return b * b * 0.5f * p0 + (0.5f + a - a * a) * p1 + a * a * 0.5f * p2;
-    }
-    case kDelayReadAllpass: {
-        float y = (1.0f - a) * (at(i) - allpassPrevious) + at(i + 1);
-        allpassPrevious = fx::flushState(y);
-        return y;
-    }
-    default:
-        return (1.0f - a) * at(i) + a * at(i + 1);
-    }
-}
-
 // Only what was written since the last clear holds anything: positions 0 .. write - 1 of
 // both copies, or all of them once the writes wrapped.
 void DelayLine::clear() {

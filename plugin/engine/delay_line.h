@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/effect_util.h"
+
 // Message record of the delay line (message kDelayLineReadMode).
 struct DelayLineRecord {
     int32_t reserved;  // 0
@@ -47,9 +49,46 @@ public:
         }
     }
 
+    // A delay in whole samples back and the fraction beyond, worked out once for reads of
+    // the same time.
+    struct Tap {
+        int samples;
+        float fraction;
+        bool none;  // a delay of exactly 0 ms
+    };
+    Tap tap(float ms) const {
+        float d = ms * samplesPerMs;
+        if (!(d > 0.0f)) d = 0.0f;  // also NaN
+        if (d > maxDelaySamples) d = maxDelaySamples;
+        const int i = (int)d;
+        return Tap{i, d - (float)i, ms == 0.0f};
+    }
+
     // The sample `ms` milliseconds before the newest one, interpolated by the read mode.
     // Delays beyond the capacity read the oldest samples the buffer holds.
-    float read(float ms);
+    float read(float ms) { return read(tap(ms)); }
+    float read(const Tap& t) {
+        if (!buffer) return 0.0f;
+        const int i = t.samples;
+        const float a = t.fraction;
+        switch (readMode) {
+        case kDelayReadTruncated:
+            return at(i);
+        case kDelayReadQuadratic: {
+            if (t.none) return at(0);
+            float p0 = at(i), p1 = at(i + 1), p2 = at(i + 2);
+            float b = 1.0f - a;
+            return b * b * 0.5f * p0 + (0.5f + a - a * a) * p1 + a * a * 0.5f * p2;
+        }
+        case kDelayReadAllpass: {
+            float y = (1.0f - a) * (at(i) - allpassPrevious) + at(i + 1);
+            allpassPrevious = fx::flushState(y);
+            return y;
+        }
+        default:
+            return (1.0f - a) * at(i) + a * at(i + 1);
+        }
+    }
 
     void clear();
     void free();

@@ -162,46 +162,8 @@ void SynthEngine::updateSlot(int s, bool& ringGate) {
     sendOscillatorVoice(s, v.state, frequencies);
 }
 
-// Rendering step 11 for one sounding slot: its two lines mixed with the smoothed gains,
-// the pedal, its part's output and the panned bus it goes to.
-void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
-    VoiceSlot& v = slots[s];
-    const int L = blockLength;
-    float* scratch = workBuffer[kVoiceScratch];
-    const float* line1 = lineOutputs[0][s]->samples;
-    const float* line2 = lineOutputs[1][s]->samples;
-    const bool starts = v.previousState == kSlotOff;
-
-    const float g1 = v.volume * v.lineMix * masterVolume;
-    const float g2 = v.volume * (1.f - v.lineMix) * masterVolume;
-    if (starts) {
-        v.lineGain[0] = g1;
-        v.lineGain[1] = g2;
-    }
-    if (std::fabs(v.lineGain[0] - g1) > kGainSettled || std::fabs(v.lineGain[1] - g2) > kGainSettled) {
-        float a = v.lineGain[0], b = v.lineGain[1];
-        for (int n = 0; n < L; ++n) {
-            a += (g1 - a) * gainCoefficient;
-            b += (g2 - b) * gainCoefficient;
-            scratch[n] = line1[n] * a + line2[n] * b;
-        }
-        v.lineGain[0] = std::fabs(a) < kFlush ? 0.f : a;
-        v.lineGain[1] = std::fabs(b) < kFlush ? 0.f : b;
-    } else {
-        for (int n = 0; n < L; ++n) scratch[n] = line1[n] * g1 + line2[n] * g2;
-    }
-
-    if (pedalWords[0] || pedalWords[1]) {
-        const int mode = pedalWords[0] && pedalWords[1] ? 2 : (pedalWords[0] ? 0 : 1);
-        pedal.process(mode, s, scratch, scratch, L, expression);
-    }
-#if HALVORN_OUTPUTS == 10
-    float* part = partQueue[s % kParts] + queueFill;
-    for (int n = 0; n < L; ++n) part[n] += scratch[n];
-#endif
-
-    float* left;
-    float* right;
+// The panned bus a slot's part goes to: the master, or the ring, effects or ring-and-effects bus.
+void SynthEngine::slotBus(const VoiceSlot& v, float*& left, float*& right, bool& toRing, bool& toRingEffects) {
     if (!v.effects && !v.ringModulator) {
         left = masterQueue[0] + queueFill;
         right = masterQueue[1] + queueFill;
@@ -217,13 +179,63 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
         right = workBuffer[kRingEffectsBusRight];
         toRingEffects = true;
     }
+}
+
+// The pedal processor's mode from its two words, -1 when neither is on.
+int SynthEngine::pedalMode() const {
+    if (!pedalWords[0] && !pedalWords[1]) return -1;
+    return pedalWords[0] && pedalWords[1] ? kPedalVolumeWah : (pedalWords[0] ? kPedalVolume : kPedalWah);
+}
+
+namespace {
+// A slot that starts takes its gains at once.
+void startGains(VoiceSlot& v, float g1, float g2) {
+    if (v.previousState != kSlotOff) return;
+    v.lineGain[0] = g1;
+    v.lineGain[1] = g2;
+    v.panGain[0] = v.pan;
+    v.panGain[1] = 1.f - v.pan;
+}
+
+bool glides(const float* gains, float first, float second) {
+    return std::fabs(gains[0] - first) > kGainSettled || std::fabs(gains[1] - second) > kGainSettled;
+}
+}  // namespace
+
+// A slot's two lines with their smoothed gains, into scratch.
+void SynthEngine::mixLines(VoiceSlot& v, int s, float* scratch) {
+    const int L = blockLength;
+    const float* line1 = lineOutputs[0][s]->samples;
+    const float* line2 = lineOutputs[1][s]->samples;
+    const float g1 = v.volume * v.lineMix * masterVolume;
+    const float g2 = v.volume * (1.f - v.lineMix) * masterVolume;
+    if (glides(v.lineGain, g1, g2)) {
+        float a = v.lineGain[0], b = v.lineGain[1];
+        for (int n = 0; n < L; ++n) {
+            a += (g1 - a) * gainCoefficient;
+            b += (g2 - b) * gainCoefficient;
+            scratch[n] = line1[n] * a + line2[n] * b;
+        }
+        v.lineGain[0] = std::fabs(a) < kFlush ? 0.f : a;
+        v.lineGain[1] = std::fabs(b) < kFlush ? 0.f : b;
+    } else {
+        for (int n = 0; n < L; ++n) scratch[n] = line1[n] * g1 + line2[n] * g2;
+    }
+}
+
+// A slot's mixed block into its part's output and, panned, into its bus.
+void SynthEngine::sendToBus(VoiceSlot& v, int s, const float* scratch, bool& toRing, bool& toRingEffects) {
+    const int L = blockLength;
+#if HALVORN_OUTPUTS == 10
+    float* part = partQueue[s % kParts] + queueFill;
+    for (int n = 0; n < L; ++n) part[n] += scratch[n];
+#endif
+    float* left;
+    float* right;
+    slotBus(v, left, right, toRing, toRingEffects);
     const float pl = v.pan;
     const float pr = 1.f - v.pan;
-    if (starts) {
-        v.panGain[0] = pl;
-        v.panGain[1] = pr;
-    }
-    if (std::fabs(v.panGain[0] - pl) > kGainSettled || std::fabs(v.panGain[1] - pr) > kGainSettled) {
+    if (glides(v.panGain, pl, pr)) {
         float a = v.panGain[0], b = v.panGain[1];
         for (int n = 0; n < L; ++n) {
             a += (pl - a) * gainCoefficient;
@@ -238,6 +250,79 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
             left[n] += scratch[n] * pl;
             right[n] += scratch[n] * pr;
         }
+    }
+}
+
+// Rendering step 11 for one sounding slot: its two lines mixed with the smoothed gains,
+// the pedal, its part's output and the panned bus it goes to.
+void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
+    VoiceSlot& v = slots[s];
+    const int L = blockLength;
+    const float g1 = v.volume * v.lineMix * masterVolume;
+    const float g2 = v.volume * (1.f - v.lineMix) * masterVolume;
+    const float pl = v.pan;
+    const float pr = 1.f - v.pan;
+    startGains(v, g1, g2);
+    const int mode = pedalMode();
+    if (mode < 0 && !glides(v.lineGain, g1, g2) && !glides(v.panGain, pl, pr)) {
+        // Steady gains and no pedal, the usual case: one pass, the same sums as the steps below.
+        const float* line1 = lineOutputs[0][s]->samples;
+        const float* line2 = lineOutputs[1][s]->samples;
+        float* left;
+        float* right;
+        slotBus(v, left, right, toRing, toRingEffects);
+        float* __restrict l = left;
+        float* __restrict r = right;
+#if HALVORN_OUTPUTS == 10
+        float* __restrict part = partQueue[s % kParts] + queueFill;
+#endif
+        for (int n = 0; n < L; ++n) {
+            const float x = line1[n] * g1 + line2[n] * g2;
+#if HALVORN_OUTPUTS == 10
+            part[n] += x;
+#endif
+            l[n] += x * pl;
+            r[n] += x * pr;
+        }
+        return;
+    }
+    float* scratch = workBuffer[kVoiceScratch];
+    mixLines(v, s, scratch);
+    if (mode >= 0) pedal.process(mode, s, scratch, scratch, L, expression);
+    sendToBus(v, s, scratch, toRing, toRingEffects);
+}
+
+// Step 11 for every sounding slot. With the wah on, slots go through the pedal two at a
+// time; each still reaches the buses in slot order.
+void SynthEngine::mixSlots(bool& toRing, bool& toRingEffects) {
+    const int mode = pedalMode();
+    if (mode != kPedalWah && mode != kPedalVolumeWah) {
+        for (int s = 0; s < kSlots; ++s)
+            if (slots[s].state == kSlotSounding) mixSlot(s, toRing, toRingEffects);
+        return;
+    }
+    const int L = blockLength;
+    float* first = workBuffer[kPairScratch];
+    float* second = workBuffer[kVoiceScratch];
+    int waiting = -1;
+    for (int s = 0; s < kSlots; ++s) {
+        VoiceSlot& v = slots[s];
+        if (v.state != kSlotSounding) continue;
+        startGains(v, v.volume * v.lineMix * masterVolume, v.volume * (1.f - v.lineMix) * masterVolume);
+        if (waiting < 0) {
+            mixLines(v, s, first);
+            waiting = s;
+            continue;
+        }
+        mixLines(v, s, second);
+        pedal.processPair(mode, waiting, first, s, second, L, expression);
+        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
+        sendToBus(v, s, second, toRing, toRingEffects);
+        waiting = -1;
+    }
+    if (waiting >= 0) {
+        pedal.process(mode, waiting, first, first, L, expression);
+        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
     }
 }
 
@@ -284,10 +369,8 @@ void SynthEngine::renderBlock() {
 
     bool toRing = false;
     bool toRingEffects = false;
-    for (int s = 0; s < kSlots; ++s) {
-        if (slots[s].state == kSlotSounding) mixSlot(s, toRing, toRingEffects);
-        slots[s].previousState = slots[s].state;
-    }
+    mixSlots(toRing, toRingEffects);
+    for (VoiceSlot& v : slots) v.previousState = v.state;
 
     float* effectsLeft = workBuffer[kEffectsBusLeft];
     float* effectsRight = workBuffer[kEffectsBusRight];

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+
+#include <xmmintrin.h>
 
 using engine::clampFinite;
 using engine::clampSlot;
@@ -72,9 +75,17 @@ void Envelope::clearInputs() {
     }
 }
 
+void Envelope::forgetCachedValues() {
+    // NaN matches no key.
+    for (int k = 0; k < 5; ++k)
+        for (int s = 0; s < kVoiceSlots; ++s) cacheKey[k][s] = std::numeric_limits<float>::quiet_NaN();
+}
+
 void Envelope::resetAllSlots() {
+    forgetCachedValues();
     for (int s = 0; s < kVoiceSlots; ++s) {
         state[s] = kEnvIdleState;
+        steadyBlocks[s] = 0;
         lastGate[s] = 0;
         value[s] = 0.f;
         attackTime[s] = decayTime[s] = releaseTime[s] = 1.f;
@@ -82,12 +93,12 @@ void Envelope::resetAllSlots() {
         attackLevel[s] = 0.f;
         sustainLevel[s] = 1.f;
         attackCoefficient[s] = decayCoefficient[s] = releaseCoefficient[s] = releasePedalCoefficient[s] = 1.f;
-        current[s] = BlockValues{0.f, 0.f, 1.f, 1.f, 1.f};
     }
 }
 
 void Envelope::setSampleRate(float rate) {
     if (!engine::isUsableRate(rate)) return;
+    forgetCachedValues();
     sampleRate = rate;
     samplesPerMs = rate * 0.001f;
     inverseRate = 1.f / rate;
@@ -210,29 +221,64 @@ void Envelope::readGate(int s) {
     lastGate[s] = gate;
 }
 
-Envelope::BlockValues Envelope::modulatedValues(int s) const {
-    BlockValues b{initialLevel[s], attackLevel[s], attackCoefficient[s], decayCoefficient[s],
-                  sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
-    float sums[5];
-    for (int k = 0; k < 5; ++k) {
-        const InputList& list = modulation[k][s];
-        sums[k] = list.count > 0 ? clampFinite(list.sumFirst(), -kMaxModulationSum, kMaxModulationSum) : 0.f;
+// 10^(1.2 x sum) for a level, or the coefficient for a modulated time, reused while the
+// input stays the same: most modulation sources hold still for many blocks.
+float Envelope::cached(int k, int s, float key, float (Envelope::*compute)(float) const) {
+    if (cacheKey[k][s] != key) {
+        cacheKey[k][s] = key;
+        cacheValue[k][s] = (this->*compute)(key);
     }
-    if (sums[0] != 0.f) b.initialLevel *= std::pow(10.f, 1.2f * sums[0]);
-    if (sums[1] != 0.f) b.attackLevel *= std::pow(10.f, 1.2f * sums[1]);
-    const float minimumTime = 0.01f;  // ms
-    if (sums[2] != 0.f) {
-        const float t = attackTime[s] + 500.f * sums[2];
-        b.attack = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+    return cacheValue[k][s];
+}
+
+float Envelope::levelFactor(float sum) const { return std::pow(10.f, 1.2f * sum); }
+
+// Below 0.01 ms the filter envelope steps by 0.01 and the amplifier envelope takes 1 ms.
+float Envelope::modulatedTimeCoefficient(float t) const {
+    return t >= 0.01f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+}
+
+// A modulated release below 1 ms jumps (filter envelope) or takes 1 ms (amplifier envelope).
+float Envelope::modulatedReleaseCoefficient(float t) const {
+    return t >= 1.f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 1.f : timeCoefficient(1.f));
+}
+
+float Envelope::modulationSum(int k, int s) const {
+    const InputList& list = modulation[k][s];
+    return list.count > 0 ? clampFinite(list.sumFirst(), -kMaxModulationSum, kMaxModulationSum) : 0.f;
+}
+
+// The initial level after modulation: all that an idle slot needs.
+float Envelope::modulatedInitialLevel(int s) {
+    const float sum = modulationSum(0, s);
+    return sum != 0.f ? initialLevel[s] * cached(0, s, sum, &Envelope::levelFactor) : initialLevel[s];
+}
+
+// Only what the slot's segment reads: a decay or a sustain never reads the initial level,
+// the attack time or the release; a release never reads the attack or the decay time.
+Envelope::BlockValues Envelope::modulatedValues(int s) {
+    const int st = state[s];
+    const bool toSustain = st == kEnvDecay || st == kEnvSustain;
+    const bool releases = st == kEnvRelease || st == kEnvReleaseEnd || st == kEnvFastRelease;
+    BlockValues b{toSustain ? initialLevel[s] : modulatedInitialLevel(s), attackLevel[s], attackCoefficient[s],
+                  decayCoefficient[s], sustain ? releasePedalCoefficient[s] : releaseCoefficient[s]};
+    float sum = modulationSum(1, s);
+    if (sum != 0.f) b.attackLevel *= cached(1, s, sum, &Envelope::levelFactor);
+    if (!toSustain && !releases) {
+        sum = modulationSum(2, s);
+        if (sum != 0.f) b.attack = cached(2, s, attackTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
     }
-    if (sums[3] != 0.f) {
-        const float t = decayTime[s] + 500.f * sums[3];
-        b.decay = t >= minimumTime ? timeCoefficient(t) : (mode == kEnvModeFilter ? 0.01f : timeCoefficient(1.f));
+    if (!releases) {
+        sum = modulationSum(3, s);
+        if (sum != 0.f) b.decay = cached(3, s, decayTime[s] + 500.f * sum, &Envelope::modulatedTimeCoefficient);
     }
-    if (sums[4] != 0.f) {
-        // A modulated release takes the full time as time constant.
-        const float t = releaseTime[s] + 500.f * sums[4] + (sustain ? pedalReleaseTime : 0.f);
-        b.release = t >= 1.f ? timeCoefficient(t) : (mode == kEnvModeFilter ? 1.f : timeCoefficient(1.f));
+    if (releases) {
+        sum = modulationSum(4, s);
+        if (sum != 0.f) {
+            // A modulated release takes the full time as time constant.
+            const float t = releaseTime[s] + 500.f * sum + (sustain ? pedalReleaseTime : 0.f);
+            b.release = cached(4, s, t, &Envelope::modulatedReleaseCoefficient);
+        }
     }
     return b;
 }
@@ -260,6 +306,86 @@ float Envelope::fallToward(float* out, float v, float target, float c, float lev
     return v;
 }
 
+// A falling segment that arrives at its first sample (a held sustain) stays with the scalar
+// loop; one that moves on is queued to run four slots at a time.
+bool Envelope::queueFall(int s, float v, float target, float c, float level, int endState) {
+    if (v + (target - v) * c < level + endThreshold) return false;
+    falling[fallingCount++] = FallingLane{s, endState, v, target, c, level};
+    return true;
+}
+
+// The queued falling segments, four slots in the lanes of one register: the same steps as
+// fallToward, sample by sample, so the values are the same to the bit. A lane that arrives
+// holds its level with a coefficient of 0 for the rest of the block, which is what
+// fallToward writes (and, with an aim at an infinite distance, the same NaN).
+void Envelope::runFallingLanes() {
+    const int L = blockLength;
+    const int kChunk = 16;
+    alignas(16) float steps[kChunk][4];
+    alignas(16) float lane[6][4];
+    enum { kV, kTarget, kC, kLimit, kLevel, kArrived };
+    for (int g = 0; g < fallingCount; g += 4) {
+        const int lanes = std::min(4, fallingCount - g);
+        float* out[4];
+        for (int k = 0; k < 4; ++k) {
+            const bool used = k < lanes;
+            const FallingLane& f = falling[used ? g + k : g];
+            out[k] = outputs.block(f.slot);
+            // Unused lanes stay at 0 and never arrive.
+            lane[kV][k] = used ? f.v : 0.f;
+            lane[kTarget][k] = used ? f.target : 0.f;
+            lane[kC][k] = used ? f.c : 0.f;
+            lane[kLimit][k] = used ? f.level + endThreshold : 0.f;
+            lane[kLevel][k] = used ? f.level : 0.f;
+        }
+        __m128 v = _mm_load_ps(lane[kV]);
+        __m128 c = _mm_load_ps(lane[kC]);
+        const __m128 target = _mm_load_ps(lane[kTarget]);
+        const __m128 limit = _mm_load_ps(lane[kLimit]);
+        const __m128 level = _mm_load_ps(lane[kLevel]);
+        __m128 arrived = _mm_setzero_ps();
+        for (int i0 = 0; i0 < L; i0 += kChunk) {
+            const int n = std::min(kChunk, L - i0);
+            for (int i = 0; i < n; ++i) {
+                v = _mm_add_ps(v, _mm_mul_ps(_mm_sub_ps(target, v), c));
+                const __m128 there = _mm_cmplt_ps(v, limit);
+                v = _mm_or_ps(_mm_and_ps(there, level), _mm_andnot_ps(there, v));
+                c = _mm_andnot_ps(there, c);
+                arrived = _mm_or_ps(arrived, there);
+                _mm_store_ps(steps[i], v);
+            }
+            // Four samples of four slots at a time, turned from sample rows into slot rows.
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                __m128 r0 = _mm_load_ps(steps[i]), r1 = _mm_load_ps(steps[i + 1]);
+                __m128 r2 = _mm_load_ps(steps[i + 2]), r3 = _mm_load_ps(steps[i + 3]);
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                const __m128 rows[4] = {r0, r1, r2, r3};
+                for (int k = 0; k < lanes; ++k) _mm_storeu_ps(out[k] + i0 + i, rows[k]);
+            }
+            for (; i < n; ++i)
+                for (int k = 0; k < lanes; ++k) out[k][i0 + i] = steps[i][k];
+        }
+        _mm_store_ps(lane[kV], v);
+        _mm_store_ps(lane[kArrived], arrived);
+        for (int k = 0; k < lanes; ++k) {
+            const FallingLane& f = falling[g + k];
+            value[f.slot] = lane[kV][k];
+            if (lane[kArrived][k] != 0.f) state[f.slot] = f.endState;
+        }
+    }
+    fallingCount = 0;
+}
+
+namespace {
+bool sameBits(float a, float b) {
+    uint32_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+}  // namespace
+
 void Envelope::renderSlot(int s, const BlockValues& b) {
     float* out = outputs.block(s);
     const int L = blockLength;
@@ -267,18 +393,28 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
     const float A0 = b.attackLevel;
     const float S = sustainLevel[s];
     const float T = endThreshold;
-    float v = value[s];
+    const float before = value[s];
+    float v = before;
     int st = state[s];
 
-    if (st == kEnvIdleState) {
-        // An idle slot costs one comparison.
-        if (v != I0) {
-            v = I0;
-            for (int i = -historyLength; i < L; ++i) out[i] = I0;
-            value[s] = v;
-        }
+    // Decay, sustain, release, release end and fast release fall toward a level.
+    const bool falls = st != kEnvGateOn && st != kEnvAttack;
+    const bool toSustain = st == kEnvDecay || st == kEnvSustain;
+    const float level = toSustain ? S : I0;
+    const float target = level - undershoot * A0;
+    const float c = toSustain ? b.decay : (st == kEnvFastRelease ? fastReleaseCoefficient : b.release);
+    const int endState = toSustain ? kEnvSustain : kEnvReleaseEnd;
+    if (falls && std::fabs(v) < kValueFlush) v = 0.f;
+    // Arrives at the first sample, so the whole block is the level.
+    const bool holds = falls && v + (target - v) * c < level + T && std::isfinite(target - level);
+    // After two such blocks the history is the level as well (and survives its flush): the
+    // buffer already holds what this block would write.
+    if (holds && steadyBlocks[s] >= 2 && sameBits(before, level) &&
+        (std::fabs(level) >= kHistoryFlush || sameBits(level, 0.f))) {
+        state[s] = endState;
         return;
     }
+    steadyBlocks[s] = holds ? (steadyBlocks[s] > 0 && sameBits(before, level) ? 2 : 1) : 0;
 
     outputs.moveHistory(s);
     if (historyLength > 0 && std::fabs(out[-1]) < kHistoryFlush) out[-1] = 0.f;
@@ -294,16 +430,16 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
     }
 
     if (st == kEnvAttack) {
-        float target = overshoot * A0;
-        float c = b.attack;
+        float aim = overshoot * A0;
+        float step = b.attack;
         bool decaying = false;
         for (int i = 0; i < L; ++i) {
-            v += (target - v) * c;
+            v += (aim - v) * step;
             if (v > A0 - T) {
                 if (!decaying) {
                     st = kEnvDecay;
-                    target = S - undershoot * A0;
-                    c = b.decay;
+                    aim = S - undershoot * A0;
+                    step = b.decay;
                     decaying = true;
                 }
                 v = A0;
@@ -312,18 +448,13 @@ void Envelope::renderSlot(int s, const BlockValues& b) {
                 // sustain level instead of running on past it toward the decay's aim.
                 st = kEnvSustain;
                 v = S;
-                c = 0.f;
+                step = 0.f;
             }
             out[i] = v;
         }
-    } else if (st == kEnvDecay || st == kEnvSustain) {
-        if (std::fabs(v) < kValueFlush) v = 0.f;
-        v = fallToward(out, v, S - undershoot * A0, b.decay, S, st, kEnvSustain);
     } else {
-        // Release, release end and fast release: toward the initial level.
-        if (std::fabs(v) < kValueFlush) v = 0.f;
-        const float c = st == kEnvFastRelease ? fastReleaseCoefficient : b.release;
-        v = fallToward(out, v, I0 - undershoot * A0, c, I0, st, kEnvReleaseEnd);
+        if (!holds && queueFall(s, v, target, c, level, endState)) return;
+        v = fallToward(out, v, target, c, level, st, endState);
     }
     value[s] = v;
     state[s] = st;
@@ -334,6 +465,7 @@ void Envelope::process() {
     if (resetPending) {
         outputs.clearAll();
         for (int s = 0; s < kVoiceSlots; ++s) {
+            steadyBlocks[s] = 0;
             value[s] = 0.f;
             state[s] = kEnvIdleState;
         }
@@ -342,7 +474,18 @@ void Envelope::process() {
     if (!active) return;
     for (int s = 0; s < kVoiceSlots; ++s) {
         readGate(s);
-        current[s] = modulatedValues(s);
-        renderSlot(s, current[s]);
+        if (state[s] == kEnvIdleState) {
+            // An idle slot only holds its initial level.
+            const float level = modulatedInitialLevel(s);
+            steadyBlocks[s] = 0;
+            if (value[s] != level) {
+                float* out = outputs.block(s);
+                for (int i = -historyLength; i < blockLength; ++i) out[i] = level;
+                value[s] = level;
+            }
+            continue;
+        }
+        renderSlot(s, modulatedValues(s));
     }
+    runFallingLanes();
 }

@@ -109,8 +109,17 @@ private:
     void computeCoefficients(int slot);
     float timeCoefficient(float timeMs) const;  // 1 - exp(-1 / (t x samplesPerMs))
     void readGate(int slot);
-    BlockValues modulatedValues(int slot) const;
+    float modulationSum(int kind, int slot) const;  // kind 0-4 for inputs 2-6
+    float cached(int kind, int slot, float key, float (Envelope::*compute)(float) const);
+    float levelFactor(float sum) const;
+    float modulatedTimeCoefficient(float timeMs) const;
+    float modulatedReleaseCoefficient(float timeMs) const;
+    void forgetCachedValues();
+    float modulatedInitialLevel(int slot);
+    BlockValues modulatedValues(int slot);
     void renderSlot(int slot, const BlockValues& b);
+    bool queueFall(int slot, float v, float target, float c, float level, int endState);
+    void runFallingLanes();
 
     float sampleRate;    // Hz
     float samplesPerMs;  // sampleRate / 1000
@@ -131,6 +140,7 @@ private:
 
     int state[engine::kVoiceSlots];
     int lastGate[engine::kVoiceSlots];
+    int steadyBlocks[engine::kVoiceSlots];  // latest blocks (up to 2) that were the value at every sample
     float value[engine::kVoiceSlots];
     // Settings as received: times in ms, levels as plain factors.
     float attackTime[engine::kVoiceSlots];
@@ -144,7 +154,18 @@ private:
     float decayCoefficient[engine::kVoiceSlots];
     float releaseCoefficient[engine::kVoiceSlots];
     float releasePedalCoefficient[engine::kVoiceSlots];
-    BlockValues current[engine::kVoiceSlots];  // this block's values after modulation
+    // Per modulation kind and slot: the last input (a sum, or a time in ms) and what it gave.
+    float cacheKey[5][engine::kVoiceSlots];
+    float cacheValue[5][engine::kVoiceSlots];
+
+    // This block's falling segments that do not arrive at their first sample.
+    struct FallingLane {
+        int slot;
+        int endState;
+        float v, target, c, level;
+    };
+    FallingLane falling[engine::kVoiceSlots];
+    int fallingCount = 0;
 
     SignalPort* gateInput[engine::kVoiceSlots];
     InputList modulation[5][engine::kVoiceSlots];  // kinds 2-6

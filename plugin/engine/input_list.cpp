@@ -1,7 +1,5 @@
 #include "engine/input_list.h"
 
-#include "engine/port_inputs.h"
-
 void InputList::clear() {
     for (int i = 0; i < kCapacity; ++i) {
         ports[i] = nullptr;
@@ -32,10 +30,4 @@ void InputList::remove(int tag) {
         tags[i] = -1;
     }
     count = kept;
-}
-
-float InputList::sumFirst() const {
-    float sum = 0.f;
-    for (int i = 0; i < count; ++i) sum += portValue(ports[i]);
-    return sum;
 }

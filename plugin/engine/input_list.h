@@ -1,6 +1,7 @@
 // A summing input: up to six connected ports, each with the tag of its source.
 #pragma once
 
+#include "engine/port_inputs.h"
 #include "engine/signal_port.h"
 
 struct InputList {
@@ -19,5 +20,9 @@ struct InputList {
     void remove(int tag);
     // The sum of the first sample of the current block of every entry; ports without float
     // samples count as 0.
-    float sumFirst() const;
+    float sumFirst() const {
+        float sum = 0.f;
+        for (int i = 0; i < count; ++i) sum += portValue(ports[i]);
+        return sum;
+    }
 };

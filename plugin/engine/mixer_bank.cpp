@@ -132,6 +132,15 @@ void MixerBank::renderChannel(int c, int s) {
             level[i] = g;
         } else {
             level[i] = wanted;
+            float* sum = sumTarget[s];
+            if (sumMode[c] && sum && sum != out && sum != x) {
+                // A steady level into a sum: both in one pass.
+                for (int n = 0; n < blockLength; ++n) {
+                    out[n] = x[n] * wanted;
+                    sum[n] += out[n];
+                }
+                return;
+            }
             for (int n = 0; n < blockLength; ++n) out[n] = x[n] * wanted;
         }
     }

@@ -1,7 +1,10 @@
 #include "engine/pedal_processor.h"
 
 #include <cmath>
+#include <cfloat>
 #include <cstring>
+
+#include <emmintrin.h>
 
 #include "engine/effect_util.h"
 
@@ -104,21 +107,117 @@ void PedalProcessor::computeTargets(float pedal) {
     haveTargets = 1;
 }
 
-void PedalProcessor::applyWah(int slot, const float* input, float* output, int count, float pedal) {
-    // Once settled, a pedal of exactly 0 leaves the wah where it is; targets for 0 are
-    // computed only while the coefficients still move.
-    if (!(settled && pedal == 0.0f)) {
-        if (pedal != wahPedal) {
-            computeTargets(pedal);
-            wahPedal = pedal;
-        }
-        settled = 1;
-        for (int k = 0; k < kCoefficients; ++k)
-            if (std::fabs(current[k] - target[k]) > kSettledDistance) settled = 0;
+void PedalProcessor::runWah(History& h, double b0, double b1, double b2, double a1, double a2, const float* input,
+                            float* output, int count) {
+    double x1 = h.x1, x2 = h.x2, y1 = h.y1, y2 = h.y2;
+    for (int n = 0; n < count; ++n) {
+        const double x = fx::flushState(input[n]);
+        const double y = fx::flushState(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        output[n] = (float)(y * kWahGain);
     }
+    h.x1 = x1;
+    h.x2 = x2;
+    h.y1 = y1;
+    h.y2 = y2;
+}
 
+// Once settled, a pedal of exactly 0 leaves the wah where it is; targets for 0 are
+// computed only while the coefficients still move. Asked twice in a row with the same
+// pedal and unmoved coefficients, it leaves everything as the first time.
+void PedalProcessor::prepareWah(float pedal) {
+    if (settled && pedal == 0.0f) return;
+    if (pedal != wahPedal) {
+        computeTargets(pedal);
+        wahPedal = pedal;
+    }
+    settled = 1;
+    for (int k = 0; k < kCoefficients; ++k)
+        if (std::fabs(current[k] - target[k]) > kSettledDistance) settled = 0;
+}
+
+// Arrived: a smoothing step would add exactly 0 to every coefficient.
+bool PedalProcessor::wahArrived() const {
+    for (int k = 0; k < kCoefficients; ++k)
+        if (current[k] != target[k]) return false;
+    return true;
+}
+
+void PedalProcessor::processPair(int mode, int firstSlot, float* first, int secondSlot, float* second, int count,
+                                 float pedal) {
+    if (!first || !second || count <= 0) return;
+    const float p = fx::clampOr(pedal, 0.0f, 1.0f, 0.0f);
+    firstSlot = firstSlot < 0 ? 0 : (firstSlot >= kSlots ? kSlots - 1 : firstSlot);
+    secondSlot = secondSlot < 0 ? 0 : (secondSlot >= kSlots ? kSlots - 1 : secondSlot);
+    const bool wah = mode == kPedalWah || mode == kPedalVolumeWah;
+    if (wah && firstSlot != secondSlot) {
+        prepareWah(p);
+        if (wahArrived()) {
+            // The volume and the wah keep apart states: both volumes first changes nothing.
+            if (mode == kPedalVolumeWah) {
+                applyVolume(first, first, count, p);
+                applyVolume(second, second, count, p);
+            }
+            runWahPair(history[firstSlot], history[secondSlot], first, second, count);
+            return;
+        }
+    }
+    process(mode, firstSlot, first, first, count, pedal);
+    process(mode, secondSlot, second, second, count, pedal);
+}
+
+// runWah for two slots in the two lanes of one register: the same operations in the same
+// order, so each slot's samples are those runWah gives.
+void PedalProcessor::runWahPair(History& first, History& second, float* a, float* b, int count) const {
+    const __m128d b0 = _mm_set1_pd(current[kB0]), b1 = _mm_set1_pd(current[kB1]), b2 = _mm_set1_pd(current[kB2]);
+    const __m128d a1 = _mm_set1_pd(current[kA1]), a2 = _mm_set1_pd(current[kA2]);
+    const __m128d gain = _mm_set1_pd(kWahGain);
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL));
+    // flushState's bounds: a float input's and a double history's.
+    const __m128d inputLow = _mm_set1_pd(1e-37f), inputHigh = _mm_set1_pd(FLT_MAX);
+    const __m128d stateLow = _mm_set1_pd(1e-30), stateHigh = _mm_set1_pd(DBL_MAX);
+    const auto flush = [magnitude](__m128d v, __m128d low, __m128d high) {
+        const __m128d m = _mm_and_pd(v, magnitude);
+        return _mm_and_pd(v, _mm_and_pd(_mm_cmpge_pd(m, low), _mm_cmple_pd(m, high)));
+    };
+    __m128d x1 = _mm_set_pd(second.x1, first.x1), x2 = _mm_set_pd(second.x2, first.x2);
+    __m128d y1 = _mm_set_pd(second.y1, first.y1), y2 = _mm_set_pd(second.y2, first.y2);
+    for (int n = 0; n < count; ++n) {
+        const __m128d x = flush(_mm_set_pd(b[n], a[n]), inputLow, inputHigh);
+        __m128d y = _mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1));
+        y = _mm_add_pd(y, _mm_mul_pd(b2, x2));
+        y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
+        y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
+        y = flush(y, stateLow, stateHigh);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        const __m128 out = _mm_cvtpd_ps(_mm_mul_pd(y, gain));
+        a[n] = _mm_cvtss_f32(out);
+        b[n] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+    }
+    _mm_storel_pd(&first.x1, x1);
+    _mm_storeh_pd(&second.x1, x1);
+    _mm_storel_pd(&first.x2, x2);
+    _mm_storeh_pd(&second.x2, x2);
+    _mm_storel_pd(&first.y1, y1);
+    _mm_storeh_pd(&second.y1, y1);
+    _mm_storel_pd(&first.y2, y2);
+    _mm_storeh_pd(&second.y2, y2);
+}
+
+void PedalProcessor::applyWah(int slot, const float* input, float* output, int count, float pedal) {
+    prepareWah(pedal);
     History& h = history[slot];
     double b0 = current[kB0], b1 = current[kB1], b2 = current[kB2], a1 = current[kA1], a2 = current[kA2];
+    if (wahArrived()) {
+        runWah(h, b0, b1, b2, a1, a2, input, output, count);
+        return;
+    }
     for (int n = 0; n < count; ++n) {
         b0 += (target[kB0] - b0) * smoothing;
         b1 += (target[kB1] - b1) * smoothing;

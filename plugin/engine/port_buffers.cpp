@@ -41,11 +41,6 @@ void PortBuffers::release() {
     count = 0;
 }
 
-void PortBuffers::moveHistory(int index) {
-    float* b = ports[index].samples;
-    std::memmove(b - historyLength, b + blockLength - historyLength, sizeof(float) * historyLength);
-}
-
 void PortBuffers::clear(int index) {
     std::memset(ports[index].samples - historyLength, 0, sizeof(float) * (historyLength + blockLength));
 }

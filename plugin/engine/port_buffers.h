@@ -18,7 +18,11 @@ public:
     float* block(int index) { return ports[index].samples; }
 
     // The last M samples of the block become the history in front of the next block.
-    void moveHistory(int index);
+    void moveHistory(int index) {
+        float* b = ports[index].samples;
+        const float* from = b + blockLength - historyLength;
+        for (int i = 0; i < historyLength; ++i) b[i - historyLength] = from[i];
+    }
     void clear(int index);  // the whole buffer, history included
     void clearAll();
 

@@ -6,6 +6,8 @@
 
 #include "engine/effect_util.h"
 
+#include <xmmintrin.h>
+
 const double RingModulator::kFir[RingModulator::kFirLength] = {
     0.0,
     -0.000404385841527682, -0.000726230961160342, 4.83662115820775e-05, 0.00185822333490595,
@@ -35,22 +37,37 @@ constexpr double kReleaseMs = 10.0;
 constexpr float kAttackTarget = 1.1f;
 constexpr float kDecayTarget = -0.1f;
 
-// Four running sums side by side, so that the compiler can keep them in one vector register
-// (it may not reorder a single float sum). n is a multiple of 2.
-float dot(const float* a, const float* b, int n) {
-    float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+// Four running sums side by side in the lanes of one register, added up as
+// (s0 + s2) + (s1 + s3): a single float sum may not be reordered.
+inline float sumLanes(const float* lane) { return (lane[0] + lane[2]) + (lane[1] + lane[3]); }
+
+// n is a multiple of 2.
+inline float dot(const float* a, const float* b, int n) {
+    __m128 s = _mm_setzero_ps();
     int k = 0;
-    for (; k + 4 <= n; k += 4) {
-        s0 += a[k] * b[k];
-        s1 += a[k + 1] * b[k + 1];
-        s2 += a[k + 2] * b[k + 2];
-        s3 += a[k + 3] * b[k + 3];
-    }
+    for (; k + 4 <= n; k += 4) s = _mm_add_ps(s, _mm_mul_ps(_mm_loadu_ps(a + k), _mm_loadu_ps(b + k)));
+    alignas(16) float lane[4];
+    _mm_store_ps(lane, s);
     for (; k < n; k += 2) {
-        s0 += a[k] * b[k];
-        s1 += a[k + 1] * b[k + 1];
+        lane[0] += a[k] * b[k];
+        lane[1] += a[k + 1] * b[k + 1];
     }
-    return (s0 + s2) + (s1 + s3);
+    return sumLanes(lane);
+}
+
+// Two dots of the same samples, each summed as dot sums it; n is a multiple of 4.
+inline void dotPair(const float* a, const float* b, const float* c, int n, float& ab, float& ac) {
+    __m128 s = _mm_setzero_ps(), t = _mm_setzero_ps();
+    for (int k = 0; k < n; k += 4) {
+        const __m128 x = _mm_loadu_ps(a + k);
+        s = _mm_add_ps(s, _mm_mul_ps(x, _mm_loadu_ps(b + k)));
+        t = _mm_add_ps(t, _mm_mul_ps(x, _mm_loadu_ps(c + k)));
+    }
+    alignas(16) float lane[4];
+    _mm_store_ps(lane, s);
+    ab = sumLanes(lane);
+    _mm_store_ps(lane, t);
+    ac = sumLanes(lane);
 }
 }
 
@@ -195,8 +212,9 @@ void RingModulator::process(const float* input, float* output, int count) {
         inputRing[inputPosition + kRing] = x;
         // The 32 input values before x, oldest first.
         const float* w = inputRing + inputPosition + kRing - kUpTaps;
-        float u0 = dot(w, upEven, kUpTaps);
-        float u1 = dot(w, upOdd, kUpTaps);
+        static_assert(kUpTaps % 4 == 0 && kDownTaps % 2 == 0, "the dots' steps");
+        float u0, u1;
+        dotPair(w, upEven, upOdd, kUpTaps, u0, u1);
         inputPosition = (inputPosition + 1) & (kRing - 1);
 
         phase = fx::advancePhase(phase, increment, sineSize);

@@ -284,6 +284,7 @@ public:
 private:
     enum WorkBuffer {
         kVoiceScratch,
+        kPairScratch,  // the second slot of a pair that goes through the pedal together
         kRingBusLeft,
         kRingBusRight,
         kRingEffectsBusLeft,
@@ -358,6 +359,11 @@ private:
     void updateSlot(int slot, bool& ringGate);
     float slotPitch(VoiceSlot& v);
     void mixSlot(int slot, bool& toRing, bool& toRingEffects);
+    void mixSlots(bool& toRing, bool& toRingEffects);
+    void mixLines(VoiceSlot& v, int slot, float* scratch);
+    void sendToBus(VoiceSlot& v, int slot, const float* scratch, bool& toRing, bool& toRingEffects);
+    int pedalMode() const;
+    void slotBus(const VoiceSlot& v, float*& left, float*& right, bool& toRing, bool& toRingEffects);
 
     // Routing helpers (engine_routing.cpp).
     void undoEntry(int destination, int source, int part);

@@ -285,6 +285,49 @@ TEST(EnginePedal, VolumeModeScalesEveryVoiceByTheSmoothedExpression) {
     EXPECT_GT(pedalled.engine.valuePort(kSourceExpression, 0)->samples[0], 0.1f);
 }
 
+// With the wah on, the voices go through the pedal two at a time; each still reaches its
+// own part and its own pan: a silent voice panned right leaves the right channel silent.
+TEST(EnginePedal, WahedVoicesKeepTheirOwnPartsAndPans) {
+    EnginePatch patch;
+    ASSERT_TRUE(patch.start(44100.f));
+    patch.basicPatch(kAssignRotate, 1, 2);
+    const float pans[2] = {0.f, 1.f}, volumes[2] = {0.5f, 0.f};  // part 0 hard left
+    for (int p = 0; p < 2; ++p) {
+        patch.record.part = p;
+        patch.record.pan = pans[p];
+        patch.send(kCmdPartPan);
+        patch.record.level = volumes[p];
+        patch.send(kCmdPartVolume);
+    }
+    patch.record.kind = 1;    // volume
+    patch.record.option = 1;  // and wah
+    patch.send(kCmdPedalSetup);
+    patch.record.pedal = 0.7f;
+    patch.send(kCmdExpression);
+    patch.noteOn(60);
+    patch.noteOn(64);
+    std::vector<float> out[kChannels];
+    patch.render(44 * 200, out);
+    int sounding = 0;
+    for (int s = 0; s < SynthEngine::kSlots; ++s) sounding += patch.engine.getSlot(s).state == engine::kSlotSounding;
+    EXPECT_EQ(sounding, 2);
+    float left = 0.f, right = 0.f;
+    for (size_t i = 0; i < out[0].size(); ++i) {
+        left = std::max(left, std::fabs(out[0][i]));
+        right = std::max(right, std::fabs(out[1][i]));
+    }
+    EXPECT_GT(left, 1e-3f);
+    EXPECT_EQ(right, 0.f);
+#if HALVORN_OUTPUTS == 10
+    // Part 1's output is silent, part 0's is not.
+    float parts[2] = {0.f, 0.f};
+    for (int p = 0; p < 2; ++p)
+        for (float x : out[2 + p]) parts[p] = std::max(parts[p], std::fabs(x));
+    EXPECT_GT(parts[0], 1e-3f);
+    EXPECT_EQ(parts[1], 0.f);
+#endif
+}
+
 // ---------------------------------------------------------------- reset
 
 // Everything that keeps a signal at work: a filter in the line, both ring modulator pairs,

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "effects_measure.h"
@@ -179,6 +182,44 @@ TEST(PedalProcessor, SlotsKeepTheirOwnHistoriesUntilCleared) {
     float cleared[kBlock] = {};
     pedal.process(kPedalWah, 7, cleared, cleared, kBlock, 0.5f);
     for (float s : cleared) ASSERT_EQ(0.0f, s);
+}
+
+// Two slots through processPair leave exactly what two process calls leave, while the
+// coefficients move and once they stand still, with inputs that need flushing as well.
+TEST(PedalProcessor, APairGivesWhatTwoCallsGive) {
+    const struct {
+        const char* name;
+        int mode;
+    } modes[] = {{"wah", kPedalWah}, {"volume and wah", kPedalVolumeWah}, {"volume", kPedalVolume}};
+    const float positions[] = {0.f, 0.3f, 0.3f, 0.3f, 0.3f, 0.9f, 0.9f, 0.9f, 0.9f, 0.f, 0.f, 0.f, 0.5f, 0.5f};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(m.name);
+        PedalProcessor paired, single;
+        float peak = 0.f;
+        for (int b = 0; b < 14; ++b) {
+            SCOPED_TRACE(b);
+            float first[kBlock], second[kBlock], firstAlone[kBlock], secondAlone[kBlock];
+            for (int n = 0; n < kBlock; ++n) {
+                first[n] = firstAlone[n] = std::sin(0.37f * (b * kBlock + n));
+                second[n] = secondAlone[n] = 0.5f * std::sin(0.011f * (b * kBlock + n)) + 0.25f;
+            }
+            // Flushed to 0 on the way in.
+            first[3] = firstAlone[3] = std::numeric_limits<float>::quiet_NaN();
+            second[7] = secondAlone[7] = 1e-39f;
+            second[9] = secondAlone[9] = -std::numeric_limits<float>::infinity();
+            paired.processPair(m.mode, 5, first, 20, second, kBlock, positions[b]);
+            single.process(m.mode, 5, firstAlone, firstAlone, kBlock, positions[b]);
+            single.process(m.mode, 20, secondAlone, secondAlone, kBlock, positions[b]);
+            for (int n = 0; n < kBlock; ++n) {
+                if (std::isfinite(first[n])) peak = std::max(peak, std::fabs(first[n]));
+                ASSERT_EQ(std::memcmp(&first[n], &firstAlone[n], sizeof(float)), 0) << n << ": " << first[n];
+                ASSERT_EQ(std::memcmp(&second[n], &secondAlone[n], sizeof(float)), 0) << n << ": " << second[n];
+            }
+        }
+        EXPECT_GT(peak, 0.01f);
+        EXPECT_EQ(paired.isSettled(), single.isSettled());
+        EXPECT_EQ(paired.getVolume(), single.getVolume());
+    }
 }
 
 TEST(PedalProcessor, BadPedalSlotAndSamplesAreContained) {
