@@ -29,6 +29,22 @@ std::set<std::string> exportNames(HMODULE module, std::set<void*>* addresses) {
     return names;
 }
 
+// The names the loaded module imports from one DLL, read from its import directory.
+std::set<std::string> importNames(HMODULE module, const char* dll) {
+    std::set<std::string> names;
+    BYTE* base = (BYTE*)module;
+    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress) return names;
+    for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + dir.VirtualAddress); d->Name; d++) {
+        if (_stricmp((const char*)(base + d->Name), dll) != 0) continue;
+        for (IMAGE_THUNK_DATA* t = (IMAGE_THUNK_DATA*)(base + d->OriginalFirstThunk); t->u1.AddressOfData; t++)
+            if (!IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal))
+                names.insert((const char*)((IMAGE_IMPORT_BY_NAME*)(base + t->u1.AddressOfData))->Name);
+    }
+    return names;
+}
+
 class PluginDll : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(host.load(TestHost::pluginPath(kOutputs))) << TestHost::pluginPath(kOutputs); }
@@ -49,6 +65,14 @@ TEST_F(PluginDll, ExportsExactlyTheTwoEntryPointsAtOneAddress) {
     EXPECT_EQ(names, (std::set<std::string>{"VSTPluginMain", "main"}));
     EXPECT_EQ(addresses.size(), 1u);
     EXPECT_EQ((void*)host.entry("main"), (void*)host.entry("VSTPluginMain"));
+}
+
+// The voices call exp and pow every block: the C runtime's versions, not the x87 ones of the
+// compiler's static library.
+TEST_F(PluginDll, TakesExpAndPowFromTheCRuntime) {
+    const std::set<std::string> names = importNames(host.module(), "msvcrt.dll");
+    EXPECT_EQ(names.count("exp"), 1u);
+    EXPECT_EQ(names.count("pow"), 1u);
 }
 
 TEST_F(PluginDll, HostAnsweringVersionZeroGetsNullAndNothingIsConstructed) {
