@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/halvorn.h"
@@ -808,6 +810,39 @@ TEST(PresetShared, DorvaneIsBoundOnceWhileInstancesLive) {
     Session again;
     ASSERT_TRUE(again);
     EXPECT_EQ(dorvane.loads(), 2);
+}
+
+// The construction lists and reads files through Dorvane; the libraries of its dialogs are
+// loaded only when a dialog is shown (they cost tens of milliseconds under wine).
+TEST(PresetShared, AConstructionLoadsNoDialogLibrary) {
+    const wchar_t* const kDialogLibraries[] = {L"comctl32.dll", L"comdlg32.dll", L"shell32.dll", L"oleaut32.dll"};
+    Install install;
+    ModuleLoads dorvane(L"Dorvane.dll");
+    std::vector<std::unique_ptr<ModuleLoads>> libraries;
+    for (const wchar_t* name : kDialogLibraries) {
+        ASSERT_EQ(GetModuleHandleW(name), nullptr) << "the test process itself holds a dialog library";
+        libraries.emplace_back(new ModuleLoads(name));
+        ASSERT_TRUE(libraries.back()->watching());
+    }
+    Session session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(dorvane.loads(), 1) << "the construction goes through Dorvane";
+    for (size_t i = 0; i < libraries.size(); i++) EXPECT_EQ(libraries[i]->loads(), 0) << kDialogLibraries[i];
+    // A message dialog binds what it needs: it is shown (and answered) all the same.
+    std::atomic<bool> seen{false};
+    std::thread watcher([&] {
+        for (int i = 0; i < 500 && !seen; i++) {
+            if (HWND dialog = FindWindowA("#32770", "Bound late")) {
+                seen = true;
+                PostMessageA(dialog, WM_CLOSE, 0, 0);
+            }
+            Sleep(10);
+        }
+    });
+    MessageDialog().show(0, "Bound late", "A message", "OK", nullptr);
+    watcher.join();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(libraries[0]->loads(), 1) << "the dialog's common controls";
 }
 
 // ---- hostile files -----------------------------------------------------------------------
