@@ -347,17 +347,18 @@ int32_t PresetTree::writeBankNameFile(const char* name, int32_t bank) {
     if (!name) return kFileNotOpened;
     std::string text = name;
     if (bank >= 0 && bank < (int32_t)banks.size() && !banks[bank]->isUser()) text += std::string(" ") + kFactoryMark;
-    return writeText(settings, join(bankDirPath(bank), kBankNameFile), text, true, "wb");
+    return writeTextIfChanged(settings, join(bankDirPath(bank), kBankNameFile), text, true);
 }
 
 int32_t PresetTree::writeSubBankNameFile(const char* name, int32_t bank, int32_t subBank) {
     if (!name) return kFileNotOpened;
-    return writeText(settings, join(subBankDir(bankDirPath(bank), subBank), kSubBankNameFile), name, true, "wb");
+    return writeTextIfChanged(settings, join(subBankDir(bankDirPath(bank), subBank), kSubBankNameFile), name, true);
 }
 
 int32_t PresetTree::writePresetNameFile(const char* name, int32_t bank, int32_t subBank, int32_t preset) {
     if (!name) return kFileNotOpened;
-    return writeText(settings, join(presetDir(bankDirPath(bank), subBank, preset), kPresetNameFile), name, true, "wb");
+    return writeTextIfChanged(settings, join(presetDir(bankDirPath(bank), subBank, preset), kPresetNameFile), name,
+                              true);
 }
 
 // A name the node refuses is refused as a whole: the name file keeps the node's name.

@@ -564,6 +564,55 @@ TEST_F(PresetOps, RenamingGivesTheNodesTheEditorsNames) {
     EXPECT_EQ(s.names()[2], "A234567890123456789012345678901");
 }
 
+// The last write time of a file, and setting it back.
+ULONGLONG writeTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool setWriteTime(const std::string& path, ULONGLONG time) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILETIME written = {(DWORD)time, (DWORD)(time >> 32)};
+    const bool set = SetFileTime(file, nullptr, nullptr, &written) != 0;
+    CloseHandle(file);
+    return set;
+}
+
+// A save renames the preset's three levels to their names: a name file that holds the name
+// as the store writes it is left alone, one that holds anything else is written again.
+TEST_F(PresetOps, ASaveRewritesOnlyNameFilesThatDoNotHoldTheName) {
+    Session& s = *session;
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    const std::string preset = install.presetDir(0, 0, own.dark);
+    const std::string files[] = {install.path("save\\P0\\NomPreset"), install.path("save\\P0\\B0\\NomBanque"),
+                                 install.path(preset + "\\NomInstrument")};
+    const std::string parameters = install.path(preset + "\\Parametres");
+    const ULONGLONG longAgo = 125000000000000000ULL;  // in 1997
+    // The test wrote "Dark" without the store's terminating zero byte.
+    ASSERT_EQ(readFile(files[2]), "Dark");
+    for (const std::string& file : files) ASSERT_TRUE(setWriteTime(file, longAgo));
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_EQ(readFile(files[2]), std::string("Dark", 5)) << "written again, terminated";
+    EXPECT_NE(writeTime(files[2]), longAgo);
+
+    std::string before[3];
+    for (int i = 0; i < 3; i++) {
+        before[i] = readFile(files[i]);
+        ASSERT_TRUE(setWriteTime(files[i], longAgo));
+    }
+    ASSERT_TRUE(setWriteTime(parameters, longAgo));
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_NE(writeTime(parameters), longAgo) << "the save itself still writes";
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(writeTime(files[i]), longAgo) << files[i];
+        EXPECT_EQ(readFile(files[i]), before[i]);
+    }
+    EXPECT_EQ(s.names()[2], "Dark");
+}
+
 TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
     Session& s = *session;
     // Another preset goes: the current one is found again by its name.
