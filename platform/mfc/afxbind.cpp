@@ -16,15 +16,15 @@ FARPROC boundFunction(const char* library, const char* name)
     return module ? ::GetProcAddress(module, name) : nullptr;
 }
 
-// Looked up once per function and process; a library that is missing is looked for again.
+// Looked up once per function and process, into that function's own cache; a library that
+// is missing is looked for again.
 template <typename Proc>
-Proc bound(const char* library, const char* name)
+Proc bound(Proc* cached, const char* library, const char* name)
 {
-    static Proc cached = nullptr;
-    Proc proc = __atomic_load_n(&cached, __ATOMIC_ACQUIRE);
+    Proc proc = __atomic_load_n(cached, __ATOMIC_ACQUIRE);
     if (!proc) {
         proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(boundFunction(library, name)));
-        __atomic_store_n(&cached, proc, __ATOMIC_RELEASE);
+        __atomic_store_n(cached, proc, __ATOMIC_RELEASE);
     }
     return proc;
 }
@@ -40,55 +40,64 @@ namespace afxbind {
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes)
 {
-    auto proc = bound<decltype(&::InitCommonControlsEx)>(kCommonControls, "InitCommonControlsEx");
+    static decltype(&::InitCommonControlsEx) cached = nullptr;
+    auto proc = bound(&cached, kCommonControls, "InitCommonControlsEx");
     return proc ? proc(classes) : FALSE;
 }
 
 BOOL SetWindowSubclass(HWND hWnd, SUBCLASSPROC subclassProc, UINT_PTR id, DWORD_PTR refData)
 {
-    auto proc = bound<decltype(&::SetWindowSubclass)>(kCommonControls, "SetWindowSubclass");
+    static decltype(&::SetWindowSubclass) cached = nullptr;
+    auto proc = bound(&cached, kCommonControls, "SetWindowSubclass");
     return proc ? proc(hWnd, subclassProc, id, refData) : FALSE;
 }
 
 BOOL RemoveWindowSubclass(HWND hWnd, SUBCLASSPROC subclassProc, UINT_PTR id)
 {
-    auto proc = bound<decltype(&::RemoveWindowSubclass)>(kCommonControls, "RemoveWindowSubclass");
+    static decltype(&::RemoveWindowSubclass) cached = nullptr;
+    auto proc = bound(&cached, kCommonControls, "RemoveWindowSubclass");
     return proc ? proc(hWnd, subclassProc, id) : FALSE;
 }
 
 LRESULT DefSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto proc = bound<decltype(&::DefSubclassProc)>(kCommonControls, "DefSubclassProc");
+    static decltype(&::DefSubclassProc) cached = nullptr;
+    auto proc = bound(&cached, kCommonControls, "DefSubclassProc");
     return proc ? proc(hWnd, message, wParam, lParam) : ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
 {
-    auto proc = bound<decltype(&::GetOpenFileNameA)>(kCommonDialogs, "GetOpenFileNameA");
+    static decltype(&::GetOpenFileNameA) cached = nullptr;
+    auto proc = bound(&cached, kCommonDialogs, "GetOpenFileNameA");
     return proc ? proc(ofn) : FALSE;
 }
 
 BOOL GetSaveFileNameA(OPENFILENAMEA* ofn)
 {
-    auto proc = bound<decltype(&::GetSaveFileNameA)>(kCommonDialogs, "GetSaveFileNameA");
+    static decltype(&::GetSaveFileNameA) cached = nullptr;
+    auto proc = bound(&cached, kCommonDialogs, "GetSaveFileNameA");
     return proc ? proc(ofn) : FALSE;
 }
 
 INT SystemTimeToVariantTime(SYSTEMTIME* systemTime, double* variantTime)
 {
-    auto proc = bound<decltype(&::SystemTimeToVariantTime)>(kAutomation, "SystemTimeToVariantTime");
+    static decltype(&::SystemTimeToVariantTime) cached = nullptr;
+    auto proc = bound(&cached, kAutomation, "SystemTimeToVariantTime");
     return proc ? proc(systemTime, variantTime) : FALSE;
 }
 
 INT VariantTimeToSystemTime(double variantTime, SYSTEMTIME* systemTime)
 {
-    auto proc = bound<decltype(&::VariantTimeToSystemTime)>(kAutomation, "VariantTimeToSystemTime");
+    static decltype(&::VariantTimeToSystemTime) cached = nullptr;
+    auto proc = bound(&cached, kAutomation, "VariantTimeToSystemTime");
     return proc ? proc(variantTime, systemTime) : FALSE;
 }
 
 LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count)
 {
-    auto proc = bound<decltype(&::CommandLineToArgvW)>(kShell, "CommandLineToArgvW");
+    static decltype(&::CommandLineToArgvW) cached = nullptr;
+    auto proc = bound(&cached, kShell, "CommandLineToArgvW");
     return proc ? proc(commandLine, count) : nullptr;
 }
 
