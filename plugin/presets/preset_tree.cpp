@@ -347,18 +347,17 @@ int32_t PresetTree::writeBankNameFile(const char* name, int32_t bank) {
     if (!name) return kFileNotOpened;
     std::string text = name;
     if (bank >= 0 && bank < (int32_t)banks.size() && !banks[bank]->isUser()) text += std::string(" ") + kFactoryMark;
-    return writeTextIfChanged(settings, join(bankDirPath(bank), kBankNameFile), text, true);
+    return writeText(settings, join(bankDirPath(bank), kBankNameFile), text, true, "wb");
 }
 
 int32_t PresetTree::writeSubBankNameFile(const char* name, int32_t bank, int32_t subBank) {
     if (!name) return kFileNotOpened;
-    return writeTextIfChanged(settings, join(subBankDir(bankDirPath(bank), subBank), kSubBankNameFile), name, true);
+    return writeText(settings, join(subBankDir(bankDirPath(bank), subBank), kSubBankNameFile), name, true, "wb");
 }
 
 int32_t PresetTree::writePresetNameFile(const char* name, int32_t bank, int32_t subBank, int32_t preset) {
     if (!name) return kFileNotOpened;
-    return writeTextIfChanged(settings, join(presetDir(bankDirPath(bank), subBank, preset), kPresetNameFile), name,
-                              true);
+    return writeText(settings, join(presetDir(bankDirPath(bank), subBank, preset), kPresetNameFile), name, true, "wb");
 }
 
 // A name the node refuses is refused as a whole: the name file keeps the node's name.

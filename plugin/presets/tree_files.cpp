@@ -78,29 +78,6 @@ int32_t writeText(InstallSettings* settings, const std::string& path, const std:
     return file->close();
 }
 
-namespace {
-
-// Whether the file holds exactly these bytes, nothing before or after them.
-bool holdsExactly(InstallSettings* settings, const std::string& path, const std::string& bytes) {
-    FilePtr file = newFile(settings);
-    if (!file || file->open(path.c_str(), "rb") != kFileOk) return false;
-    std::string found(bytes.size() + 1, '\0');
-    const bool same = (bytes.empty() || file->read(&found[0], 1, (int32_t)bytes.size()) == (int32_t)bytes.size()) &&
-                      found.compare(0, bytes.size(), bytes) == 0 && file->read(&found[0], 1, 1) != 1;
-    file->close();
-    return same;
-}
-
-}  // namespace
-
-int32_t writeTextIfChanged(InstallSettings* settings, const std::string& path, const std::string& text,
-                           bool terminator) {
-    std::string bytes = text;
-    if (terminator) bytes.push_back('\0');
-    if (holdsExactly(settings, path, bytes)) return kFileOk;
-    return writeText(settings, path, text, terminator, "wb");
-}
-
 int32_t makeDir(InstallSettings* settings, const std::string& base, const std::string& name) {
     FilePtr file = newFile(settings);
     return file ? file->makeDir(base.c_str(), name.c_str()) : kFileWriteFailed;

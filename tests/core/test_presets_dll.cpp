@@ -581,36 +581,66 @@ bool setWriteTime(const std::string& path, ULONGLONG time) {
     return set;
 }
 
-// A save renames the preset's three levels to their names: a name file that holds the name
-// as the store writes it is left alone, one that holds anything else is written again.
-TEST_F(PresetOps, ASaveRewritesOnlyNameFilesThatDoNotHoldTheName) {
+// A save writes the preset's three name files, its parameter file and its patch files: a
+// file that already holds exactly the bytes the save would write is left alone, one that
+// differs in any byte is written again.
+TEST_F(PresetOps, ASaveRewritesOnlyFilesThatDoNotHoldWhatItWrites) {
     Session& s = *session;
     ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
     const std::string preset = install.presetDir(0, 0, own.dark);
+    const std::string nameFile = install.path(preset + "\\NomInstrument");
     const std::string files[] = {install.path("save\\P0\\NomPreset"), install.path("save\\P0\\B0\\NomBanque"),
-                                 install.path(preset + "\\NomInstrument")};
-    const std::string parameters = install.path(preset + "\\Parametres");
+                                 nameFile, install.path(preset + "\\Parametres"),
+                                 install.path(preset + "\\Patch6")};
+    const std::string& parameters = files[3];
     const ULONGLONG longAgo = 125000000000000000ULL;  // in 1997
     // The test wrote "Dark" without the store's terminating zero byte.
-    ASSERT_EQ(readFile(files[2]), "Dark");
+    ASSERT_EQ(readFile(nameFile), "Dark");
     for (const std::string& file : files) ASSERT_TRUE(setWriteTime(file, longAgo));
     ASSERT_EQ(s->saveCurrentPreset(), 0);
-    EXPECT_EQ(readFile(files[2]), std::string("Dark", 5)) << "written again, terminated";
-    EXPECT_NE(writeTime(files[2]), longAgo);
+    EXPECT_EQ(readFile(nameFile), std::string("Dark", 5)) << "written again, terminated";
+    EXPECT_NE(writeTime(nameFile), longAgo);
+    EXPECT_NE(writeTime(parameters), longAgo) << "the test's files are not the store's";
 
-    std::string before[3];
-    for (int i = 0; i < 3; i++) {
+    // The same save again: nothing differs, nothing is written.
+    std::string before[5];
+    for (int i = 0; i < 5; i++) {
         before[i] = readFile(files[i]);
+        ASSERT_FALSE(before[i].empty()) << files[i];
         ASSERT_TRUE(setWriteTime(files[i], longAgo));
     }
-    ASSERT_TRUE(setWriteTime(parameters, longAgo));
     ASSERT_EQ(s->saveCurrentPreset(), 0);
-    EXPECT_NE(writeTime(parameters), longAgo) << "the save itself still writes";
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 5; i++) {
         EXPECT_EQ(writeTime(files[i]), longAgo) << files[i];
-        EXPECT_EQ(readFile(files[i]), before[i]);
+        EXPECT_EQ(readFile(files[i]), before[i]) << files[i];
     }
     EXPECT_EQ(s.names()[2], "Dark");
+
+    // One byte of the parameter file differs from what the save writes (the volume's last
+    // digit): that file alone is written again, whole.
+    std::string changed = before[3];
+    const size_t volume = changed.find("\nVOLUME ");
+    ASSERT_NE(volume, std::string::npos);
+    const size_t digit = changed.find('\n', volume + 1) - 1;
+    changed[digit] = changed[digit] == '1' ? '2' : '1';
+    ASSERT_TRUE(install.writeFile(preset + "\\Parametres", changed));
+    ASSERT_TRUE(setWriteTime(parameters, longAgo));
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_NE(writeTime(parameters), longAgo);
+    EXPECT_EQ(readFile(parameters), before[3]);
+    for (int i = 0; i < 5; i++)
+        if (i != 3) EXPECT_EQ(writeTime(files[i]), longAgo) << files[i];
+
+    // A changed parameter reaches the files that hold it.
+    ASSERT_TRUE(setWriteTime(parameters, longAgo));
+    s.set(kVolume, s.get(kVolume) == 0.5f ? 0.25f : 0.5f);
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_NE(writeTime(parameters), longAgo);
+    EXPECT_NE(readFile(parameters), before[3]);
+    EXPECT_EQ(writeTime(files[4]), longAgo) << "a patch file holds no host global";
+    EXPECT_TRUE(filesOf(install, preset) ==
+                (std::vector<std::string>{"NomInstrument", "Parametres", "Patch6"}))
+        << "no temporary file is left";
 }
 
 TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
