@@ -1,4 +1,5 @@
 #include "afxwin.h"
+#include "afxbind.h"
 
 #include <shellapi.h>
 #include <stdio.h>
@@ -197,7 +198,7 @@ void CRecentFileList::UpdateMenu(HMENU menu)
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
 {
     int count = 0;
-    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    LPWSTR* arguments = afxbind::CommandLineToArgvW(::GetCommandLineW(), &count);
     rCmdInfo.m_nShellCommand = CCommandLineInfo::FileNew;
     for (int i = 1; arguments && i < count; i++) {
         const wchar_t* argument = arguments[i];

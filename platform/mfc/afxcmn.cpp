@@ -1,4 +1,5 @@
 #include "afxcmn.h"
+#include "afxbind.h"
 
 #include <commctrl.h>
 
@@ -45,12 +46,12 @@ BOOL CTime::GetAsSystemTime(SYSTEMTIME& systemTime) const
 COleDateTime::COleDateTime(const SYSTEMTIME& systemTime)
 {
     SYSTEMTIME copy = systemTime;
-    m_status = ::SystemTimeToVariantTime(&copy, &m_dt) ? valid : invalid;
+    m_status = afxbind::SystemTimeToVariantTime(&copy, &m_dt) ? valid : invalid;
 }
 
 BOOL COleDateTime::GetAsSystemTime(SYSTEMTIME& systemTime) const
 {
-    return m_status == valid && ::VariantTimeToSystemTime(m_dt, &systemTime);
+    return m_status == valid && afxbind::VariantTimeToSystemTime(m_dt, &systemTime);
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "afxdlgs.h"
+#include "afxbind.h"
 
 #include <string.h>
 
@@ -35,6 +36,6 @@ INT_PTR CFileDialog::DoModal()
 {
     m_ofn.hwndOwner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     m_ofn.hInstance = AfxGetInstanceHandle();
-    BOOL chosen = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
+    BOOL chosen = m_bOpenFileDialog ? afxbind::GetOpenFileNameA(&m_ofn) : afxbind::GetSaveFileNameA(&m_ofn);
     return chosen ? IDOK : IDCANCEL;
 }

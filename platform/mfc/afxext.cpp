@@ -1,4 +1,5 @@
 #include "afxext.h"
+#include "afxbind.h"
 
 namespace {
 // The toolbar resource as the resource compiler writes it: button width, button height and
@@ -13,7 +14,7 @@ struct ToolBarData {
 BOOL CToolBar::CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle, DWORD dwStyle, UINT nID)
 {
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
-    ::InitCommonControlsEx(&classes);
+    afxbind::InitCommonControlsEx(&classes);
     // Alignment and border bits are ours; the control sits at the top of its parent.
     DWORD style = (dwStyle & ~(CBRS_ALIGN_TOP | CBRS_BORDER_BOTTOM)) | dwCtrlStyle | CCS_TOP | CCS_NODIVIDER |
                   WS_CLIPCHILDREN;

@@ -1,4 +1,5 @@
 #include "afxwin.h"
+#include "afxbind.h"
 
 #include <commctrl.h>
 
@@ -111,7 +112,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     if (!hWnd || m_hWnd)
         return FALSE;
-    if (!::SetWindowSubclass(hWnd, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this)))
+    if (!afxbind::SetWindowSubclass(hWnd, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this)))
         return FALSE;
     m_hWnd = hWnd;
     m_subclassed = true;
@@ -122,7 +123,7 @@ HWND CWnd::UnsubclassWindow()
 {
     HWND hWnd = m_hWnd;
     if (hWnd && m_subclassed)
-        ::RemoveWindowSubclass(hWnd, SubclassProc, 0);
+        afxbind::RemoveWindowSubclass(hWnd, SubclassProc, 0);
     m_subclassed = false;
     m_hWnd = nullptr;
     return hWnd;
@@ -134,7 +135,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
     CWnd* wnd = reinterpret_cast<CWnd*>(refData);
     if (message == WM_NCDESTROY) {
         wnd->UnsubclassWindow();
-        return ::DefSubclassProc(hWnd, message, wParam, lParam);
+        return afxbind::DefSubclassProc(hWnd, message, wParam, lParam);
     }
     return wnd->WindowProc(message, wParam, lParam);
 }
@@ -177,7 +178,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_ownClass)
         return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
-    return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
+    return afxbind::DefSubclassProc(m_hWnd, message, wParam, lParam);
 }
 
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
@@ -355,7 +356,7 @@ INT_PTR CDialog::DoModal()
     // Templates may name any of the common controls.
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
                                                         ICC_INTERNET_CLASSES};
-    ::InitCommonControlsEx(&classes);
+    afxbind::InitCommonControlsEx(&classes);
 
     m_nModalResult = -1;
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;

@@ -31,7 +31,7 @@ StdioFileIO::StdioFileIO(InstallSettings* settings, const std::string& installDi
 
 StdioFileIO::~StdioFileIO() {
     // An object deleted with its temporary file still open keeps the old file whole.
-    if (file && !replacingTemp.empty()) discard();
+    if ((file || buffering) && !replacingTemp.empty()) discard();
 }
 
 int32_t StdioFileIO::installDir(std::string* dir) {
@@ -83,9 +83,40 @@ std::string StdioFileIO::temporaryName(const std::string& path) {
     return path.substr(0, start) + "tmp~" + path.substr(start);
 }
 
+namespace {
+
+// The whole file, or false when it cannot be read.
+bool readWhole(const std::string& path, std::string* bytes) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    char block[4096];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof(block), in)) > 0) bytes->append(block, got);
+    const bool whole = !std::ferror(in);
+    std::fclose(in);
+    return whole;
+}
+
+}  // namespace
+
 int32_t StdioFileIO::openReplacingAbsolute(const std::string& path, const char* mode) {
     std::string temp = temporaryName(path);
     if (temp.size() >= kMaxPath) return kFileNotOpened;
+    // A binary file that exists is written in memory first: close leaves it alone when it
+    // already holds exactly these bytes, since replacing a file costs the file system far
+    // more than reading it (saves mostly write what is there already).
+    if (std::strcmp(mode, "wb") == 0) {
+        std::string existing;
+        if (readWhole(path, &existing)) {
+            pending.clear();
+            original.swap(existing);
+            buffering = true;
+            state = 0;
+            replacingTarget = path;
+            replacingTemp = temp;
+            return kFileOk;
+        }
+    }
     std::FILE* opened = std::fopen(temp.c_str(), mode);
     if (!opened) return kFileNotOpened;
     file = opened;
@@ -109,7 +140,27 @@ bool StdioFileIO::replaceFile(const std::string& from, const std::string& to) {
     return !error;
 }
 
+int32_t StdioFileIO::closeBuffered() {
+    buffering = false;
+    state = 2;
+    std::string temp, target, bytes, old;
+    temp.swap(replacingTemp);
+    target.swap(replacingTarget);
+    bytes.swap(pending);
+    old.swap(original);
+    if (bytes == old) return kFileOk;
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) return kFileWriteFailed;
+    bool complete = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    complete = std::fflush(out) == 0 && !std::ferror(out) && complete;
+    complete = std::fclose(out) == 0 && complete;
+    if (complete && replaceFile(temp, target)) return kFileOk;
+    std::remove(temp.c_str());
+    return kFileWriteFailed;
+}
+
 int32_t StdioFileIO::close() {
+    if (buffering) return closeBuffered();
     if (!file) return kFileNoFileToClose;
     bool complete = std::fflush(file) == 0 && !std::ferror(file);
     complete = std::fclose(file) == 0 && complete;
@@ -125,6 +176,15 @@ int32_t StdioFileIO::close() {
 }
 
 int32_t StdioFileIO::discard() {
+    if (buffering) {
+        buffering = false;
+        state = 2;
+        pending.clear();
+        original.clear();
+        replacingTemp.clear();
+        replacingTarget.clear();
+        return kFileOk;
+    }
     if (!file) return kFileNoFileToClose;
     std::fclose(file);
     file = nullptr;
@@ -136,8 +196,12 @@ int32_t StdioFileIO::discard() {
 }
 
 int32_t StdioFileIO::write(const void* buffer, int32_t itemSize, int32_t count) {
-    if (!file) return kFileUnavailable;
+    if (!file && !buffering) return kFileUnavailable;
     if (!buffer || itemSize < 0 || count < 0) return kFileNullArgument;
+    if (buffering) {
+        pending.append(static_cast<const char*>(buffer), (size_t)itemSize * (size_t)count);
+        return kFileOk;
+    }
     size_t written = std::fwrite(buffer, (size_t)itemSize, (size_t)count, file);
     return written == (size_t)count ? kFileOk : kFileShortWrite;
 }
@@ -286,6 +350,11 @@ int32_t StdioFileIO::readFloat(float* value) {
 }
 
 int32_t StdioFileIO::tell(int32_t* position) {
+    if (buffering && position) {
+        if (pending.size() > INT32_MAX) return kFileUnavailable;
+        *position = (int32_t)pending.size();
+        return kFileOk;
+    }
     if (!file || !position) return kFileUnavailable;
     long at = std::ftell(file);
     if (at < 0 || at > INT32_MAX) return kFileUnavailable;

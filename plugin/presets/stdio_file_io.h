@@ -73,4 +73,11 @@ protected:
     int32_t state = 2;
     std::string replacingTarget;  // non-empty while the open file is a temporary one
     std::string replacingTemp;
+
+private:
+    int32_t closeBuffered();
+
+    bool buffering = false;  // a replacing binary write held in `pending` until close
+    std::string pending;
+    std::string original;  // the target's bytes when it was opened
 };

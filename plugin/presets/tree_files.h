@@ -31,7 +31,8 @@ int32_t countNumbered(InstallSettings* settings, const std::string& parent, char
 // The first two white-space separated words of a name file (either may come back empty).
 int32_t readNameWords(InstallSettings* settings, const std::string& path, std::string* first,
                       std::string* second);
-// Writes text (and a zero byte when asked) through a temporary file.
+// Writes text (and a zero byte when asked) through a temporary file; in mode "wb" a file
+// that already holds exactly these bytes is left as it is.
 int32_t writeText(InstallSettings* settings, const std::string& path, const std::string& text, bool terminator,
                   const char* mode);
 int32_t makeDir(InstallSettings* settings, const std::string& base, const std::string& name);

@@ -2,6 +2,7 @@
 // that hostile files and foreign programs may carry.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -74,6 +75,60 @@ TEST(PresetKeys, Lookup) {
     for (const Case& c : cases) EXPECT_EQ(presetKeyIndex(c.key, c.patch), c.index) << c.key << " patch " << c.patch;
     EXPECT_EQ(presetKeyIndex(nullptr, 0), -1);
     EXPECT_EQ(presetKeyIndex(std::string(5000, 'A').c_str(), 0), -1);
+}
+
+// Every keyed parameter of the table, in every patch, against a plain pass over the lists in
+// their order: the first parameter of that side (patch or global) whose key matches and
+// whose use is asked for.
+TEST(PresetKeys, EveryKeyOfTheTableAgreesWithAPassOverTheLists) {
+    struct Group {
+        int kind, count;
+        bool perPatch;
+    };
+    const Group groups[] = {{kPatchParameter, kPatchParameterCount, true},
+                            {kPatchInternalParameter, kPatchInternalCount, true},
+                            {kGlobalParameter, kGlobalParameterCount, false},
+                            {kInternalGlobalParameter, kInternalGlobalCount, false}};
+    auto indexOf = [](int kind, int local, int patch) {
+        switch (kind) {
+            case kPatchParameter: return kPatchParameterCount * patch + local;
+            case kPatchInternalParameter: return kPatchInternalBase + kPatchInternalCount * patch + local;
+            case kGlobalParameter: return kGlobalParameterBase + local;
+            default: return kInternalGlobalBase + local;
+        }
+    };
+    auto pass = [&](const char* key, int patch, bool patchSide, bool globalSide, bool lookupOnlyToo) {
+        for (const Group& group : groups) {
+            if (group.perPatch ? !patchSide : !globalSide) continue;
+            for (int local = 0; local < group.count; local++) {
+                const ParameterDescriptor* d = parameterAt(group.kind, local);
+                if (!d->key || std::strcmp(d->key, key) != 0) continue;
+                if (d->keyUse == KeyUse::preset || (lookupOnlyToo && d->keyUse == KeyUse::lookupOnly))
+                    return indexOf(group.kind, local, patch);
+            }
+        }
+        return -1;
+    };
+    int keyed = 0;
+    for (const Group& group : groups)
+        for (int local = 0; local < group.count; local++) {
+            const char* key = parameterAt(group.kind, local)->key;
+            if (!key) continue;
+            keyed++;
+            const bool row = std::strncmp(key, "MODULATION", 10) == 0 && std::strlen(key) >= 11;
+            for (int patch = 0; patch < 8; patch++) {
+                EXPECT_EQ(presetKeyIndex(key, patch), row ? pass(key, patch, true, false, false)
+                                                          : pass(key, patch, true, true, true))
+                    << key << " patch " << patch;
+                EXPECT_EQ(presetKeyStoreIndex(key, patch), pass(key, patch, true, false, false)) << key;
+            }
+            EXPECT_EQ(presetKeyStoreIndex(key, -1), pass(key, 0, false, true, false)) << key;
+            // A key one character short or long names nothing of its own.
+            const std::string shorter(key, std::strlen(key) - 1), longer = std::string(key) + "X";
+            EXPECT_EQ(presetKeyIndex(shorter.c_str(), 0), pass(shorter.c_str(), 0, true, true, true)) << shorter;
+            EXPECT_EQ(presetKeyIndex(longer.c_str(), 0), pass(longer.c_str(), 0, true, true, true)) << longer;
+        }
+    EXPECT_GT(keyed, 200);
 }
 
 TEST(PresetKeys, StoreTargets) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/halvorn.h"
@@ -562,6 +564,85 @@ TEST_F(PresetOps, RenamingGivesTheNodesTheEditorsNames) {
     EXPECT_EQ(s.names()[2], "A234567890123456789012345678901");
 }
 
+// The last write time of a file, and setting it back.
+ULONGLONG writeTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool setWriteTime(const std::string& path, ULONGLONG time) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILETIME written = {(DWORD)time, (DWORD)(time >> 32)};
+    const bool set = SetFileTime(file, nullptr, nullptr, &written) != 0;
+    CloseHandle(file);
+    return set;
+}
+
+// A save writes the preset's three name files, its parameter file and its patch files: a
+// file that already holds exactly the bytes the save would write is left alone, one that
+// differs in any byte is written again.
+TEST_F(PresetOps, ASaveRewritesOnlyFilesThatDoNotHoldWhatItWrites) {
+    Session& s = *session;
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    const std::string preset = install.presetDir(0, 0, own.dark);
+    const std::string nameFile = install.path(preset + "\\NomInstrument");
+    const std::string files[] = {install.path("save\\P0\\NomPreset"), install.path("save\\P0\\B0\\NomBanque"),
+                                 nameFile, install.path(preset + "\\Parametres"),
+                                 install.path(preset + "\\Patch6")};
+    const std::string& parameters = files[3];
+    const ULONGLONG longAgo = 125000000000000000ULL;  // in 1997
+    // The test wrote "Dark" without the store's terminating zero byte.
+    ASSERT_EQ(readFile(nameFile), "Dark");
+    for (const std::string& file : files) ASSERT_TRUE(setWriteTime(file, longAgo));
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_EQ(readFile(nameFile), std::string("Dark", 5)) << "written again, terminated";
+    EXPECT_NE(writeTime(nameFile), longAgo);
+    EXPECT_NE(writeTime(parameters), longAgo) << "the test's files are not the store's";
+
+    // The same save again: nothing differs, nothing is written.
+    std::string before[5];
+    for (int i = 0; i < 5; i++) {
+        before[i] = readFile(files[i]);
+        ASSERT_FALSE(before[i].empty()) << files[i];
+        ASSERT_TRUE(setWriteTime(files[i], longAgo));
+    }
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(writeTime(files[i]), longAgo) << files[i];
+        EXPECT_EQ(readFile(files[i]), before[i]) << files[i];
+    }
+    EXPECT_EQ(s.names()[2], "Dark");
+
+    // One byte of the parameter file differs from what the save writes (the volume's last
+    // digit): that file alone is written again, whole.
+    std::string changed = before[3];
+    const size_t volume = changed.find("\nVOLUME ");
+    ASSERT_NE(volume, std::string::npos);
+    const size_t digit = changed.find('\n', volume + 1) - 1;
+    changed[digit] = changed[digit] == '1' ? '2' : '1';
+    ASSERT_TRUE(install.writeFile(preset + "\\Parametres", changed));
+    ASSERT_TRUE(setWriteTime(parameters, longAgo));
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_NE(writeTime(parameters), longAgo);
+    EXPECT_EQ(readFile(parameters), before[3]);
+    for (int i = 0; i < 5; i++)
+        if (i != 3) EXPECT_EQ(writeTime(files[i]), longAgo) << files[i];
+
+    // A changed parameter reaches the files that hold it.
+    ASSERT_TRUE(setWriteTime(parameters, longAgo));
+    s.set(kVolume, s.get(kVolume) == 0.5f ? 0.25f : 0.5f);
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_NE(writeTime(parameters), longAgo);
+    EXPECT_NE(readFile(parameters), before[3]);
+    EXPECT_EQ(writeTime(files[4]), longAgo) << "a patch file holds no host global";
+    EXPECT_TRUE(filesOf(install, preset) ==
+                (std::vector<std::string>{"NomInstrument", "Parametres", "Patch6"}))
+        << "no temporary file is left";
+}
+
 TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
     Session& s = *session;
     // Another preset goes: the current one is found again by its name.
@@ -808,6 +889,39 @@ TEST(PresetShared, DorvaneIsBoundOnceWhileInstancesLive) {
     Session again;
     ASSERT_TRUE(again);
     EXPECT_EQ(dorvane.loads(), 2);
+}
+
+// The construction lists and reads files through Dorvane; the libraries of its dialogs are
+// loaded only when a dialog is shown (they cost tens of milliseconds under wine).
+TEST(PresetShared, AConstructionLoadsNoDialogLibrary) {
+    const wchar_t* const kDialogLibraries[] = {L"comctl32.dll", L"comdlg32.dll", L"shell32.dll", L"oleaut32.dll"};
+    Install install;
+    ModuleLoads dorvane(L"Dorvane.dll");
+    std::vector<std::unique_ptr<ModuleLoads>> libraries;
+    for (const wchar_t* name : kDialogLibraries) {
+        ASSERT_EQ(GetModuleHandleW(name), nullptr) << "the test process itself holds a dialog library";
+        libraries.emplace_back(new ModuleLoads(name));
+        ASSERT_TRUE(libraries.back()->watching());
+    }
+    Session session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(dorvane.loads(), 1) << "the construction goes through Dorvane";
+    for (size_t i = 0; i < libraries.size(); i++) EXPECT_EQ(libraries[i]->loads(), 0) << kDialogLibraries[i];
+    // A message dialog binds what it needs: it is shown (and answered) all the same.
+    std::atomic<bool> seen{false};
+    std::thread watcher([&] {
+        for (int i = 0; i < 500 && !seen; i++) {
+            if (HWND dialog = FindWindowA("#32770", "Bound late")) {
+                seen = true;
+                PostMessageA(dialog, WM_CLOSE, 0, 0);
+            }
+            Sleep(10);
+        }
+    });
+    MessageDialog().show(0, "Bound late", "A message", "OK", nullptr);
+    watcher.join();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(libraries[0]->loads(), 1) << "the dialog's common controls";
 }
 
 // ---- hostile files -----------------------------------------------------------------------

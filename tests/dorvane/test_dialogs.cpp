@@ -255,9 +255,10 @@ TEST_F(DorvaneDialogs, PlainDialogsOfferBankFiles)
     banks.writeFile("factory.wqn");
     for (bool open : {true, false}) {
         SCOPED_TRACE(open ? "open" : "save");
-        std::string initialName, firstType;
+        std::string initialName, firstType, button;
         DialogWatcher watcher(open ? kOpenTitle : kSaveTitle, [&](HWND dialog) {
             initialName = controlText(dialog, kFileNameBox);
+            button = controlText(dialog, IDOK);
             char type[256] = "";
             SendDlgItemMessageA(dialog, kFileTypeBox, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(type));
             firstType = type;
@@ -270,5 +271,7 @@ TEST_F(DorvaneDialogs, PlainDialogsOfferBankFiles)
         EXPECT_STREQ(result->fileName, open ? "factory.wqn" : "new.wqn");
         EXPECT_EQ(initialName, "*.wqn");
         EXPECT_EQ(firstType, "Quarnel Bank Files (*.wqn)");
+        // The system's own open or save dialog, told apart by its button.
+        EXPECT_NE(button.find(open ? "Open" : "Save"), std::string::npos) << button;
     }
 }
