@@ -76,7 +76,7 @@ private:
     void clearState();
     void updateActivity();
     bool prepareSlot(int slot);
-    void settledGain(int slot, float* g);
+    void applySettled(int slot);
     void glidingGains(const int* slots, int count);
     void finishGliding(const int* slots, int count);
     void applyGain(int slot, const float* g);
@@ -107,5 +107,7 @@ private:
     InputList levelModulation[engine::kVoiceSlots];
     PortBuffers outputs;
     float blockFactor[engine::kVoiceSlots];  // the exponential factor's target this block
+    float lastExponent[engine::kVoiceSlots];  // the exponent c whose 10^(3c) lastFactor holds
+    float lastFactor[engine::kVoiceSlots];
     float* gainBuffer;  // 4 x L scratch
 };

@@ -264,6 +264,18 @@ TEST_F(VcaTest, EnvelopeIsAppliedPerSampleAndANegativeGainMutes) {
     EXPECT_NEAR(output[1], -0.4f, 1e-5f);
 }
 
+TEST_F(VcaTest, AnExponentThatMovesAndComesBackIsFollowed) {
+    TestSignal direct(1.f / 3.f);
+    vca.connectInput(kVcaInDirect, direct.get(), 0, 6);
+    const float exponents[] = {1.f / 3.f, -1.f / 3.f, 0.f, 1.f / 3.f, 2.f / 3.f, 1.f / 3.f};
+    for (float c : exponents) {
+        SCOPED_TRACE(c);
+        direct.set(c);
+        settle();
+        EXPECT_NEAR(output[kTestBlock - 1] / std::pow(10.f, 3.f * c), 1.f, 1e-4f);
+    }
+}
+
 TEST_F(VcaTest, LevelFollowsItsTargetPerBlock) {
     settle();
     record.slot = 0;
@@ -506,6 +518,65 @@ TEST(VcaModule, SlotsTogetherMatchEachAlone) {
         SCOPED_TRACE(cases[i].slot);
         const auto single = render(i);
         test::expectAudibleAndSameBits(single[i], together[i]);
+    }
+}
+
+// A settled slot's output, sample by sample and to the bit: audio x (level x envelope x
+// factor), muted where that gain is below 0, over a block whose length is not a multiple of
+// the four samples the processor takes at a time; then without an envelope.
+TEST(VcaModule, SettledOutputIsTheAudioTimesLevelEnvelopeAndFactor) {
+    const int L = 47, M = kTestHistory;
+    VcaRecord record{};
+    record.voiceCount = 32;
+    record.blockLength = L;
+    record.historyLength = M;
+    Vca vca;
+    ASSERT_EQ(vca.init(&record, Vca::kInitKind, kTestRate), 0);
+    auto signal = [&](int controlRate) {
+        SignalPort port{};
+        port.controlRate = controlRate;
+        port.kind = kPortSamples;
+        port.blockLength = L;
+        port.historyLength = M;
+        return port;
+    };
+    std::vector<float> audioBuffer(M + L), envelopeBuffer(M + L), directBuffer(M + L, 1.f / 3.f);
+    SignalPort audio = signal(0), envelope = signal(0), direct = signal(1);
+    audio.samples = audioBuffer.data() + M;
+    envelope.samples = envelopeBuffer.data() + M;
+    direct.samples = directBuffer.data() + M;
+    for (int n = 0; n < L; ++n) {
+        audio.samples[n] = std::sin(0.3f * n) * 0.9f;
+        envelope.samples[n] = n % 5 == 0 ? -0.25f : (n % 7 == 0 ? -0.f : 0.1f + 0.02f * n);
+    }
+    const int slot = 9;
+    vca.connectInput(kVcaInAudio, &audio, slot, 0);
+    vca.connectInput(kVcaInEnvelope, &envelope, slot, 0);
+    vca.connectInput(kVcaInDirect, &direct, slot, 0);
+    const float* out = vca.takeOutput(slot)->samples;
+    record.slot = slot;
+    record.level = 0.7f;
+    vca.message(&record, kVcaLevel);
+    record.state = engine::kSlotSounding;
+    vca.message(&record, kVcaVoiceState);
+    for (int b = 0; b < 600; ++b) vca.process();
+
+    for (bool withEnvelope : {true, false}) {
+        SCOPED_TRACE(withEnvelope ? "envelope" : "no envelope");
+        if (!withEnvelope) vca.releaseInput(kVcaInEnvelope, slot, 0);
+        const float k = vca.getGainFactor(slot);
+        vca.process();
+        ASSERT_EQ(vca.getGainFactor(slot), k);  // settled: the factor no longer moves
+        ASSERT_NEAR(k, 10.f, 1e-3f);
+        const float lv = vca.getLevel(slot);
+        int muted = 0;
+        for (int n = 0; n < L; ++n) {
+            const float g = withEnvelope ? lv * envelope.samples[n] * k : lv * k;
+            const float expected = g < 0.f ? 0.f : audio.samples[n] * g;
+            muted += g < 0.f;
+            ASSERT_EQ(std::memcmp(&out[n], &expected, sizeof(float)), 0) << n << ": " << out[n] << " for " << expected;
+        }
+        EXPECT_EQ(muted, withEnvelope ? 10 : 0);
     }
 }
 
