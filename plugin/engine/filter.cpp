@@ -63,6 +63,7 @@ Filter::Filter()
       powerScale(0.0),
       ownTangent(nullptr),
       ownPower(nullptr),
+      glidePowers(nullptr),
       brillianceTarget(0.0f),
       brilliance(0.0f),
       resonanceOffset(0.0f),
@@ -71,6 +72,7 @@ Filter::Filter()
       useCount(0),
       active(0),
       resetPending(0),
+      scalarPath(0),
       buffers(nullptr) {
     std::memset(slots, 0, sizeof(slots));
 }
@@ -138,6 +140,12 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
     spareInput.samples = spare.buffer + length;
     spare.audio = &spareInput;
 
+    glidePowers = new (std::nothrow) double[2 * static_cast<size_t>(blockLength)];
+    if (glidePowers == nullptr) {
+        free();
+        return 1;
+    }
+
     sampleRate = rate;
     computeRateFields();
     brillianceTarget = brilliance = 0.0f;
@@ -173,6 +181,11 @@ void Filter::computeRateFields() {
     cutoffGlide = static_cast<float>(1.0 - std::exp(-blockLength / (0.05 * sampleRate)));
     coefficientGlide = 1.0 - std::exp(-1.0 / (0.003 * sampleRate));
     spareGlide = static_cast<float>(1.0 - std::exp(-1.0 / (0.005 * sampleRate)));
+    // (1 - glide)^(i + 1), twice each for the two lanes: what is left of a coefficient's way
+    // to its target after sample i of the block.
+    if (glidePowers != nullptr)
+        for (int i = 0; i < blockLength; ++i)
+            glidePowers[2 * i] = glidePowers[2 * i + 1] = std::pow(1.0 - coefficientGlide, i + 1.0);
 }
 
 void Filter::setSampleRate(float rate) {
@@ -196,6 +209,8 @@ void Filter::free() {
     ownTangent = nullptr;
     delete[] ownPower;
     ownPower = nullptr;
+    delete[] glidePowers;
+    glidePowers = nullptr;
     tangentTable = powerTable = nullptr;
     for (Slot& s : slots) {
         s.buffer = nullptr;
@@ -481,20 +496,40 @@ inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d
     return y;
 }
 
+// One section on two slots whose numerator is b0 (x + 2 x1 + x2) (low-pass) or
+// b0 (x - 2 x1 + x2) (high-pass): `sign` holds -0.0 in the lanes of high-pass slots.
+inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d a1,
+                             __m128d a2, __m128d sign) {
+    const __m128d sum = _mm_add_pd(_mm_add_pd(x, x2), _mm_xor_pd(_mm_add_pd(x1, x1), sign));
+    __m128d y = _mm_sub_pd(_mm_mul_pd(b0, sum), _mm_mul_pd(a1, y1));
+    y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+inline void storeOutputs(__m128d y, float* a, float* b) {
+    const __m128 f = _mm_cvtpd_ps(y);
+    _mm_store_ss(a, f);
+    _mm_store_ss(b, _mm_shuffle_ps(f, f, 1));
+}
+
 }  // namespace
 
-// Slots of the same kind (gliding or not, 2 or 4 poles) in the two lanes of the SSE2
-// registers, N pairs at once: the recursion of one slot waits on its last output, so
-// several independent chains keep the arithmetic units busy. Each lane does the scalar
-// path's operations in its order, so the output is the same to the bit.
-template <bool kGlide, bool kCascade, int N>
+// Settled slots of the same kind (2 or 4 poles) in the two lanes of the SSE2 registers, N
+// pairs at once: the recursion of one slot waits on its last output, so several independent
+// chains keep the arithmetic units busy. Each lane does the scalar path's operations in its
+// order, so the output is the same to the bit.
+template <bool kCascade, int N>
 void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
     const float* inA[N];
     const float* inB[N];
     float* outA[N];
     float* outB[N];
-    __m128d b0[N], b1[N], b2[N], a1[N], a2[N], tb0[N], tb1[N], tb2[N], ta1[N], ta2[N];
+    __m128d b0[N], b1[N], b2[N], a1[N], a2[N];
     __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
     for (int p = 0; p < N; ++p) {
         const Slot& sa = *a[p];
@@ -508,11 +543,6 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
         b2[p] = pairOf(sa.current.b2, sb.current.b2);
         a1[p] = pairOf(sa.current.a1, sb.current.a1);
         a2[p] = pairOf(sa.current.a2, sb.current.a2);
-        tb0[p] = pairOf(sa.target.b0, sb.target.b0);
-        tb1[p] = pairOf(sa.target.b1, sb.target.b1);
-        tb2[p] = pairOf(sa.target.b2, sb.target.b2);
-        ta1[p] = pairOf(sa.target.a1, sb.target.a1);
-        ta2[p] = pairOf(sa.target.a2, sb.target.a2);
         x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
         x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
         y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
@@ -522,45 +552,78 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
         v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
         v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
     }
-    const __m128d g = _mm_set1_pd(coefficientGlide);
     for (int i = 0; i < L; ++i) {
         for (int p = 0; p < N; ++p) {
-            if (kGlide) {
-                b0[p] = _mm_add_pd(b0[p], _mm_mul_pd(_mm_sub_pd(tb0[p], b0[p]), g));
-                b1[p] = _mm_add_pd(b1[p], _mm_mul_pd(_mm_sub_pd(tb1[p], b1[p]), g));
-                b2[p] = _mm_add_pd(b2[p], _mm_mul_pd(_mm_sub_pd(tb2[p], b2[p]), g));
-                a1[p] = _mm_add_pd(a1[p], _mm_mul_pd(_mm_sub_pd(ta1[p], a1[p]), g));
-                a2[p] = _mm_add_pd(a2[p], _mm_mul_pd(_mm_sub_pd(ta2[p], a2[p]), g));
-            }
             const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
             __m128d y = ::runPair(x, x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
             if (kCascade) y = ::runPair(y, u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            const __m128 f = _mm_cvtpd_ps(y);
-            _mm_store_ss(outA[p] + i, f);
-            _mm_store_ss(outB[p] + i, _mm_shuffle_ps(f, f, 1));
+            storeOutputs(y, outA[p] + i, outB[p] + i);
         }
     }
-    for (int p = 0; p < N; ++p) {
-        Slot& sa = *a[p];
-        Slot& sb = *b[p];
-        storePair(x1[p], sa.section[0].x1, sb.section[0].x1);
-        storePair(x2[p], sa.section[0].x2, sb.section[0].x2);
-        storePair(y1[p], sa.section[0].y1, sb.section[0].y1);
-        storePair(y2[p], sa.section[0].y2, sb.section[0].y2);
-        if (kCascade) {
-            storePair(u1[p], sa.section[1].x1, sb.section[1].x1);
-            storePair(u2[p], sa.section[1].x2, sb.section[1].x2);
-            storePair(v1[p], sa.section[1].y1, sb.section[1].y1);
-            storePair(v2[p], sa.section[1].y2, sb.section[1].y2);
-        }
-        if (kGlide) {
-            storePair(b0[p], sa.current.b0, sb.current.b0);
-            storePair(b1[p], sa.current.b1, sb.current.b1);
-            storePair(b2[p], sa.current.b2, sb.current.b2);
-            storePair(a1[p], sa.current.a1, sb.current.a1);
-            storePair(a2[p], sa.current.a2, sb.current.a2);
-        }
+    for (int p = 0; p < N; ++p) storeHistory<kCascade>(*a[p], *b[p], x1[p], x2[p], y1[p], y2[p], u1[p], u2[p], v1[p], v2[p]);
+}
+
+template <bool kCascade>
+void Filter::storeHistory(Slot& sa, Slot& sb, __m128d x1, __m128d x2, __m128d y1, __m128d y2, __m128d u1, __m128d u2,
+                          __m128d v1, __m128d v2) {
+    storePair(x1, sa.section[0].x1, sb.section[0].x1);
+    storePair(x2, sa.section[0].x2, sb.section[0].x2);
+    storePair(y1, sa.section[0].y1, sb.section[0].y1);
+    storePair(y2, sa.section[0].y2, sb.section[0].y2);
+    if (kCascade) {
+        storePair(u1, sa.section[1].x1, sb.section[1].x1);
+        storePair(u2, sa.section[1].x2, sb.section[1].x2);
+        storePair(v1, sa.section[1].y1, sb.section[1].y1);
+        storePair(v2, sa.section[1].y2, sb.section[1].y2);
     }
+}
+
+// Gliding slots of one kind, a pair at a time. A coefficient c moving toward its target t by
+// the glide g per sample is, after sample i, t - (t - c) r^(i+1) with r = 1 - g: the powers
+// are the module's, so each sample takes two operations per coefficient and no step waits on
+// the one before. The design gives b1 = +-2 b0 and b2 = b0 and the glide keeps them (the
+// factor 2 is exact), so only b0, a1 and a2 move. The rounding differs from runSlot's step by
+// step glide and three-product numerator, within the tolerance the filter test states.
+template <bool kCascade>
+void Filter::runGliding(Slot& sa, Slot& sb) {
+    const int L = blockLength;
+    const float* inA = sa.audio->samples;
+    const float* inB = sb.audio->samples;
+    float* outA = sa.buffer + historyLength;
+    float* outB = sb.buffer + historyLength;
+    const __m128d tb0 = pairOf(sa.target.b0, sb.target.b0);
+    const __m128d ta1 = pairOf(sa.target.a1, sb.target.a1);
+    const __m128d ta2 = pairOf(sa.target.a2, sb.target.a2);
+    const __m128d db0 = _mm_sub_pd(tb0, pairOf(sa.current.b0, sb.current.b0));
+    const __m128d da1 = _mm_sub_pd(ta1, pairOf(sa.current.a1, sb.current.a1));
+    const __m128d da2 = _mm_sub_pd(ta2, pairOf(sa.current.a2, sb.current.a2));
+    const __m128d sign = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
+    __m128d x1 = pairOf(sa.section[0].x1, sb.section[0].x1);
+    __m128d x2 = pairOf(sa.section[0].x2, sb.section[0].x2);
+    __m128d y1 = pairOf(sa.section[0].y1, sb.section[0].y1);
+    __m128d y2 = pairOf(sa.section[0].y2, sb.section[0].y2);
+    __m128d u1 = pairOf(sa.section[1].x1, sb.section[1].x1);
+    __m128d u2 = pairOf(sa.section[1].x2, sb.section[1].x2);
+    __m128d v1 = pairOf(sa.section[1].y1, sb.section[1].y1);
+    __m128d v2 = pairOf(sa.section[1].y2, sb.section[1].y2);
+    const double* powers = glidePowers;
+    for (int i = 0; i < L; ++i) {
+        const __m128d r = _mm_loadu_pd(powers + 2 * i);
+        const __m128d b0 = _mm_sub_pd(tb0, _mm_mul_pd(db0, r));
+        const __m128d a1 = _mm_sub_pd(ta1, _mm_mul_pd(da1, r));
+        const __m128d a2 = _mm_sub_pd(ta2, _mm_mul_pd(da2, r));
+        const __m128d x = pairOf(static_cast<double>(inA[i]), static_cast<double>(inB[i]));
+        __m128d y = runShapedPair(x, x1, x2, y1, y2, b0, a1, a2, sign);
+        if (kCascade) y = runShapedPair(y, u1, u2, v1, v2, b0, a1, a2, sign);
+        storeOutputs(y, outA + i, outB + i);
+    }
+    storeHistory<kCascade>(sa, sb, x1, x2, y1, y2, u1, u2, v1, v2);
+    const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
+    storePair(_mm_sub_pd(tb0, _mm_mul_pd(db0, r)), sa.current.b0, sb.current.b0);
+    storePair(_mm_sub_pd(ta1, _mm_mul_pd(da1, r)), sa.current.a1, sb.current.a1);
+    storePair(_mm_sub_pd(ta2, _mm_mul_pd(da2, r)), sa.current.a2, sb.current.a2);
+    shapeNumerator(sa);
+    shapeNumerator(sb);
 }
 
 // Two pairs at once want more than the 8 registers of 32-bit code.
@@ -573,13 +636,12 @@ constexpr bool kTwoPairs = false;
 template <bool kGlide, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
     // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
-    // at a time: their coefficients and targets alone fill the registers, and the glide's
-    // own arithmetic keeps the units busy.
+    // at a time: their coefficients and targets alone fill the registers.
     int i = 0;
     for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
-        runPairs<kGlide, kCascade, 2>(a, b);
+        runPairs<kCascade, 2>(a, b);
     }
     for (; i < count; i += 2) {
         Slot* a = kind[i];
@@ -591,13 +653,31 @@ void Filter::runKind(Slot** kind, int count) {
             std::memset(spare.section, 0, sizeof(spare.section));
             b = &spare;
         }
-        runPairs<kGlide, kCascade, 1>(&a, &b);
+        if (kGlide)
+            runGliding<kCascade>(*a, *b);
+        else
+            runPairs<kCascade, 1>(&a, &b);
     }
 }
 #endif
 
+// The numerator's shape of a design: 1 low-pass (b1 = 2 b0), -1 high-pass (b1 = -2 b0), 0
+// neither (a glide between the two types).
+int Filter::shapeOf(const Coefficients& c) {
+    if (c.b2 != c.b0) return 0;
+    if (c.b1 == 2.0 * c.b0) return 1;
+    return c.b1 == -2.0 * c.b0 ? -1 : 0;
+}
+
+// b1 and b2 of the current coefficients from b0, in the target's shape.
+void Filter::shapeNumerator(Slot& s) {
+    s.current.b1 = (s.target.b1 < 0.0 ? -2.0 : 2.0) * s.current.b0;
+    s.current.b2 = s.current.b0;
+}
+
 // After the block's recursion: a glide close to its target snaps to it, and the history
-// is flushed of denormal and non-finite values.
+// is flushed of denormal and non-finite values (the second section's only while it runs:
+// otherwise it is left as it was).
 void Filter::finishSlot(Slot& s) {
     if (s.gliding) {
         const Coefficients& t = s.target;
@@ -610,18 +690,24 @@ void Filter::finishSlot(Slot& s) {
         }
     }
     settleSection(&s.section[0].x1);
-    settleSection(&s.section[1].x1);
+    if (s.poles == 4) settleSection(&s.section[1].x1);
 }
 
 // The recursions of the slots whose settings are made: on SSE2 two slots of one kind at a
-// time, a slot left over running with the spare slot beside it.
+// time, a slot left over running with the spare slot beside it; a slot gliding from one type
+// to the other, and every slot while the scalar path is chosen, on its own.
 void Filter::runRecursions(Slot** pending, int count) {
 #if HALVORN_FILTER_LANES
     Slot* kinds[4][kSlots];
     int counts[4] = {0, 0, 0, 0};
     for (int i = 0; i < count; ++i) {
-        const int kind = (pending[i]->gliding ? 2 : 0) + (pending[i]->poles == 4 ? 1 : 0);
-        kinds[kind][counts[kind]++] = pending[i];
+        Slot& s = *pending[i];
+        if (scalarPath || (s.gliding && (shapeOf(s.target) == 0 || shapeOf(s.current) != shapeOf(s.target)))) {
+            runSlot(s);
+            continue;
+        }
+        const int kind = (s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
+        kinds[kind][counts[kind]++] = &s;
     }
     runKind<false, false>(kinds[0], counts[0]);
     runKind<false, true>(kinds[1], counts[1]);

@@ -97,6 +97,8 @@ public:
     float usedCutoff(int slot) const { return slots[clampSlot(slot)].lastCutoff; }
     float usedQ(int slot) const { return slots[clampSlot(slot)].lastQ; }
     int isActive() const { return active; }
+    // Every slot through the plain one-slot recursion, which the paired paths are held to.
+    void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
     int getUseCount() const { return useCount; }
 
 private:
@@ -145,11 +147,18 @@ private:
     void finishSlot(Slot& s);
     void runRecursions(Slot** pending, int count);
 #if HALVORN_FILTER_LANES
-    template <bool kGlide, bool kCascade, int N>
+    template <bool kCascade, int N>
     void runPairs(Slot* const* a, Slot* const* b);
+    template <bool kCascade>
+    void runGliding(Slot& a, Slot& b);
+    template <bool kCascade>
+    static void storeHistory(Slot& a, Slot& b, __m128d x1, __m128d x2, __m128d y1, __m128d y2, __m128d u1, __m128d u2,
+                             __m128d v1, __m128d v2);
     template <bool kGlide, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
+    static int shapeOf(const Coefficients& c);
+    static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
     double power256(double x) const;
@@ -174,6 +183,7 @@ private:
     double powerScale;  // entries per unit of exponent
     float* ownTangent;
     float* ownPower;
+    double* glidePowers;  // (1 - coefficient glide)^(i + 1) for each sample i of a block, twice
 
     float brillianceTarget;
     float brilliance;  // smoothed per block
@@ -184,6 +194,7 @@ private:
     int useCount;
     int active;
     int resetPending;
+    int scalarPath;
 
     float* buffers;
     Slot slots[kSlots];
