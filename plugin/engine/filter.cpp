@@ -497,12 +497,13 @@ inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d
 }
 
 // One section on two slots whose numerator is b0 (x + 2 x1 + x2) (low-pass) or
-// b0 (x - 2 x1 + x2) (high-pass): `sign` holds -0.0 in the lanes of high-pass slots.
+// b0 (x - 2 x1 + x2) (high-pass): `sign` holds -0.0 in the lanes of high-pass slots. The
+// last output's term comes last, so the next sample waits on one product and one difference.
 inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d a1,
                              __m128d a2, __m128d sign) {
     const __m128d sum = _mm_add_pd(_mm_add_pd(x, x2), _mm_xor_pd(_mm_add_pd(x1, x1), sign));
-    __m128d y = _mm_sub_pd(_mm_mul_pd(b0, sum), _mm_mul_pd(a1, y1));
-    y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
+    __m128d y = _mm_sub_pd(_mm_mul_pd(b0, sum), _mm_mul_pd(a2, y2));
+    y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
     x2 = x1;
     x1 = x;
     y2 = y1;
@@ -514,6 +515,26 @@ inline void storeOutputs(__m128d y, float* a, float* b) {
     const __m128 f = _mm_cvtpd_ps(y);
     _mm_store_ss(a, f);
     _mm_store_ss(b, _mm_shuffle_ps(f, f, 1));
+}
+
+// Four samples of two slots' inputs as four pairs, and four pairs back into the slots'
+// outputs: whole registers moved instead of one sample at a time.
+inline void loadFour(const float* a, const float* b, __m128d x[4]) {
+    const __m128 va = _mm_loadu_ps(a);
+    const __m128 vb = _mm_loadu_ps(b);
+    const __m128 low = _mm_unpacklo_ps(va, vb);   // a0 b0 a1 b1
+    const __m128 high = _mm_unpackhi_ps(va, vb);  // a2 b2 a3 b3
+    x[0] = _mm_cvtps_pd(low);
+    x[1] = _mm_cvtps_pd(_mm_movehl_ps(low, low));
+    x[2] = _mm_cvtps_pd(high);
+    x[3] = _mm_cvtps_pd(_mm_movehl_ps(high, high));
+}
+
+inline void storeFour(const __m128d y[4], float* a, float* b) {
+    const __m128 low = _mm_movelh_ps(_mm_cvtpd_ps(y[0]), _mm_cvtpd_ps(y[1]));   // a0 b0 a1 b1
+    const __m128 high = _mm_movelh_ps(_mm_cvtpd_ps(y[2]), _mm_cvtpd_ps(y[3]));  // a2 b2 a3 b3
+    _mm_storeu_ps(a, _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(b, _mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
 }  // namespace
@@ -552,7 +573,19 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
         v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
         v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
     }
-    for (int i = 0; i < L; ++i) {
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        for (int p = 0; p < N; ++p) {
+            __m128d y[4];
+            loadFour(inA[p] + i, inB[p] + i, y);
+            for (int j = 0; j < 4; ++j) {
+                y[j] = ::runPair(y[j], x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
+                if (kCascade) y[j] = ::runPair(y[j], u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
+            }
+            storeFour(y, outA[p] + i, outB[p] + i);
+        }
+    }
+    for (; i < L; ++i) {
         for (int p = 0; p < N; ++p) {
             const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
             __m128d y = ::runPair(x, x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
@@ -584,46 +617,76 @@ void Filter::storeHistory(Slot& sa, Slot& sb, __m128d x1, __m128d x2, __m128d y1
 // the one before. The design gives b1 = +-2 b0 and b2 = b0 and the glide keeps them (the
 // factor 2 is exact), so only b0, a1 and a2 move. The rounding differs from runSlot's step by
 // step glide and three-product numerator, within the tolerance the filter test states.
-template <bool kCascade>
-void Filter::runGliding(Slot& sa, Slot& sb) {
+template <bool kCascade, int N>
+void Filter::runGliding(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
-    const float* inA = sa.audio->samples;
-    const float* inB = sb.audio->samples;
-    float* outA = sa.buffer + historyLength;
-    float* outB = sb.buffer + historyLength;
-    const __m128d tb0 = pairOf(sa.target.b0, sb.target.b0);
-    const __m128d ta1 = pairOf(sa.target.a1, sb.target.a1);
-    const __m128d ta2 = pairOf(sa.target.a2, sb.target.a2);
-    const __m128d db0 = _mm_sub_pd(tb0, pairOf(sa.current.b0, sb.current.b0));
-    const __m128d da1 = _mm_sub_pd(ta1, pairOf(sa.current.a1, sb.current.a1));
-    const __m128d da2 = _mm_sub_pd(ta2, pairOf(sa.current.a2, sb.current.a2));
-    const __m128d sign = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
-    __m128d x1 = pairOf(sa.section[0].x1, sb.section[0].x1);
-    __m128d x2 = pairOf(sa.section[0].x2, sb.section[0].x2);
-    __m128d y1 = pairOf(sa.section[0].y1, sb.section[0].y1);
-    __m128d y2 = pairOf(sa.section[0].y2, sb.section[0].y2);
-    __m128d u1 = pairOf(sa.section[1].x1, sb.section[1].x1);
-    __m128d u2 = pairOf(sa.section[1].x2, sb.section[1].x2);
-    __m128d v1 = pairOf(sa.section[1].y1, sb.section[1].y1);
-    __m128d v2 = pairOf(sa.section[1].y2, sb.section[1].y2);
-    const double* powers = glidePowers;
-    for (int i = 0; i < L; ++i) {
-        const __m128d r = _mm_loadu_pd(powers + 2 * i);
-        const __m128d b0 = _mm_sub_pd(tb0, _mm_mul_pd(db0, r));
-        const __m128d a1 = _mm_sub_pd(ta1, _mm_mul_pd(da1, r));
-        const __m128d a2 = _mm_sub_pd(ta2, _mm_mul_pd(da2, r));
-        const __m128d x = pairOf(static_cast<double>(inA[i]), static_cast<double>(inB[i]));
-        __m128d y = runShapedPair(x, x1, x2, y1, y2, b0, a1, a2, sign);
-        if (kCascade) y = runShapedPair(y, u1, u2, v1, v2, b0, a1, a2, sign);
-        storeOutputs(y, outA + i, outB + i);
+    const float* inA[N];
+    const float* inB[N];
+    float* outA[N];
+    float* outB[N];
+    __m128d tb0[N], ta1[N], ta2[N], db0[N], da1[N], da2[N], sign[N];
+    __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
+    for (int p = 0; p < N; ++p) {
+        const Slot& sa = *a[p];
+        const Slot& sb = *b[p];
+        inA[p] = sa.audio->samples;
+        inB[p] = sb.audio->samples;
+        outA[p] = sa.buffer + historyLength;
+        outB[p] = sb.buffer + historyLength;
+        tb0[p] = pairOf(sa.target.b0, sb.target.b0);
+        ta1[p] = pairOf(sa.target.a1, sb.target.a1);
+        ta2[p] = pairOf(sa.target.a2, sb.target.a2);
+        db0[p] = _mm_sub_pd(tb0[p], pairOf(sa.current.b0, sb.current.b0));
+        da1[p] = _mm_sub_pd(ta1[p], pairOf(sa.current.a1, sb.current.a1));
+        da2[p] = _mm_sub_pd(ta2[p], pairOf(sa.current.a2, sb.current.a2));
+        sign[p] = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
+        x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
+        x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
+        y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
+        y2[p] = pairOf(sa.section[0].y2, sb.section[0].y2);
+        u1[p] = pairOf(sa.section[1].x1, sb.section[1].x1);
+        u2[p] = pairOf(sa.section[1].x2, sb.section[1].x2);
+        v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
+        v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
     }
-    storeHistory<kCascade>(sa, sb, x1, x2, y1, y2, u1, u2, v1, v2);
+    const double* powers = glidePowers;
+    // One sample of pair p: the coefficients of sample i, then the sections.
+    auto step = [&](int p, __m128d x, __m128d r) {
+        const __m128d b0 = _mm_sub_pd(tb0[p], _mm_mul_pd(db0[p], r));
+        const __m128d a1 = _mm_sub_pd(ta1[p], _mm_mul_pd(da1[p], r));
+        const __m128d a2 = _mm_sub_pd(ta2[p], _mm_mul_pd(da2[p], r));
+        __m128d y = runShapedPair(x, x1[p], x2[p], y1[p], y2[p], b0, a1, a2, sign[p]);
+        if (kCascade) y = runShapedPair(y, u1[p], u2[p], v1[p], v2[p], b0, a1, a2, sign[p]);
+        return y;
+    };
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        __m128d y[N][4];
+        for (int p = 0; p < N; ++p) loadFour(inA[p] + i, inB[p] + i, y[p]);
+        for (int j = 0; j < 4; ++j) {
+            const __m128d r = _mm_loadu_pd(powers + 2 * (i + j));
+            for (int p = 0; p < N; ++p) y[p][j] = step(p, y[p][j], r);
+        }
+        for (int p = 0; p < N; ++p) storeFour(y[p], outA[p] + i, outB[p] + i);
+    }
+    for (; i < L; ++i) {
+        const __m128d r = _mm_loadu_pd(powers + 2 * i);
+        for (int p = 0; p < N; ++p) {
+            const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
+            storeOutputs(step(p, x, r), outA[p] + i, outB[p] + i);
+        }
+    }
     const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
-    storePair(_mm_sub_pd(tb0, _mm_mul_pd(db0, r)), sa.current.b0, sb.current.b0);
-    storePair(_mm_sub_pd(ta1, _mm_mul_pd(da1, r)), sa.current.a1, sb.current.a1);
-    storePair(_mm_sub_pd(ta2, _mm_mul_pd(da2, r)), sa.current.a2, sb.current.a2);
-    shapeNumerator(sa);
-    shapeNumerator(sb);
+    for (int p = 0; p < N; ++p) {
+        Slot& sa = *a[p];
+        Slot& sb = *b[p];
+        storeHistory<kCascade>(sa, sb, x1[p], x2[p], y1[p], y2[p], u1[p], u2[p], v1[p], v2[p]);
+        storePair(_mm_sub_pd(tb0[p], _mm_mul_pd(db0[p], r)), sa.current.b0, sb.current.b0);
+        storePair(_mm_sub_pd(ta1[p], _mm_mul_pd(da1[p], r)), sa.current.a1, sb.current.a1);
+        storePair(_mm_sub_pd(ta2[p], _mm_mul_pd(da2[p], r)), sa.current.a2, sb.current.a2);
+        shapeNumerator(sa);
+        shapeNumerator(sb);
+    }
 }
 
 // Two pairs at once want more than the 8 registers of 32-bit code.
@@ -636,7 +699,7 @@ constexpr bool kTwoPairs = false;
 template <bool kGlide, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
     // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
-    // at a time: their coefficients and targets alone fill the registers.
+    // at a time: two of them spill their constants out of the registers and run slower.
     int i = 0;
     for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
@@ -654,7 +717,7 @@ void Filter::runKind(Slot** kind, int count) {
             b = &spare;
         }
         if (kGlide)
-            runGliding<kCascade>(*a, *b);
+            runGliding<kCascade, 1>(&a, &b);
         else
             runPairs<kCascade, 1>(&a, &b);
     }

@@ -149,8 +149,8 @@ private:
 #if HALVORN_FILTER_LANES
     template <bool kCascade, int N>
     void runPairs(Slot* const* a, Slot* const* b);
-    template <bool kCascade>
-    void runGliding(Slot& a, Slot& b);
+    template <bool kCascade, int N>
+    void runGliding(Slot* const* a, Slot* const* b);
     template <bool kCascade>
     static void storeHistory(Slot& a, Slot& b, __m128d x1, __m128d x2, __m128d y1, __m128d y2, __m128d u1, __m128d u2,
                              __m128d v1, __m128d v2);
