@@ -16,8 +16,6 @@ const int kRampStretch = 64;   // samples designed ahead during a ramp
 const double kFlushLevel = 1e-30;
 // Coefficient glides closer than this to their targets snap to them.
 const double kGlideSnap = 1e-12;
-// Cutoff targets above this are bad input; the ceiling of 0.48 x rate applies after modulation.
-const float kCutoffLimit = 1e6f;
 
 // NaN-safe clamp: NaN takes the lower bound.
 inline double clampValue(double v, double low, double high) {
@@ -35,6 +33,16 @@ inline double tableAt(const float* table, int size, double position) {
     const int i = static_cast<int>(position);
     const double f = position - i;
     return table[i] + (table[i + 1] - table[i]) * f;
+}
+
+// The last M samples of a block to the front of the buffer, in place of a library call
+// for the few samples: forward, so a source that overlaps its destination is read first.
+inline void moveHistory(float* buffer, int L, int M) {
+    int i = 0;
+#if HALVORN_FILTER_LANES
+    for (; i + 4 <= M; i += 4) _mm_storeu_ps(buffer + i, _mm_loadu_ps(buffer + L + i));
+#endif
+    for (; i < M; ++i) buffer[i] = buffer[L + i];
 }
 
 inline bool usableTable(const float* table, int size, float start, float end) {
@@ -163,6 +171,7 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
         s.lastCutoff = 200.0f;
         s.lastQ = 1.0f;
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.currentType = s.lastType;
         s.cutoffMod.clear();
         s.resonanceMod.clear();
         s.buffer = buffers + static_cast<size_t>(i) * length;
@@ -198,6 +207,7 @@ void Filter::setSampleRate(float rate) {
     for (Slot& s : slots) {
         s.lastCutoff = static_cast<float>(clampValue(s.lastCutoff, 1.0, cutoffCeiling));
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.currentType = s.lastType;
         s.gliding = 0;
     }
 }
@@ -226,20 +236,9 @@ void Filter::clearOutput(Slot& s) {
     resetSlot(s);
 }
 
-int Filter::message(FilterRecord* record, int code) {
-    if (record == nullptr || buffers == nullptr) return 0;
-    Slot& s = slots[clampSlot(record->slot)];
+// The messages that do not come every block (settings and state are taken in the header).
+int Filter::otherMessage(Slot& s, FilterRecord* record, int code) {
     switch (code) {
-    case kFilterMsgSettings:
-        s.type = record->typeOrPoles;
-        s.cutoffTarget = static_cast<float>(clampValue(record->cutoff, 0.0, kCutoffLimit));
-        s.baseQ = finiteOr(record->resonance, 0.0f) + 0.707f;
-        break;
-    case kFilterMsgState:
-        // The tail of a stopped voice is dropped with its output.
-        if (s.state == kSounding && record->state == kOff) clearOutput(s);
-        s.state = record->state;
-        break;
     case kFilterMsgDepths:
         s.touchDepth = finiteOr(record->touchBrillianceDepth, 0.0f);
         s.initialDepth = finiteOr(record->initialBrillianceDepth, 0.0f);
@@ -373,7 +372,7 @@ inline void settleSection(double* h) {
 bool Filter::prepareSlot(Slot& s) {
     const int L = blockLength;
     const int M = historyLength;
-    if (M > 0) std::memmove(s.buffer, s.buffer + L, sizeof(float) * M);
+    moveHistory(s.buffer, L, M);
     float* out = s.buffer + M;
     s.cutoff -= (s.cutoff - s.cutoffTarget) * cutoffGlide;
 
@@ -394,6 +393,7 @@ bool Filter::prepareSlot(Slot& s) {
 
     if (firstBlock) {
         s.current = s.target = design(fc, q, s.type);
+        s.currentType = s.type;
         s.gliding = 0;
         resetSlot(s);
     } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
@@ -421,6 +421,7 @@ bool Filter::prepareSlot(Slot& s) {
             }
         }
         s.current = s.target = c;
+        s.currentType = s.type;
         s.gliding = 0;
         s.lastCutoff = fc;
         s.lastQ = q;
@@ -430,6 +431,8 @@ bool Filter::prepareSlot(Slot& s) {
         return false;
     } else if (s.type != s.lastType || fc != s.lastCutoff || q != s.lastQ) {
         s.target = design(fc, q, s.type);
+        // Gliding from one type's coefficients to the other's, they have neither's shape.
+        if (s.currentType != s.type) s.currentType = 0;
         s.gliding = 1;
     }
     s.lastCutoff = fc;
@@ -724,14 +727,6 @@ void Filter::runKind(Slot** kind, int count) {
 }
 #endif
 
-// The numerator's shape of a design: 1 low-pass (b1 = 2 b0), -1 high-pass (b1 = -2 b0), 0
-// neither (a glide between the two types).
-int Filter::shapeOf(const Coefficients& c) {
-    if (c.b2 != c.b0) return 0;
-    if (c.b1 == 2.0 * c.b0) return 1;
-    return c.b1 == -2.0 * c.b0 ? -1 : 0;
-}
-
 // b1 and b2 of the current coefficients from b0, in the target's shape.
 void Filter::shapeNumerator(Slot& s) {
     s.current.b1 = (s.target.b1 < 0.0 ? -2.0 : 2.0) * s.current.b0;
@@ -749,6 +744,7 @@ void Filter::finishSlot(Slot& s) {
             std::fabs(t.b2 - c.b2) < kGlideSnap && std::fabs(t.a1 - c.a1) < kGlideSnap &&
             std::fabs(t.a2 - c.a2) < kGlideSnap) {
             s.current = t;
+            s.currentType = s.lastType;
             s.gliding = 0;
         }
     }
@@ -765,7 +761,7 @@ void Filter::runRecursions(Slot** pending, int count) {
     int counts[4] = {0, 0, 0, 0};
     for (int i = 0; i < count; ++i) {
         Slot& s = *pending[i];
-        if (scalarPath || (s.gliding && (shapeOf(s.target) == 0 || shapeOf(s.current) != shapeOf(s.target)))) {
+        if (scalarPath || (s.gliding && s.currentType != s.lastType)) {
             runSlot(s);
             continue;
         }

@@ -4,6 +4,7 @@
 // over 3 ms per sample, and a cutoff jump of more than 500 Hz is ramped across the block.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -102,6 +103,9 @@ public:
     int getUseCount() const { return useCount; }
 
 private:
+    // Cutoff targets above this are bad input; the ceiling of 0.48 x rate applies after modulation.
+    static constexpr float kCutoffLimit = 1e6f;
+
     struct Coefficients {
         double b0, b1, b2, a1, a2;
     };
@@ -114,6 +118,7 @@ private:
         int32_t previousState;
         int32_t type;
         int32_t lastType;
+        int32_t currentType;  // whose shape the current coefficients have; 0 between two types
         int32_t poles;
         float baseQ;
         float cutoffTarget;  // Hz
@@ -138,6 +143,7 @@ private:
         SignalPort output;
     };
 
+    int otherMessage(Slot& s, FilterRecord* record, int code);
     static int clampSlot(int slot) { return slot < 0 ? 0 : (slot >= kSlots ? kSlots - 1 : slot); }
     void computeRateFields();
     void resetSlot(Slot& s);
@@ -157,7 +163,6 @@ private:
     template <bool kGlide, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
-    static int shapeOf(const Coefficients& c);
     static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
@@ -201,3 +206,22 @@ private:
     Slot spare;  // the second lane's slot when a kind has an odd number of slots
     SignalPort spareInput;
 };
+
+// Settings and state come for every slot in every block: taken where they are sent.
+inline int Filter::message(FilterRecord* record, int code) {
+    if (record == nullptr || buffers == nullptr) return 0;
+    Slot& s = slots[clampSlot(record->slot)];
+    if (code == kFilterMsgSettings) {
+        const float cutoff = record->cutoff;
+        s.type = record->typeOrPoles;
+        s.cutoffTarget = cutoff > 0.0f ? (cutoff < kCutoffLimit ? cutoff : kCutoffLimit) : 0.0f;  // NaN: 0
+        s.baseQ = (std::isfinite(record->resonance) ? record->resonance : 0.0f) + 0.707f;
+    } else if (code == kFilterMsgState) {
+        // The tail of a stopped voice is dropped with its output.
+        if (s.state == kSounding && record->state == kOff) clearOutput(s);
+        s.state = record->state;
+    } else {
+        return otherMessage(s, record, code);
+    }
+    return 0;
+}
