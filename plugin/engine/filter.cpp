@@ -542,6 +542,35 @@ inline void storeFour(const __m128d y[4], float* a, float* b) {
 
 }  // namespace
 
+void Filter::LanePair::load(const Slot& a, const Slot& b, int historyLength) {
+    inA = a.audio->samples;
+    inB = b.audio->samples;
+    outA = a.buffer + historyLength;
+    outB = b.buffer + historyLength;
+    x1 = pairOf(a.section[0].x1, b.section[0].x1);
+    x2 = pairOf(a.section[0].x2, b.section[0].x2);
+    y1 = pairOf(a.section[0].y1, b.section[0].y1);
+    y2 = pairOf(a.section[0].y2, b.section[0].y2);
+    u1 = pairOf(a.section[1].x1, b.section[1].x1);
+    u2 = pairOf(a.section[1].x2, b.section[1].x2);
+    v1 = pairOf(a.section[1].y1, b.section[1].y1);
+    v2 = pairOf(a.section[1].y2, b.section[1].y2);
+}
+
+template <bool kCascade>
+void Filter::LanePair::store(Slot& a, Slot& b) const {
+    storePair(x1, a.section[0].x1, b.section[0].x1);
+    storePair(x2, a.section[0].x2, b.section[0].x2);
+    storePair(y1, a.section[0].y1, b.section[0].y1);
+    storePair(y2, a.section[0].y2, b.section[0].y2);
+    if (kCascade) {
+        storePair(u1, a.section[1].x1, b.section[1].x1);
+        storePair(u2, a.section[1].x2, b.section[1].x2);
+        storePair(v1, a.section[1].y1, b.section[1].y1);
+        storePair(v2, a.section[1].y2, b.section[1].y2);
+    }
+}
+
 // Settled slots of the same kind (2 or 4 poles) in the two lanes of the SSE2 registers, N
 // pairs at once: the recursion of one slot waits on its last output, so several independent
 // chains keep the arithmetic units busy. Each lane does the scalar path's operations in its
@@ -549,147 +578,82 @@ inline void storeFour(const __m128d y[4], float* a, float* b) {
 template <bool kCascade, int N>
 void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
-    const float* inA[N];
-    const float* inB[N];
-    float* outA[N];
-    float* outB[N];
+    LanePair lanes[N];
     __m128d b0[N], b1[N], b2[N], a1[N], a2[N];
-    __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
     for (int p = 0; p < N; ++p) {
-        const Slot& sa = *a[p];
-        const Slot& sb = *b[p];
-        inA[p] = sa.audio->samples;
-        inB[p] = sb.audio->samples;
-        outA[p] = sa.buffer + historyLength;
-        outB[p] = sb.buffer + historyLength;
-        b0[p] = pairOf(sa.current.b0, sb.current.b0);
-        b1[p] = pairOf(sa.current.b1, sb.current.b1);
-        b2[p] = pairOf(sa.current.b2, sb.current.b2);
-        a1[p] = pairOf(sa.current.a1, sb.current.a1);
-        a2[p] = pairOf(sa.current.a2, sb.current.a2);
-        x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
-        x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
-        y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
-        y2[p] = pairOf(sa.section[0].y2, sb.section[0].y2);
-        u1[p] = pairOf(sa.section[1].x1, sb.section[1].x1);
-        u2[p] = pairOf(sa.section[1].x2, sb.section[1].x2);
-        v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
-        v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
+        const Coefficients& ca = a[p]->current;
+        const Coefficients& cb = b[p]->current;
+        lanes[p].load(*a[p], *b[p], historyLength);
+        b0[p] = pairOf(ca.b0, cb.b0);
+        b1[p] = pairOf(ca.b1, cb.b1);
+        b2[p] = pairOf(ca.b2, cb.b2);
+        a1[p] = pairOf(ca.a1, cb.a1);
+        a2[p] = pairOf(ca.a2, cb.a2);
     }
-    int i = 0;
-    for (; i + 4 <= L; i += 4) {
-        for (int p = 0; p < N; ++p) {
-            __m128d y[4];
-            loadFour(inA[p] + i, inB[p] + i, y);
-            for (int j = 0; j < 4; ++j) {
-                y[j] = ::runPair(y[j], x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-                if (kCascade) y[j] = ::runPair(y[j], u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            }
-            storeFour(y, outA[p] + i, outB[p] + i);
-        }
-    }
-    for (; i < L; ++i) {
-        for (int p = 0; p < N; ++p) {
-            const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
-            __m128d y = ::runPair(x, x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            if (kCascade) y = ::runPair(y, u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            storeOutputs(y, outA[p] + i, outB[p] + i);
-        }
-    }
-    for (int p = 0; p < N; ++p) storeHistory<kCascade>(*a[p], *b[p], x1[p], x2[p], y1[p], y2[p], u1[p], u2[p], v1[p], v2[p]);
-}
-
-template <bool kCascade>
-void Filter::storeHistory(Slot& sa, Slot& sb, __m128d x1, __m128d x2, __m128d y1, __m128d y2, __m128d u1, __m128d u2,
-                          __m128d v1, __m128d v2) {
-    storePair(x1, sa.section[0].x1, sb.section[0].x1);
-    storePair(x2, sa.section[0].x2, sb.section[0].x2);
-    storePair(y1, sa.section[0].y1, sb.section[0].y1);
-    storePair(y2, sa.section[0].y2, sb.section[0].y2);
-    if (kCascade) {
-        storePair(u1, sa.section[1].x1, sb.section[1].x1);
-        storePair(u2, sa.section[1].x2, sb.section[1].x2);
-        storePair(v1, sa.section[1].y1, sb.section[1].y1);
-        storePair(v2, sa.section[1].y2, sb.section[1].y2);
-    }
-}
-
-// Gliding slots of one kind, a pair at a time. A coefficient c moving toward its target t by
-// the glide g per sample is, after sample i, t - (t - c) r^(i+1) with r = 1 - g: the powers
-// are the module's, so each sample takes two operations per coefficient and no step waits on
-// the one before. The design gives b1 = +-2 b0 and b2 = b0 and the glide keeps them (the
-// factor 2 is exact), so only b0, a1 and a2 move. The rounding differs from runSlot's step by
-// step glide and three-product numerator, within the tolerance the filter test states.
-template <bool kCascade, int N>
-void Filter::runGliding(Slot* const* a, Slot* const* b) {
-    const int L = blockLength;
-    const float* inA[N];
-    const float* inB[N];
-    float* outA[N];
-    float* outB[N];
-    __m128d tb0[N], ta1[N], ta2[N], db0[N], da1[N], da2[N], sign[N];
-    __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
-    for (int p = 0; p < N; ++p) {
-        const Slot& sa = *a[p];
-        const Slot& sb = *b[p];
-        inA[p] = sa.audio->samples;
-        inB[p] = sb.audio->samples;
-        outA[p] = sa.buffer + historyLength;
-        outB[p] = sb.buffer + historyLength;
-        tb0[p] = pairOf(sa.target.b0, sb.target.b0);
-        ta1[p] = pairOf(sa.target.a1, sb.target.a1);
-        ta2[p] = pairOf(sa.target.a2, sb.target.a2);
-        db0[p] = _mm_sub_pd(tb0[p], pairOf(sa.current.b0, sb.current.b0));
-        da1[p] = _mm_sub_pd(ta1[p], pairOf(sa.current.a1, sb.current.a1));
-        da2[p] = _mm_sub_pd(ta2[p], pairOf(sa.current.a2, sb.current.a2));
-        sign[p] = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
-        x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
-        x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
-        y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
-        y2[p] = pairOf(sa.section[0].y2, sb.section[0].y2);
-        u1[p] = pairOf(sa.section[1].x1, sb.section[1].x1);
-        u2[p] = pairOf(sa.section[1].x2, sb.section[1].x2);
-        v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
-        v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
-    }
-    const double* powers = glidePowers;
-    // One sample of pair p: the coefficients of sample i, then the sections.
-    auto step = [&](int p, __m128d x, __m128d r) {
-        const __m128d b0 = _mm_sub_pd(tb0[p], _mm_mul_pd(db0[p], r));
-        const __m128d a1 = _mm_sub_pd(ta1[p], _mm_mul_pd(da1[p], r));
-        const __m128d a2 = _mm_sub_pd(ta2[p], _mm_mul_pd(da2[p], r));
-        __m128d y = runShapedPair(x, x1[p], x2[p], y1[p], y2[p], b0, a1, a2, sign[p]);
-        if (kCascade) y = runShapedPair(y, u1[p], u2[p], v1[p], v2[p], b0, a1, a2, sign[p]);
+    auto step = [&](int p, __m128d x) {
+        LanePair& h = lanes[p];
+        __m128d y = ::runPair(x, h.x1, h.x2, h.y1, h.y2, b0[p], b1[p], b2[p], a1[p], a2[p]);
+        if (kCascade) y = ::runPair(y, h.u1, h.u2, h.v1, h.v2, b0[p], b1[p], b2[p], a1[p], a2[p]);
         return y;
     };
     int i = 0;
     for (; i + 4 <= L; i += 4) {
-        __m128d y[N][4];
-        for (int p = 0; p < N; ++p) loadFour(inA[p] + i, inB[p] + i, y[p]);
-        for (int j = 0; j < 4; ++j) {
-            const __m128d r = _mm_loadu_pd(powers + 2 * (i + j));
-            for (int p = 0; p < N; ++p) y[p][j] = step(p, y[p][j], r);
-        }
-        for (int p = 0; p < N; ++p) storeFour(y[p], outA[p] + i, outB[p] + i);
-    }
-    for (; i < L; ++i) {
-        const __m128d r = _mm_loadu_pd(powers + 2 * i);
         for (int p = 0; p < N; ++p) {
-            const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
-            storeOutputs(step(p, x, r), outA[p] + i, outB[p] + i);
+            __m128d y[4];
+            loadFour(lanes[p].inA + i, lanes[p].inB + i, y);
+            for (int j = 0; j < 4; ++j) y[j] = step(p, y[j]);
+            storeFour(y, lanes[p].outA + i, lanes[p].outB + i);
         }
     }
-    const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
-    for (int p = 0; p < N; ++p) {
-        Slot& sa = *a[p];
-        Slot& sb = *b[p];
-        storeHistory<kCascade>(sa, sb, x1[p], x2[p], y1[p], y2[p], u1[p], u2[p], v1[p], v2[p]);
-        storePair(_mm_sub_pd(tb0[p], _mm_mul_pd(db0[p], r)), sa.current.b0, sb.current.b0);
-        storePair(_mm_sub_pd(ta1[p], _mm_mul_pd(da1[p], r)), sa.current.a1, sb.current.a1);
-        storePair(_mm_sub_pd(ta2[p], _mm_mul_pd(da2[p], r)), sa.current.a2, sb.current.a2);
-        shapeNumerator(sa);
-        shapeNumerator(sb);
+    for (; i < L; ++i)
+        for (int p = 0; p < N; ++p) storeOutputs(step(p, lanes[p].input(i)), lanes[p].outA + i, lanes[p].outB + i);
+    for (int p = 0; p < N; ++p) lanes[p].template store<kCascade>(*a[p], *b[p]);
+}
+
+// A pair of gliding slots of one kind. A coefficient c moving toward its target t by the
+// glide g per sample is, after sample i, t - (t - c) r^(i+1) with r = 1 - g: the powers are
+// the module's, so each sample takes two operations per coefficient and no step waits on the
+// one before. The design gives b1 = +-2 b0 and b2 = b0 and the glide keeps them (the factor 2
+// is exact), so only b0, a1 and a2 move. The rounding differs from runSlot's step by step
+// glide and three-product numerator, within the tolerance the filter test states.
+template <bool kCascade>
+void Filter::runGliding(Slot& sa, Slot& sb) {
+    const int L = blockLength;
+    LanePair h;
+    h.load(sa, sb, historyLength);
+    const __m128d tb0 = pairOf(sa.target.b0, sb.target.b0);
+    const __m128d ta1 = pairOf(sa.target.a1, sb.target.a1);
+    const __m128d ta2 = pairOf(sa.target.a2, sb.target.a2);
+    const __m128d db0 = _mm_sub_pd(tb0, pairOf(sa.current.b0, sb.current.b0));
+    const __m128d da1 = _mm_sub_pd(ta1, pairOf(sa.current.a1, sb.current.a1));
+    const __m128d da2 = _mm_sub_pd(ta2, pairOf(sa.current.a2, sb.current.a2));
+    const __m128d sign = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
+    const double* powers = glidePowers;
+    // One sample of both slots: the coefficients of sample i, then the sections.
+    auto step = [&](__m128d x, int i) {
+        const __m128d r = _mm_loadu_pd(powers + 2 * i);
+        const __m128d b0 = _mm_sub_pd(tb0, _mm_mul_pd(db0, r));
+        const __m128d a1 = _mm_sub_pd(ta1, _mm_mul_pd(da1, r));
+        const __m128d a2 = _mm_sub_pd(ta2, _mm_mul_pd(da2, r));
+        __m128d y = runShapedPair(x, h.x1, h.x2, h.y1, h.y2, b0, a1, a2, sign);
+        if (kCascade) y = runShapedPair(y, h.u1, h.u2, h.v1, h.v2, b0, a1, a2, sign);
+        return y;
+    };
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        __m128d y[4];
+        loadFour(h.inA + i, h.inB + i, y);
+        for (int j = 0; j < 4; ++j) y[j] = step(y[j], i + j);
+        storeFour(y, h.outA + i, h.outB + i);
     }
+    for (; i < L; ++i) storeOutputs(step(h.input(i), i), h.outA + i, h.outB + i);
+    h.store<kCascade>(sa, sb);
+    const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
+    storePair(_mm_sub_pd(tb0, _mm_mul_pd(db0, r)), sa.current.b0, sb.current.b0);
+    storePair(_mm_sub_pd(ta1, _mm_mul_pd(da1, r)), sa.current.a1, sb.current.a1);
+    storePair(_mm_sub_pd(ta2, _mm_mul_pd(da2, r)), sa.current.a2, sb.current.a2);
+    shapeNumerator(sa);
+    shapeNumerator(sb);
 }
 
 // Two pairs at once want more than the 8 registers of 32-bit code.
@@ -720,7 +684,7 @@ void Filter::runKind(Slot** kind, int count) {
             b = &spare;
         }
         if (kGlide)
-            runGliding<kCascade, 1>(&a, &b);
+            runGliding<kCascade>(*a, *b);
         else
             runPairs<kCascade, 1>(&a, &b);
     }

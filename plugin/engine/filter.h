@@ -155,11 +155,21 @@ private:
 #if HALVORN_FILTER_LANES
     template <bool kCascade, int N>
     void runPairs(Slot* const* a, Slot* const* b);
-    template <bool kCascade, int N>
-    void runGliding(Slot* const* a, Slot* const* b);
     template <bool kCascade>
-    static void storeHistory(Slot& a, Slot& b, __m128d x1, __m128d x2, __m128d y1, __m128d y2, __m128d u1, __m128d u2,
-                             __m128d v1, __m128d v2);
+    void runGliding(Slot& a, Slot& b);
+    // Two slots side by side in the lanes of the SSE2 registers: their signals and both
+    // sections' histories, slot a in the low lane.
+    struct LanePair {
+        const float* inA;
+        const float* inB;
+        float* outA;
+        float* outB;
+        __m128d x1, x2, y1, y2, u1, u2, v1, v2;
+        void load(const Slot& a, const Slot& b, int historyLength);
+        template <bool kCascade>
+        void store(Slot& a, Slot& b) const;
+        __m128d input(int i) const { return _mm_set_pd(inB[i], inA[i]); }
+    };
     template <bool kGlide, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
