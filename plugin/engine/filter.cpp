@@ -485,6 +485,14 @@ inline void storePair(__m128d v, double& a, double& b) {
     _mm_storeh_pd(&b, v);
 }
 
+// The section's input and output become the newest history values.
+inline void shiftHistory(__m128d x, __m128d y, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2) {
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+}
+
 // One section on two slots: the scalar runSection's operations, in its order, per lane.
 inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d b1,
                        __m128d b2, __m128d a1, __m128d a2) {
@@ -492,10 +500,7 @@ inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d
     y = _mm_add_pd(y, _mm_mul_pd(b2, x2));
     y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
     y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
+    shiftHistory(x, y, x1, x2, y1, y2);
     return y;
 }
 
@@ -507,10 +512,7 @@ inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, _
     const __m128d sum = _mm_add_pd(_mm_add_pd(x, x2), _mm_xor_pd(_mm_add_pd(x1, x1), sign));
     __m128d y = _mm_sub_pd(_mm_mul_pd(b0, sum), _mm_mul_pd(a2, y2));
     y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
+    shiftHistory(x, y, x1, x2, y1, y2);
     return y;
 }
 

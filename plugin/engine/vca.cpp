@@ -16,6 +16,14 @@ namespace {
 const float kMaxExponent = 4.f;
 const float kSettingLimit = 1.0e3f;
 const float kLevelFlush = 1.0e-30f;
+
+// Audio x gain, where a negative gain (a negative envelope) mutes rather than inverts.
+inline float mutedProduct(float x, float g) { return g < 0.f ? 0.f : x * g; }
+
+#if HALVORN_VCA_LANES
+// The same on four samples: "not less than 0" keeps what the scalar test keeps, NaN included.
+inline __m128 mutedProduct(__m128 x, __m128 g) { return _mm_and_ps(_mm_cmpnlt_ps(g, _mm_setzero_ps()), _mm_mul_ps(x, g)); }
+#endif
 }  // namespace
 
 Vca::Vca()
@@ -207,33 +215,38 @@ bool Vca::prepareSlot(int s) {
     return k + (factor - k) * gainCoefficient != k;
 }
 
+// The slot's output block, its history moved; null, the block silent, without an audio input.
+float* Vca::startBlock(int s) {
+    float* out = outputs.block(s);
+    outputs.moveHistory(s);
+    if (audio[s]) return out;
+    for (int n = 0; n < blockLength; ++n) out[n] = 0.f;
+    return nullptr;
+}
+
 // A settled slot's output: the gain per sample is level x envelope x the smoothed factor, in
 // that order of rounding, applied as applyGain does, without a pass through the gain buffer.
 void Vca::applySettled(int s) {
     const int L = blockLength;
-    float* out = outputs.block(s);
-    outputs.moveHistory(s);
-    if (!audio[s]) {
-        for (int n = 0; n < L; ++n) out[n] = 0.f;
-        return;
-    }
+    float* out = startBlock(s);
+    if (!out) return;
     const float* x = audio[s]->samples;
     const float lv = level[s];
     const float k = gain[s];
     const float* e = envelope[s] ? envelope[s]->samples : nullptr;
     int n = 0;
 #if HALVORN_VCA_LANES
-    // Four samples at a time; "not less than 0" keeps what the scalar test keeps, NaN included.
-    const __m128 zero = _mm_setzero_ps(), kv = _mm_set1_ps(k);
+    // Four samples at a time.
+    const __m128 kv = _mm_set1_ps(k);
     const __m128 lvv = _mm_set1_ps(lv), gk = _mm_set1_ps(lv * k);
     for (; n + 4 <= L; n += 4) {
         const __m128 g = e ? _mm_mul_ps(_mm_mul_ps(lvv, _mm_loadu_ps(e + n)), kv) : gk;
-        _mm_storeu_ps(out + n, _mm_and_ps(_mm_cmpnlt_ps(g, zero), _mm_mul_ps(_mm_loadu_ps(x + n), g)));
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), g));
     }
 #endif
     for (; n < L; ++n) {
         const float g = e ? lv * e[n] * k : lv * k;
-        out[n] = g < 0.f ? 0.f : x[n] * g;
+        out[n] = mutedProduct(x[n], g);
     }
 }
 
@@ -257,53 +270,43 @@ void Vca::glidingGain(int s, float* g) {
 // step by step glidingGain within the tolerance the gain modules' test states.
 void Vca::applyGliding(int s) {
     const int L = blockLength;
-    float* out = outputs.block(s);
-    outputs.moveHistory(s);
     const float factor = blockFactor[s];
     const float distance = factor - gain[s];
     gain[s] = factor - distance * gainPowers[L - 1];
-    if (!audio[s]) {
-        for (int n = 0; n < L; ++n) out[n] = 0.f;
-        return;
-    }
+    float* out = startBlock(s);
+    if (!out) return;
     const float* x = audio[s]->samples;
     const float* e = envelope[s] ? envelope[s]->samples : nullptr;
     const float lv = level[s];
     int n = 0;
 #if HALVORN_VCA_LANES
-    const __m128 zero = _mm_setzero_ps(), lvv = _mm_set1_ps(lv);
+    const __m128 lvv = _mm_set1_ps(lv);
     const __m128 fv = _mm_set1_ps(factor), dv = _mm_set1_ps(distance);
     for (; n + 4 <= L; n += 4) {
         const __m128 k = _mm_sub_ps(fv, _mm_mul_ps(dv, _mm_loadu_ps(gainPowers + n)));
         const __m128 g = _mm_mul_ps(e ? _mm_mul_ps(lvv, _mm_loadu_ps(e + n)) : lvv, k);
-        _mm_storeu_ps(out + n, _mm_and_ps(_mm_cmpnlt_ps(g, zero), _mm_mul_ps(_mm_loadu_ps(x + n), g)));
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), g));
     }
 #endif
     for (; n < L; ++n) {
         const float g = (e ? lv * e[n] : lv) * (factor - distance * gainPowers[n]);
-        out[n] = g < 0.f ? 0.f : x[n] * g;
+        out[n] = mutedProduct(x[n], g);
     }
 }
 
 void Vca::applyGain(int s, const float* g) {
     const int L = blockLength;
-    float* out = outputs.block(s);
-    outputs.moveHistory(s);
-    if (!audio[s]) {
-        for (int n = 0; n < L; ++n) out[n] = 0.f;
-        return;
-    }
-    // A negative gain (a negative envelope) mutes rather than inverts.
+    float* out = startBlock(s);
+    if (!out) return;
     const float* x = audio[s]->samples;
     int n = 0;
 #if HALVORN_VCA_LANES
-    const __m128 zero = _mm_setzero_ps();
     for (; n + 4 <= L; n += 4) {
         const __m128 gv = _mm_loadu_ps(g + n);
-        _mm_storeu_ps(out + n, _mm_and_ps(_mm_cmpnlt_ps(gv, zero), _mm_mul_ps(_mm_loadu_ps(x + n), gv)));
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), gv));
     }
 #endif
-    for (; n < L; ++n) out[n] = g[n] < 0.f ? 0.f : x[n] * g[n];
+    for (; n < L; ++n) out[n] = mutedProduct(x[n], g[n]);
 }
 
 void Vca::process() {

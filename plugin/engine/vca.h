@@ -78,6 +78,7 @@ private:
     void clearState();
     void updateActivity();
     bool prepareSlot(int slot);
+    float* startBlock(int slot);
     void applySettled(int slot);
     void glidingGain(int slot, float* g);
     void applyGliding(int slot);
