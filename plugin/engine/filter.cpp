@@ -441,7 +441,8 @@ bool Filter::prepareSlot(Slot& s) {
     return true;
 }
 
-// The block's recursion of one slot, its coefficients gliding toward their target.
+// The block's recursion of one slot, its coefficients gliding toward their target step by
+// step: the reference the paired paths are held to, and the path of processors without SSE2.
 void Filter::runSlot(Slot& s) {
     const int L = blockLength;
     const float* in = s.audio->samples;
