@@ -627,17 +627,19 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     const __m128d tb0 = pairOf(sa.target.b0, sb.target.b0);
     const __m128d ta1 = pairOf(sa.target.a1, sb.target.a1);
     const __m128d ta2 = pairOf(sa.target.a2, sb.target.a2);
-    const __m128d db0 = _mm_sub_pd(tb0, pairOf(sa.current.b0, sb.current.b0));
-    const __m128d da1 = _mm_sub_pd(ta1, pairOf(sa.current.a1, sb.current.a1));
-    const __m128d da2 = _mm_sub_pd(ta2, pairOf(sa.current.a2, sb.current.a2));
+    // c - t rather than t - c: t + (c - t) r is the same number as t - (t - c) r, and the sum
+    // leaves its result where the product was, so r is not copied for each coefficient.
+    const __m128d db0 = _mm_sub_pd(pairOf(sa.current.b0, sb.current.b0), tb0);
+    const __m128d da1 = _mm_sub_pd(pairOf(sa.current.a1, sb.current.a1), ta1);
+    const __m128d da2 = _mm_sub_pd(pairOf(sa.current.a2, sb.current.a2), ta2);
     const __m128d sign = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
     const double* powers = glidePowers;
     // One sample of both slots: the coefficients of sample i, then the sections.
     auto step = [&](__m128d x, int i) {
         const __m128d r = _mm_loadu_pd(powers + 2 * i);
-        const __m128d b0 = _mm_sub_pd(tb0, _mm_mul_pd(db0, r));
-        const __m128d a1 = _mm_sub_pd(ta1, _mm_mul_pd(da1, r));
-        const __m128d a2 = _mm_sub_pd(ta2, _mm_mul_pd(da2, r));
+        const __m128d b0 = _mm_add_pd(_mm_mul_pd(db0, r), tb0);
+        const __m128d a1 = _mm_add_pd(_mm_mul_pd(da1, r), ta1);
+        const __m128d a2 = _mm_add_pd(_mm_mul_pd(da2, r), ta2);
         __m128d y = runShapedPair(x, h.x1, h.x2, h.y1, h.y2, b0, a1, a2, sign);
         if (kCascade) y = runShapedPair(y, h.u1, h.u2, h.v1, h.v2, b0, a1, a2, sign);
         return y;
@@ -652,9 +654,9 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     for (; i < L; ++i) storeOutputs(step(h.input(i), i), h.outA + i, h.outB + i);
     h.store<kCascade>(sa, sb);
     const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
-    storePair(_mm_sub_pd(tb0, _mm_mul_pd(db0, r)), sa.current.b0, sb.current.b0);
-    storePair(_mm_sub_pd(ta1, _mm_mul_pd(da1, r)), sa.current.a1, sb.current.a1);
-    storePair(_mm_sub_pd(ta2, _mm_mul_pd(da2, r)), sa.current.a2, sb.current.a2);
+    storePair(_mm_add_pd(_mm_mul_pd(db0, r), tb0), sa.current.b0, sb.current.b0);
+    storePair(_mm_add_pd(_mm_mul_pd(da1, r), ta1), sa.current.a1, sb.current.a1);
+    storePair(_mm_add_pd(_mm_mul_pd(da2, r), ta2), sa.current.a2, sb.current.a2);
     shapeNumerator(sa);
     shapeNumerator(sb);
 }
