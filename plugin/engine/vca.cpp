@@ -271,8 +271,8 @@ void Vca::glidingGain(int s, float* g) {
 void Vca::applyGliding(int s) {
     const int L = blockLength;
     const float factor = blockFactor[s];
-    const float distance = factor - gain[s];
-    gain[s] = factor - distance * gainPowers[L - 1];
+    const float distance = gain[s] - factor;  // k - F: F + (k - F) r^(n+1) is F - (F - k) r^(n+1)
+    gain[s] = factor + distance * gainPowers[L - 1];
     float* out = startBlock(s);
     if (!out) return;
     const float* x = audio[s]->samples;
@@ -283,13 +283,13 @@ void Vca::applyGliding(int s) {
     const __m128 lvv = _mm_set1_ps(lv);
     const __m128 fv = _mm_set1_ps(factor), dv = _mm_set1_ps(distance);
     for (; n + 4 <= L; n += 4) {
-        const __m128 k = _mm_sub_ps(fv, _mm_mul_ps(dv, _mm_loadu_ps(gainPowers + n)));
+        const __m128 k = _mm_add_ps(_mm_mul_ps(dv, _mm_loadu_ps(gainPowers + n)), fv);
         const __m128 g = _mm_mul_ps(e ? _mm_mul_ps(lvv, _mm_loadu_ps(e + n)) : lvv, k);
         _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), g));
     }
 #endif
     for (; n < L; ++n) {
-        const float g = (e ? lv * e[n] : lv) * (factor - distance * gainPowers[n]);
+        const float g = (e ? lv * e[n] : lv) * (factor + distance * gainPowers[n]);
         out[n] = mutedProduct(x[n], g);
     }
 }
