@@ -367,13 +367,11 @@ inline void settleSection(double* h) {
 }  // namespace
 
 // The block's settings of a slot: its history moved, the cutoff glided and modulated, the
-// coefficients designed. A ramped jump is filtered here sample by sample; false then, else
-// the slot's recursion is left to runRecursion.
-bool Filter::prepareSlot(Slot& s) {
+// coefficients designed or a jump's ramp set up; the recursion is left to runRecursions.
+void Filter::prepareSlot(Slot& s) {
     const int L = blockLength;
     const int M = historyLength;
     moveHistory(s.buffer, L, M);
-    float* out = s.buffer + M;
     s.cutoff -= (s.cutoff - s.cutoffTarget) * cutoffGlide;
 
     // Cutoff modulation, in units of 256^x (eight octaves per unit).
@@ -397,38 +395,12 @@ bool Filter::prepareSlot(Slot& s) {
         s.gliding = 0;
         resetSlot(s);
     } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
-        // Redesign per sample along a straight line from the last cutoff to the new one. The
-        // designs of a stretch are made first, apart from the recursion, so they overlap.
-        const float* in = s.audio->samples;
-        double* h1 = &s.section[0].x1;
-        double* h2 = &s.section[1].x1;
-        const bool cascade = s.poles == 4;
-        const double start = s.lastCutoff;
-        const double step = (fc - start) / L;
-        Coefficients c = s.current;
-        Coefficients stretch[kRampStretch];
-        for (int first = 0; first < L; first += kRampStretch) {
-            const int count = L - first < kRampStretch ? L - first : kRampStretch;
-            for (int j = 0; j < count; ++j) {
-                const int i = first + j;
-                stretch[j] = design(i == L - 1 ? fc : start + step * (i + 1), q, s.type);
-            }
-            for (int j = 0; j < count; ++j) {
-                c = stretch[j];
-                double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
-                if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
-                out[first + j] = static_cast<float>(y);
-            }
-        }
-        s.current = s.target = c;
+        // Redesigned per sample along a straight line from the last cutoff to the new one.
+        s.ramping = 1;
+        s.rampStart = s.lastCutoff;
+        s.rampStep = (fc - s.rampStart) / L;
         s.currentType = s.type;
         s.gliding = 0;
-        s.lastCutoff = fc;
-        s.lastQ = q;
-        s.lastType = s.type;
-        settleSection(h1);
-        settleSection(h2);
-        return false;
     } else if (s.type != s.lastType || fc != s.lastCutoff || q != s.lastQ) {
         s.target = design(fc, q, s.type);
         // Gliding from one type's coefficients to the other's, they have neither's shape.
@@ -438,7 +410,6 @@ bool Filter::prepareSlot(Slot& s) {
     s.lastCutoff = fc;
     s.lastQ = q;
     s.lastType = s.type;
-    return true;
 }
 
 // The block's recursion of one slot, its coefficients gliding toward their target step by
@@ -473,6 +444,33 @@ void Filter::runSlot(Slot& s) {
     } else {
         for (int i = 0; i < L; ++i) out[i] = static_cast<float>(runSection(in[i], h1, c.b0, c.b1, c.b2, c.a1, c.a2));
     }
+}
+
+// A ramped jump of one slot: the reference the paired ramps are held to. The designs of a
+// stretch are made first, apart from the recursion, so they overlap.
+void Filter::runRamp(Slot& s) {
+    const int L = blockLength;
+    const float* in = s.audio->samples;
+    float* out = s.buffer + historyLength;
+    double* h1 = &s.section[0].x1;
+    double* h2 = &s.section[1].x1;
+    const bool cascade = s.poles == 4;
+    Coefficients c = s.current;
+    Coefficients stretch[kRampStretch];
+    for (int first = 0; first < L; first += kRampStretch) {
+        const int count = L - first < kRampStretch ? L - first : kRampStretch;
+        for (int j = 0; j < count; ++j) {
+            const int i = first + j;
+            stretch[j] = design(i == L - 1 ? s.lastCutoff : s.rampStart + s.rampStep * (i + 1), s.lastQ, s.type);
+        }
+        for (int j = 0; j < count; ++j) {
+            c = stretch[j];
+            double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+            if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
+            out[first + j] = static_cast<float>(y);
+        }
+    }
+    s.current = s.target = c;
 }
 
 #if HALVORN_FILTER_LANES
@@ -661,6 +659,69 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     shapeNumerator(sb);
 }
 
+// A pair of slots ramping a jump of the cutoff, redesigned every sample: a stretch of designs
+// of both slots is made in the lanes first, then the recursion runs on them. Each lane does
+// design()'s and runSection()'s operations in their order (b1 = +-2 b0 and b2 = b0 are exact),
+// so the output is the one-slot ramp's to the bit.
+template <bool kCascade>
+void Filter::runRamping(Slot& sa, Slot& sb) {
+    const int L = blockLength;
+    LanePair h;
+    h.load(sa, sb, historyLength);
+    const __m128d start = pairOf(sa.rampStart, sb.rampStart);
+    const __m128d step = pairOf(sa.rampStep, sb.rampStep);
+    const __m128d end = pairOf(sa.lastCutoff, sb.lastCutoff);
+    const __m128d q = pairOf(sa.lastQ, sb.lastQ);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128d angle = _mm_set1_pd(kPi);
+    const __m128d rate = _mm_set1_pd(inverseRate);
+    const __m128d tableStart = _mm_set1_pd(tangentStart);
+    const __m128d scale = _mm_set1_pd(tangentScale);
+    // All ones in the lanes of high-pass slots, whose b0 is the norm rather than k^2 norm.
+    const __m128d high = _mm_castsi128_pd(_mm_set_epi64x(sb.type == kFilterHighPass ? -1 : 0,
+                                                         sa.type == kFilterHighPass ? -1 : 0));
+    const __m128d twice = pairOf(sa.type == kFilterHighPass ? -2.0 : 2.0, sb.type == kFilterHighPass ? -2.0 : 2.0);
+    __m128d b0s[kRampStretch], a1s[kRampStretch], a2s[kRampStretch];
+    __m128d b0 = _mm_setzero_pd(), a1 = b0, a2 = b0;
+    for (int first = 0; first < L; first += kRampStretch) {
+        const int count = L - first < kRampStretch ? L - first : kRampStretch;
+        for (int j = 0; j < count; ++j) {
+            const int i = first + j;
+            const __m128d cutoff =
+                i == L - 1 ? end : _mm_add_pd(start, _mm_mul_pd(step, _mm_set1_pd(static_cast<double>(i + 1))));
+            const __m128d position =
+                _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(angle, cutoff), rate), tableStart), scale);
+            double p[2];
+            _mm_storeu_pd(p, position);
+            const __m128d k = pairOf(tableAt(tangentTable, tangentSize, p[0]), tableAt(tangentTable, tangentSize, p[1]));
+            const __m128d k2 = _mm_mul_pd(k, k);
+            const __m128d kq = _mm_div_pd(k, q);
+            const __m128d norm = _mm_div_pd(one, _mm_add_pd(_mm_add_pd(k2, kq), one));
+            b0s[j] = _mm_or_pd(_mm_and_pd(high, norm), _mm_andnot_pd(high, _mm_mul_pd(k2, norm)));
+            a1s[j] = _mm_mul_pd(_mm_mul_pd(two, _mm_sub_pd(k2, one)), norm);
+            a2s[j] = _mm_mul_pd(_mm_add_pd(_mm_sub_pd(k2, kq), one), norm);
+        }
+        for (int j = 0; j < count; ++j) {
+            b0 = b0s[j];
+            a1 = a1s[j];
+            a2 = a2s[j];
+            const __m128d b1 = _mm_mul_pd(twice, b0);
+            __m128d y = ::runPair(h.input(first + j), h.x1, h.x2, h.y1, h.y2, b0, b1, b0, a1, a2);
+            if (kCascade) y = ::runPair(y, h.u1, h.u2, h.v1, h.v2, b0, b1, b0, a1, a2);
+            storeOutputs(y, h.outA + first + j, h.outB + first + j);
+        }
+    }
+    h.store<kCascade>(sa, sb);
+    storePair(b0, sa.current.b0, sb.current.b0);
+    storePair(a1, sa.current.a1, sb.current.a1);
+    storePair(a2, sa.current.a2, sb.current.a2);
+    storePair(_mm_mul_pd(twice, b0), sa.current.b1, sb.current.b1);
+    storePair(b0, sa.current.b2, sb.current.b2);
+    sa.target = sa.current;
+    sb.target = sb.current;
+}
+
 // Two pairs at once want more than the 8 registers of 32-bit code.
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr bool kTwoPairs = true;
@@ -668,12 +729,12 @@ constexpr bool kTwoPairs = true;
 constexpr bool kTwoPairs = false;
 #endif
 
-template <bool kGlide, bool kCascade>
+template <int kMotion, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
     // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
     // at a time: two of them spill their constants out of the registers and run slower.
     int i = 0;
-    for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
+    for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
         runPairs<kCascade, 2>(a, b);
@@ -685,10 +746,17 @@ void Filter::runKind(Slot** kind, int count) {
             // The spare lane filters silence with the same coefficients into scratch.
             spare.current = a->current;
             spare.target = a->target;
+            spare.type = a->type;
+            spare.rampStart = a->rampStart;
+            spare.rampStep = a->rampStep;
+            spare.lastCutoff = a->lastCutoff;
+            spare.lastQ = a->lastQ;
             std::memset(spare.section, 0, sizeof(spare.section));
             b = &spare;
         }
-        if (kGlide)
+        if (kMotion == kRamping)
+            runRamping<kCascade>(*a, *b);
+        else if (kMotion == kGliding)
             runGliding<kCascade>(*a, *b);
         else
             runPairs<kCascade, 1>(&a, &b);
@@ -706,6 +774,13 @@ void Filter::shapeNumerator(Slot& s) {
 // is flushed of denormal and non-finite values (the second section's only while it runs:
 // otherwise it is left as it was).
 void Filter::finishSlot(Slot& s) {
+    if (s.ramping) {
+        // Both sections, as the ramp has always settled them.
+        s.ramping = 0;
+        settleSection(&s.section[0].x1);
+        settleSection(&s.section[1].x1);
+        return;
+    }
     if (s.gliding) {
         const Coefficients& t = s.target;
         const Coefficients& c = s.current;
@@ -726,23 +801,33 @@ void Filter::finishSlot(Slot& s) {
 // to the other, and every slot while the scalar path is chosen, on its own.
 void Filter::runRecursions(Slot** pending, int count) {
 #if HALVORN_FILTER_LANES
-    Slot* kinds[4][kSlots];
-    int counts[4] = {0, 0, 0, 0};
+    Slot* kinds[6][kSlots];
+    int counts[6] = {0, 0, 0, 0, 0, 0};
     for (int i = 0; i < count; ++i) {
         Slot& s = *pending[i];
         if (scalarPath || (s.gliding && s.currentType != s.lastType)) {
-            runSlot(s);
+            if (s.ramping)
+                runRamp(s);
+            else
+                runSlot(s);
             continue;
         }
-        const int kind = (s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
+        const int kind = (s.ramping ? 4 : s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
         kinds[kind][counts[kind]++] = &s;
     }
-    runKind<false, false>(kinds[0], counts[0]);
-    runKind<false, true>(kinds[1], counts[1]);
-    runKind<true, false>(kinds[2], counts[2]);
-    runKind<true, true>(kinds[3], counts[3]);
+    runKind<kSettled, false>(kinds[0], counts[0]);
+    runKind<kSettled, true>(kinds[1], counts[1]);
+    runKind<kGliding, false>(kinds[2], counts[2]);
+    runKind<kGliding, true>(kinds[3], counts[3]);
+    runKind<kRamping, false>(kinds[4], counts[4]);
+    runKind<kRamping, true>(kinds[5], counts[5]);
 #else
-    for (int i = 0; i < count; ++i) runSlot(*pending[i]);
+    for (int i = 0; i < count; ++i) {
+        if (pending[i]->ramping)
+            runRamp(*pending[i]);
+        else
+            runSlot(*pending[i]);
+    }
 #endif
     for (int i = 0; i < count; ++i) finishSlot(*pending[i]);
 }
@@ -763,9 +848,10 @@ void Filter::process() {
     for (int i = 0; i < voiceCount; ++i) {
         Slot& s = slots[i];
         const SignalPort* audio = s.audio;
-        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength &&
-            prepareSlot(s))
+        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength) {
+            prepareSlot(s);
             pending[count++] = &s;
+        }
         s.previousState = s.state;
     }
     runRecursions(pending, count);

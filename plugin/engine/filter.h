@@ -126,6 +126,9 @@ private:
         float lastCutoff;    // Hz, of the coefficients
         float lastQ;
         int32_t gliding;  // current coefficients still moving toward the targets
+        int32_t ramping;  // a jump of the cutoff ramped across this block
+        double rampStart; // Hz, the cutoff before the jump
+        double rampStep;  // Hz per sample
         Coefficients current;
         Coefficients target;
         Section section[2];
@@ -148,8 +151,9 @@ private:
     void computeRateFields();
     void resetSlot(Slot& s);
     void clearOutput(Slot& s);
-    bool prepareSlot(Slot& s);
+    void prepareSlot(Slot& s);
     void runSlot(Slot& s);
+    void runRamp(Slot& s);
     void finishSlot(Slot& s);
     void runRecursions(Slot** pending, int count);
 #if HALVORN_FILTER_LANES
@@ -157,6 +161,8 @@ private:
     void runPairs(Slot* const* a, Slot* const* b);
     template <bool kCascade>
     void runGliding(Slot& a, Slot& b);
+    template <bool kCascade>
+    void runRamping(Slot& a, Slot& b);
     // Two slots side by side in the lanes of the SSE2 registers: their signals and both
     // sections' histories, slot a in the low lane.
     struct LanePair {
@@ -170,7 +176,8 @@ private:
         void store(Slot& a, Slot& b) const;
         __m128d input(int i) const { return _mm_set_pd(inB[i], inA[i]); }
     };
-    template <bool kGlide, bool kCascade>
+    enum Motion { kSettled, kGliding, kRamping };
+    template <int kMotion, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
     static void shapeNumerator(Slot& s);
