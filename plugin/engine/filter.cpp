@@ -71,6 +71,7 @@ Filter::Filter()
       powerScale(0.0),
       ownTangent(nullptr),
       ownPower(nullptr),
+      tangentSteps(nullptr),
       glidePowers(nullptr),
       brillianceTarget(0.0f),
       brilliance(0.0f),
@@ -148,6 +149,16 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
     spareInput.samples = spare.buffer + length;
     spare.audio = &spareInput;
 
+    // The step in float as tableAt takes it, so the lanes interpolate to the same bits.
+    tangentSteps = new (std::nothrow) float[2 * static_cast<size_t>(tangentSize)];
+    if (tangentSteps == nullptr) {
+        free();
+        return 1;
+    }
+    for (int i = 0; i < tangentSize; ++i) {
+        tangentSteps[2 * i] = tangentTable[i];
+        tangentSteps[2 * i + 1] = i + 1 < tangentSize ? tangentTable[i + 1] - tangentTable[i] : 0.0f;
+    }
     glidePowers = new (std::nothrow) double[2 * static_cast<size_t>(blockLength)];
     if (glidePowers == nullptr) {
         free();
@@ -219,6 +230,8 @@ void Filter::free() {
     ownTangent = nullptr;
     delete[] ownPower;
     ownPower = nullptr;
+    delete[] tangentSteps;
+    tangentSteps = nullptr;
     delete[] glidePowers;
     glidePowers = nullptr;
     tangentTable = powerTable = nullptr;
@@ -659,6 +672,26 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     shapeNumerator(sb);
 }
 
+// tableAt over the tangent table in both lanes: inside the table both entries and steps
+// are taken at once, in the operations of tableAt, so the bits are the same.
+__m128d Filter::tangentPair(__m128d position, __m128d last) const {
+    const __m128d inside = _mm_and_pd(_mm_cmpgt_pd(position, _mm_setzero_pd()), _mm_cmplt_pd(position, last));
+    if (_mm_movemask_pd(inside) != 3) {
+        double p[2];
+        _mm_storeu_pd(p, position);
+        return pairOf(tableAt(tangentTable, tangentSize, p[0]), tableAt(tangentTable, tangentSize, p[1]));
+    }
+    const __m128i index = _mm_cvttpd_epi32(position);
+    const __m128d fraction = _mm_sub_pd(position, _mm_cvtepi32_pd(index));
+    const int ia = _mm_cvtsi128_si32(index);
+    const int ib = _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
+    __m128 e = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tangentSteps + 2 * ia)));
+    e = _mm_loadh_pi(e, reinterpret_cast<const __m64*>(tangentSteps + 2 * ib));  // ta sa tb sb
+    const __m128d entry = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128d step = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm_add_pd(entry, _mm_mul_pd(step, fraction));
+}
+
 // A pair of slots ramping a jump of the cutoff, redesigned every sample: a stretch of designs
 // of both slots is made in the lanes first, then the recursion runs on them. Each lane does
 // design()'s and runSection()'s operations in their order (b1 = +-2 b0 and b2 = b0 are exact),
@@ -682,19 +715,17 @@ void Filter::runRamping(Slot& sa, Slot& sb) {
     const __m128d high = _mm_castsi128_pd(_mm_set_epi64x(sb.type == kFilterHighPass ? -1 : 0,
                                                          sa.type == kFilterHighPass ? -1 : 0));
     const __m128d twice = pairOf(sa.type == kFilterHighPass ? -2.0 : 2.0, sb.type == kFilterHighPass ? -2.0 : 2.0);
+    const __m128d last = _mm_set1_pd(tangentSize - 1);
     __m128d b0s[kRampStretch], a1s[kRampStretch], a2s[kRampStretch];
-    __m128d b0 = _mm_setzero_pd(), a1 = b0, a2 = b0;
+    __m128d b0 = _mm_setzero_pd(), a1 = b0, a2 = b0, sample = b0;
     for (int first = 0; first < L; first += kRampStretch) {
         const int count = L - first < kRampStretch ? L - first : kRampStretch;
         for (int j = 0; j < count; ++j) {
-            const int i = first + j;
-            const __m128d cutoff =
-                i == L - 1 ? end : _mm_add_pd(start, _mm_mul_pd(step, _mm_set1_pd(static_cast<double>(i + 1))));
+            sample = _mm_add_pd(sample, one);  // i + 1, exact
+            const __m128d cutoff = first + j == L - 1 ? end : _mm_add_pd(start, _mm_mul_pd(step, sample));
             const __m128d position =
                 _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(angle, cutoff), rate), tableStart), scale);
-            double p[2];
-            _mm_storeu_pd(p, position);
-            const __m128d k = pairOf(tableAt(tangentTable, tangentSize, p[0]), tableAt(tangentTable, tangentSize, p[1]));
+            const __m128d k = tangentPair(position, last);
             const __m128d k2 = _mm_mul_pd(k, k);
             const __m128d kq = _mm_div_pd(k, q);
             const __m128d norm = _mm_div_pd(one, _mm_add_pd(_mm_add_pd(k2, kq), one));

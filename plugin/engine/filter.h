@@ -163,6 +163,7 @@ private:
     void runGliding(Slot& a, Slot& b);
     template <bool kCascade>
     void runRamping(Slot& a, Slot& b);
+    __m128d tangentPair(__m128d position, __m128d last) const;
     // Two slots side by side in the lanes of the SSE2 registers: their signals and both
     // sections' histories, slot a in the low lane.
     struct LanePair {
@@ -205,6 +206,7 @@ private:
     double powerScale;  // entries per unit of exponent
     float* ownTangent;
     float* ownPower;
+    float* tangentSteps;  // each tangent entry beside its step to the next, for the lanes
     double* glidePowers;  // (1 - coefficient glide)^(i + 1) for each sample i of a block, twice
 
     float brillianceTarget;
