@@ -16,8 +16,6 @@ const int kRampStretch = 64;   // samples designed ahead during a ramp
 const double kFlushLevel = 1e-30;
 // Coefficient glides closer than this to their targets snap to them.
 const double kGlideSnap = 1e-12;
-// Cutoff targets above this are bad input; the ceiling of 0.48 x rate applies after modulation.
-const float kCutoffLimit = 1e6f;
 
 // NaN-safe clamp: NaN takes the lower bound.
 inline double clampValue(double v, double low, double high) {
@@ -35,6 +33,16 @@ inline double tableAt(const float* table, int size, double position) {
     const int i = static_cast<int>(position);
     const double f = position - i;
     return table[i] + (table[i + 1] - table[i]) * f;
+}
+
+// The last M samples of a block to the front of the buffer, in place of a library call
+// for the few samples: forward, so a source that overlaps its destination is read first.
+inline void moveHistory(float* buffer, int L, int M) {
+    int i = 0;
+#if HALVORN_FILTER_LANES
+    for (; i + 4 <= M; i += 4) _mm_storeu_ps(buffer + i, _mm_loadu_ps(buffer + L + i));
+#endif
+    for (; i < M; ++i) buffer[i] = buffer[L + i];
 }
 
 inline bool usableTable(const float* table, int size, float start, float end) {
@@ -63,6 +71,8 @@ Filter::Filter()
       powerScale(0.0),
       ownTangent(nullptr),
       ownPower(nullptr),
+      tangentSteps(nullptr),
+      glidePowers(nullptr),
       brillianceTarget(0.0f),
       brilliance(0.0f),
       resonanceOffset(0.0f),
@@ -71,6 +81,7 @@ Filter::Filter()
       useCount(0),
       active(0),
       resetPending(0),
+      scalarPath(0),
       buffers(nullptr) {
     std::memset(slots, 0, sizeof(slots));
 }
@@ -138,6 +149,22 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
     spareInput.samples = spare.buffer + length;
     spare.audio = &spareInput;
 
+    // The step in float as tableAt takes it, so the lanes interpolate to the same bits.
+    tangentSteps = new (std::nothrow) float[2 * static_cast<size_t>(tangentSize)];
+    if (tangentSteps == nullptr) {
+        free();
+        return 1;
+    }
+    for (int i = 0; i < tangentSize; ++i) {
+        tangentSteps[2 * i] = tangentTable[i];
+        tangentSteps[2 * i + 1] = i + 1 < tangentSize ? tangentTable[i + 1] - tangentTable[i] : 0.0f;
+    }
+    glidePowers = new (std::nothrow) double[2 * static_cast<size_t>(blockLength)];
+    if (glidePowers == nullptr) {
+        free();
+        return 1;
+    }
+
     sampleRate = rate;
     computeRateFields();
     brillianceTarget = brilliance = 0.0f;
@@ -155,6 +182,7 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
         s.lastCutoff = 200.0f;
         s.lastQ = 1.0f;
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.currentType = s.lastType;
         s.cutoffMod.clear();
         s.resonanceMod.clear();
         s.buffer = buffers + static_cast<size_t>(i) * length;
@@ -173,6 +201,11 @@ void Filter::computeRateFields() {
     cutoffGlide = static_cast<float>(1.0 - std::exp(-blockLength / (0.05 * sampleRate)));
     coefficientGlide = 1.0 - std::exp(-1.0 / (0.003 * sampleRate));
     spareGlide = static_cast<float>(1.0 - std::exp(-1.0 / (0.005 * sampleRate)));
+    // (1 - glide)^(i + 1), twice each for the two lanes: what is left of a coefficient's way
+    // to its target after sample i of the block.
+    if (glidePowers != nullptr)
+        for (int i = 0; i < blockLength; ++i)
+            glidePowers[2 * i] = glidePowers[2 * i + 1] = std::pow(1.0 - coefficientGlide, i + 1.0);
 }
 
 void Filter::setSampleRate(float rate) {
@@ -185,6 +218,7 @@ void Filter::setSampleRate(float rate) {
     for (Slot& s : slots) {
         s.lastCutoff = static_cast<float>(clampValue(s.lastCutoff, 1.0, cutoffCeiling));
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
+        s.currentType = s.lastType;
         s.gliding = 0;
     }
 }
@@ -196,6 +230,10 @@ void Filter::free() {
     ownTangent = nullptr;
     delete[] ownPower;
     ownPower = nullptr;
+    delete[] tangentSteps;
+    tangentSteps = nullptr;
+    delete[] glidePowers;
+    glidePowers = nullptr;
     tangentTable = powerTable = nullptr;
     for (Slot& s : slots) {
         s.buffer = nullptr;
@@ -211,20 +249,9 @@ void Filter::clearOutput(Slot& s) {
     resetSlot(s);
 }
 
-int Filter::message(FilterRecord* record, int code) {
-    if (record == nullptr || buffers == nullptr) return 0;
-    Slot& s = slots[clampSlot(record->slot)];
+// The messages that do not come every block (settings and state are taken in the header).
+int Filter::otherMessage(Slot& s, FilterRecord* record, int code) {
     switch (code) {
-    case kFilterMsgSettings:
-        s.type = record->typeOrPoles;
-        s.cutoffTarget = static_cast<float>(clampValue(record->cutoff, 0.0, kCutoffLimit));
-        s.baseQ = finiteOr(record->resonance, 0.0f) + 0.707f;
-        break;
-    case kFilterMsgState:
-        // The tail of a stopped voice is dropped with its output.
-        if (s.state == kSounding && record->state == kOff) clearOutput(s);
-        s.state = record->state;
-        break;
     case kFilterMsgDepths:
         s.touchDepth = finiteOr(record->touchBrillianceDepth, 0.0f);
         s.initialDepth = finiteOr(record->initialBrillianceDepth, 0.0f);
@@ -353,13 +380,11 @@ inline void settleSection(double* h) {
 }  // namespace
 
 // The block's settings of a slot: its history moved, the cutoff glided and modulated, the
-// coefficients designed. A ramped jump is filtered here sample by sample; false then, else
-// the slot's recursion is left to runRecursion.
-bool Filter::prepareSlot(Slot& s) {
+// coefficients designed or a jump's ramp set up; the recursion is left to runRecursions.
+void Filter::prepareSlot(Slot& s) {
     const int L = blockLength;
     const int M = historyLength;
-    if (M > 0) std::memmove(s.buffer, s.buffer + L, sizeof(float) * M);
-    float* out = s.buffer + M;
+    moveHistory(s.buffer, L, M);
     s.cutoff -= (s.cutoff - s.cutoffTarget) * cutoffGlide;
 
     // Cutoff modulation, in units of 256^x (eight octaves per unit).
@@ -379,51 +404,29 @@ bool Filter::prepareSlot(Slot& s) {
 
     if (firstBlock) {
         s.current = s.target = design(fc, q, s.type);
+        s.currentType = s.type;
         s.gliding = 0;
         resetSlot(s);
     } else if (std::fabs(fc - s.lastCutoff) > kJumpHz) {
-        // Redesign per sample along a straight line from the last cutoff to the new one. The
-        // designs of a stretch are made first, apart from the recursion, so they overlap.
-        const float* in = s.audio->samples;
-        double* h1 = &s.section[0].x1;
-        double* h2 = &s.section[1].x1;
-        const bool cascade = s.poles == 4;
-        const double start = s.lastCutoff;
-        const double step = (fc - start) / L;
-        Coefficients c = s.current;
-        Coefficients stretch[kRampStretch];
-        for (int first = 0; first < L; first += kRampStretch) {
-            const int count = L - first < kRampStretch ? L - first : kRampStretch;
-            for (int j = 0; j < count; ++j) {
-                const int i = first + j;
-                stretch[j] = design(i == L - 1 ? fc : start + step * (i + 1), q, s.type);
-            }
-            for (int j = 0; j < count; ++j) {
-                c = stretch[j];
-                double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
-                if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
-                out[first + j] = static_cast<float>(y);
-            }
-        }
-        s.current = s.target = c;
+        // Redesigned per sample along a straight line from the last cutoff to the new one.
+        s.ramping = 1;
+        s.rampStart = s.lastCutoff;
+        s.rampStep = (fc - s.rampStart) / L;
+        s.currentType = s.type;
         s.gliding = 0;
-        s.lastCutoff = fc;
-        s.lastQ = q;
-        s.lastType = s.type;
-        settleSection(h1);
-        settleSection(h2);
-        return false;
     } else if (s.type != s.lastType || fc != s.lastCutoff || q != s.lastQ) {
         s.target = design(fc, q, s.type);
+        // Gliding from one type's coefficients to the other's, they have neither's shape.
+        if (s.currentType != s.type) s.currentType = 0;
         s.gliding = 1;
     }
     s.lastCutoff = fc;
     s.lastQ = q;
     s.lastType = s.type;
-    return true;
 }
 
-// The block's recursion of one slot, its coefficients gliding toward their target.
+// The block's recursion of one slot, its coefficients gliding toward their target step by
+// step: the reference the paired paths are held to, and the path of processors without SSE2.
 void Filter::runSlot(Slot& s) {
     const int L = blockLength;
     const float* in = s.audio->samples;
@@ -456,6 +459,33 @@ void Filter::runSlot(Slot& s) {
     }
 }
 
+// A ramped jump of one slot: the reference the paired ramps are held to. The designs of a
+// stretch are made first, apart from the recursion, so they overlap.
+void Filter::runRamp(Slot& s) {
+    const int L = blockLength;
+    const float* in = s.audio->samples;
+    float* out = s.buffer + historyLength;
+    double* h1 = &s.section[0].x1;
+    double* h2 = &s.section[1].x1;
+    const bool cascade = s.poles == 4;
+    Coefficients c = s.current;
+    Coefficients stretch[kRampStretch];
+    for (int first = 0; first < L; first += kRampStretch) {
+        const int count = L - first < kRampStretch ? L - first : kRampStretch;
+        for (int j = 0; j < count; ++j) {
+            const int i = first + j;
+            stretch[j] = design(i == L - 1 ? s.lastCutoff : s.rampStart + s.rampStep * (i + 1), s.lastQ, s.type);
+        }
+        for (int j = 0; j < count; ++j) {
+            c = stretch[j];
+            double y = runSection(in[first + j], h1, c.b0, c.b1, c.b2, c.a1, c.a2);
+            if (cascade) y = runSection(y, h2, c.b0, c.b1, c.b2, c.a1, c.a2);
+            out[first + j] = static_cast<float>(y);
+        }
+    }
+    s.current = s.target = c;
+}
+
 #if HALVORN_FILTER_LANES
 namespace {
 
@@ -467,6 +497,14 @@ inline void storePair(__m128d v, double& a, double& b) {
     _mm_storeh_pd(&b, v);
 }
 
+// The section's input and output become the newest history values.
+inline void shiftHistory(__m128d x, __m128d y, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2) {
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+}
+
 // One section on two slots: the scalar runSection's operations, in its order, per lane.
 inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d b1,
                        __m128d b2, __m128d a1, __m128d a2) {
@@ -474,93 +512,245 @@ inline __m128d runPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d
     y = _mm_add_pd(y, _mm_mul_pd(b2, x2));
     y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
     y = _mm_sub_pd(y, _mm_mul_pd(a2, y2));
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
+    shiftHistory(x, y, x1, x2, y1, y2);
     return y;
+}
+
+// One section on two slots whose numerator is b0 (x + 2 x1 + x2) (low-pass) or
+// b0 (x - 2 x1 + x2) (high-pass): `sign` holds -0.0 in the lanes of high-pass slots. The
+// last output's term comes last, so the next sample waits on one product and one difference.
+inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2, __m128d b0, __m128d a1,
+                             __m128d a2, __m128d sign) {
+    const __m128d sum = _mm_add_pd(_mm_add_pd(x, x2), _mm_xor_pd(_mm_add_pd(x1, x1), sign));
+    __m128d y = _mm_sub_pd(_mm_mul_pd(b0, sum), _mm_mul_pd(a2, y2));
+    y = _mm_sub_pd(y, _mm_mul_pd(a1, y1));
+    shiftHistory(x, y, x1, x2, y1, y2);
+    return y;
+}
+
+inline void storeOutputs(__m128d y, float* a, float* b) {
+    const __m128 f = _mm_cvtpd_ps(y);
+    _mm_store_ss(a, f);
+    _mm_store_ss(b, _mm_shuffle_ps(f, f, 1));
+}
+
+// Four samples of two slots' inputs as four pairs, and four pairs back into the slots'
+// outputs: whole registers moved instead of one sample at a time.
+inline void loadFour(const float* a, const float* b, __m128d x[4]) {
+    const __m128 va = _mm_loadu_ps(a);
+    const __m128 vb = _mm_loadu_ps(b);
+    const __m128 low = _mm_unpacklo_ps(va, vb);   // a0 b0 a1 b1
+    const __m128 high = _mm_unpackhi_ps(va, vb);  // a2 b2 a3 b3
+    x[0] = _mm_cvtps_pd(low);
+    x[1] = _mm_cvtps_pd(_mm_movehl_ps(low, low));
+    x[2] = _mm_cvtps_pd(high);
+    x[3] = _mm_cvtps_pd(_mm_movehl_ps(high, high));
+}
+
+inline void storeFour(const __m128d y[4], float* a, float* b) {
+    const __m128 low = _mm_movelh_ps(_mm_cvtpd_ps(y[0]), _mm_cvtpd_ps(y[1]));   // a0 b0 a1 b1
+    const __m128 high = _mm_movelh_ps(_mm_cvtpd_ps(y[2]), _mm_cvtpd_ps(y[3]));  // a2 b2 a3 b3
+    _mm_storeu_ps(a, _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(b, _mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
 }  // namespace
 
-// Slots of the same kind (gliding or not, 2 or 4 poles) in the two lanes of the SSE2
-// registers, N pairs at once: the recursion of one slot waits on its last output, so
-// several independent chains keep the arithmetic units busy. Each lane does the scalar
-// path's operations in its order, so the output is the same to the bit.
-template <bool kGlide, bool kCascade, int N>
+void Filter::LanePair::load(const Slot& a, const Slot& b, int historyLength) {
+    inA = a.audio->samples;
+    inB = b.audio->samples;
+    outA = a.buffer + historyLength;
+    outB = b.buffer + historyLength;
+    x1 = pairOf(a.section[0].x1, b.section[0].x1);
+    x2 = pairOf(a.section[0].x2, b.section[0].x2);
+    y1 = pairOf(a.section[0].y1, b.section[0].y1);
+    y2 = pairOf(a.section[0].y2, b.section[0].y2);
+    u1 = pairOf(a.section[1].x1, b.section[1].x1);
+    u2 = pairOf(a.section[1].x2, b.section[1].x2);
+    v1 = pairOf(a.section[1].y1, b.section[1].y1);
+    v2 = pairOf(a.section[1].y2, b.section[1].y2);
+}
+
+template <bool kCascade>
+void Filter::LanePair::store(Slot& a, Slot& b) const {
+    storePair(x1, a.section[0].x1, b.section[0].x1);
+    storePair(x2, a.section[0].x2, b.section[0].x2);
+    storePair(y1, a.section[0].y1, b.section[0].y1);
+    storePair(y2, a.section[0].y2, b.section[0].y2);
+    if (kCascade) {
+        storePair(u1, a.section[1].x1, b.section[1].x1);
+        storePair(u2, a.section[1].x2, b.section[1].x2);
+        storePair(v1, a.section[1].y1, b.section[1].y1);
+        storePair(v2, a.section[1].y2, b.section[1].y2);
+    }
+}
+
+// Settled slots of the same kind (2 or 4 poles) in the two lanes of the SSE2 registers, N
+// pairs at once: the recursion of one slot waits on its last output, so several independent
+// chains keep the arithmetic units busy. Each lane does the scalar path's operations in its
+// order, so the output is the same to the bit.
+template <bool kCascade, int N>
 void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
-    const float* inA[N];
-    const float* inB[N];
-    float* outA[N];
-    float* outB[N];
-    __m128d b0[N], b1[N], b2[N], a1[N], a2[N], tb0[N], tb1[N], tb2[N], ta1[N], ta2[N];
-    __m128d x1[N], x2[N], y1[N], y2[N], u1[N], u2[N], v1[N], v2[N];
+    LanePair lanes[N];
+    __m128d b0[N], b1[N], b2[N], a1[N], a2[N];
     for (int p = 0; p < N; ++p) {
-        const Slot& sa = *a[p];
-        const Slot& sb = *b[p];
-        inA[p] = sa.audio->samples;
-        inB[p] = sb.audio->samples;
-        outA[p] = sa.buffer + historyLength;
-        outB[p] = sb.buffer + historyLength;
-        b0[p] = pairOf(sa.current.b0, sb.current.b0);
-        b1[p] = pairOf(sa.current.b1, sb.current.b1);
-        b2[p] = pairOf(sa.current.b2, sb.current.b2);
-        a1[p] = pairOf(sa.current.a1, sb.current.a1);
-        a2[p] = pairOf(sa.current.a2, sb.current.a2);
-        tb0[p] = pairOf(sa.target.b0, sb.target.b0);
-        tb1[p] = pairOf(sa.target.b1, sb.target.b1);
-        tb2[p] = pairOf(sa.target.b2, sb.target.b2);
-        ta1[p] = pairOf(sa.target.a1, sb.target.a1);
-        ta2[p] = pairOf(sa.target.a2, sb.target.a2);
-        x1[p] = pairOf(sa.section[0].x1, sb.section[0].x1);
-        x2[p] = pairOf(sa.section[0].x2, sb.section[0].x2);
-        y1[p] = pairOf(sa.section[0].y1, sb.section[0].y1);
-        y2[p] = pairOf(sa.section[0].y2, sb.section[0].y2);
-        u1[p] = pairOf(sa.section[1].x1, sb.section[1].x1);
-        u2[p] = pairOf(sa.section[1].x2, sb.section[1].x2);
-        v1[p] = pairOf(sa.section[1].y1, sb.section[1].y1);
-        v2[p] = pairOf(sa.section[1].y2, sb.section[1].y2);
+        const Coefficients& ca = a[p]->current;
+        const Coefficients& cb = b[p]->current;
+        lanes[p].load(*a[p], *b[p], historyLength);
+        b0[p] = pairOf(ca.b0, cb.b0);
+        b1[p] = pairOf(ca.b1, cb.b1);
+        b2[p] = pairOf(ca.b2, cb.b2);
+        a1[p] = pairOf(ca.a1, cb.a1);
+        a2[p] = pairOf(ca.a2, cb.a2);
     }
-    const __m128d g = _mm_set1_pd(coefficientGlide);
-    for (int i = 0; i < L; ++i) {
+    auto step = [&](int p, __m128d x) {
+        LanePair& h = lanes[p];
+        __m128d y = ::runPair(x, h.x1, h.x2, h.y1, h.y2, b0[p], b1[p], b2[p], a1[p], a2[p]);
+        if (kCascade) y = ::runPair(y, h.u1, h.u2, h.v1, h.v2, b0[p], b1[p], b2[p], a1[p], a2[p]);
+        return y;
+    };
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
         for (int p = 0; p < N; ++p) {
-            if (kGlide) {
-                b0[p] = _mm_add_pd(b0[p], _mm_mul_pd(_mm_sub_pd(tb0[p], b0[p]), g));
-                b1[p] = _mm_add_pd(b1[p], _mm_mul_pd(_mm_sub_pd(tb1[p], b1[p]), g));
-                b2[p] = _mm_add_pd(b2[p], _mm_mul_pd(_mm_sub_pd(tb2[p], b2[p]), g));
-                a1[p] = _mm_add_pd(a1[p], _mm_mul_pd(_mm_sub_pd(ta1[p], a1[p]), g));
-                a2[p] = _mm_add_pd(a2[p], _mm_mul_pd(_mm_sub_pd(ta2[p], a2[p]), g));
-            }
-            const __m128d x = pairOf(static_cast<double>(inA[p][i]), static_cast<double>(inB[p][i]));
-            __m128d y = ::runPair(x, x1[p], x2[p], y1[p], y2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            if (kCascade) y = ::runPair(y, u1[p], u2[p], v1[p], v2[p], b0[p], b1[p], b2[p], a1[p], a2[p]);
-            const __m128 f = _mm_cvtpd_ps(y);
-            _mm_store_ss(outA[p] + i, f);
-            _mm_store_ss(outB[p] + i, _mm_shuffle_ps(f, f, 1));
+            __m128d y[4];
+            loadFour(lanes[p].inA + i, lanes[p].inB + i, y);
+            for (int j = 0; j < 4; ++j) y[j] = step(p, y[j]);
+            storeFour(y, lanes[p].outA + i, lanes[p].outB + i);
         }
     }
-    for (int p = 0; p < N; ++p) {
-        Slot& sa = *a[p];
-        Slot& sb = *b[p];
-        storePair(x1[p], sa.section[0].x1, sb.section[0].x1);
-        storePair(x2[p], sa.section[0].x2, sb.section[0].x2);
-        storePair(y1[p], sa.section[0].y1, sb.section[0].y1);
-        storePair(y2[p], sa.section[0].y2, sb.section[0].y2);
-        if (kCascade) {
-            storePair(u1[p], sa.section[1].x1, sb.section[1].x1);
-            storePair(u2[p], sa.section[1].x2, sb.section[1].x2);
-            storePair(v1[p], sa.section[1].y1, sb.section[1].y1);
-            storePair(v2[p], sa.section[1].y2, sb.section[1].y2);
+    for (; i < L; ++i)
+        for (int p = 0; p < N; ++p) storeOutputs(step(p, lanes[p].input(i)), lanes[p].outA + i, lanes[p].outB + i);
+    for (int p = 0; p < N; ++p) lanes[p].template store<kCascade>(*a[p], *b[p]);
+}
+
+// A pair of gliding slots of one kind. A coefficient c moving toward its target t by the
+// glide g per sample is, after sample i, t - (t - c) r^(i+1) with r = 1 - g: the powers are
+// the module's, so each sample takes two operations per coefficient and no step waits on the
+// one before. The design gives b1 = +-2 b0 and b2 = b0 and the glide keeps them (the factor 2
+// is exact), so only b0, a1 and a2 move. The rounding differs from runSlot's step by step
+// glide and three-product numerator, within the tolerance the filter test states.
+template <bool kCascade>
+void Filter::runGliding(Slot& sa, Slot& sb) {
+    const int L = blockLength;
+    LanePair h;
+    h.load(sa, sb, historyLength);
+    const __m128d tb0 = pairOf(sa.target.b0, sb.target.b0);
+    const __m128d ta1 = pairOf(sa.target.a1, sb.target.a1);
+    const __m128d ta2 = pairOf(sa.target.a2, sb.target.a2);
+    // c - t rather than t - c: t + (c - t) r is the same number as t - (t - c) r, and the sum
+    // leaves its result where the product was, so r is not copied for each coefficient.
+    const __m128d db0 = _mm_sub_pd(pairOf(sa.current.b0, sb.current.b0), tb0);
+    const __m128d da1 = _mm_sub_pd(pairOf(sa.current.a1, sb.current.a1), ta1);
+    const __m128d da2 = _mm_sub_pd(pairOf(sa.current.a2, sb.current.a2), ta2);
+    const __m128d sign = pairOf(sa.target.b1 < 0.0 ? -0.0 : 0.0, sb.target.b1 < 0.0 ? -0.0 : 0.0);
+    const double* powers = glidePowers;
+    // One sample of both slots: the coefficients of sample i, then the sections.
+    auto step = [&](__m128d x, int i) {
+        const __m128d r = _mm_loadu_pd(powers + 2 * i);
+        const __m128d b0 = _mm_add_pd(_mm_mul_pd(db0, r), tb0);
+        const __m128d a1 = _mm_add_pd(_mm_mul_pd(da1, r), ta1);
+        const __m128d a2 = _mm_add_pd(_mm_mul_pd(da2, r), ta2);
+        __m128d y = runShapedPair(x, h.x1, h.x2, h.y1, h.y2, b0, a1, a2, sign);
+        if (kCascade) y = runShapedPair(y, h.u1, h.u2, h.v1, h.v2, b0, a1, a2, sign);
+        return y;
+    };
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        __m128d y[4];
+        loadFour(h.inA + i, h.inB + i, y);
+        for (int j = 0; j < 4; ++j) y[j] = step(y[j], i + j);
+        storeFour(y, h.outA + i, h.outB + i);
+    }
+    for (; i < L; ++i) storeOutputs(step(h.input(i), i), h.outA + i, h.outB + i);
+    h.store<kCascade>(sa, sb);
+    const __m128d r = _mm_loadu_pd(powers + 2 * (L - 1));
+    storePair(_mm_add_pd(_mm_mul_pd(db0, r), tb0), sa.current.b0, sb.current.b0);
+    storePair(_mm_add_pd(_mm_mul_pd(da1, r), ta1), sa.current.a1, sb.current.a1);
+    storePair(_mm_add_pd(_mm_mul_pd(da2, r), ta2), sa.current.a2, sb.current.a2);
+    shapeNumerator(sa);
+    shapeNumerator(sb);
+}
+
+// tableAt over the tangent table in both lanes: inside the table both entries and steps
+// are taken at once, in the operations of tableAt, so the bits are the same.
+__m128d Filter::tangentPair(__m128d position, __m128d last) const {
+    const __m128d inside = _mm_and_pd(_mm_cmpgt_pd(position, _mm_setzero_pd()), _mm_cmplt_pd(position, last));
+    if (_mm_movemask_pd(inside) != 3) {
+        double p[2];
+        _mm_storeu_pd(p, position);
+        return pairOf(tableAt(tangentTable, tangentSize, p[0]), tableAt(tangentTable, tangentSize, p[1]));
+    }
+    const __m128i index = _mm_cvttpd_epi32(position);
+    const __m128d fraction = _mm_sub_pd(position, _mm_cvtepi32_pd(index));
+    const int ia = _mm_cvtsi128_si32(index);
+    const int ib = _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
+    __m128 e = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tangentSteps + 2 * ia)));
+    e = _mm_loadh_pi(e, reinterpret_cast<const __m64*>(tangentSteps + 2 * ib));  // ta sa tb sb
+    const __m128d entry = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128d step = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm_add_pd(entry, _mm_mul_pd(step, fraction));
+}
+
+// A pair of slots ramping a jump of the cutoff, redesigned every sample: a stretch of designs
+// of both slots is made in the lanes first, then the recursion runs on them. Each lane does
+// design()'s and runSection()'s operations in their order (b1 = +-2 b0 and b2 = b0 are exact),
+// so the output is the one-slot ramp's to the bit.
+template <bool kCascade>
+void Filter::runRamping(Slot& sa, Slot& sb) {
+    const int L = blockLength;
+    LanePair h;
+    h.load(sa, sb, historyLength);
+    const __m128d start = pairOf(sa.rampStart, sb.rampStart);
+    const __m128d step = pairOf(sa.rampStep, sb.rampStep);
+    const __m128d end = pairOf(sa.lastCutoff, sb.lastCutoff);
+    const __m128d q = pairOf(sa.lastQ, sb.lastQ);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128d angle = _mm_set1_pd(kPi);
+    const __m128d rate = _mm_set1_pd(inverseRate);
+    const __m128d tableStart = _mm_set1_pd(tangentStart);
+    const __m128d scale = _mm_set1_pd(tangentScale);
+    // All ones in the lanes of high-pass slots, whose b0 is the norm rather than k^2 norm.
+    const __m128d high = _mm_castsi128_pd(_mm_set_epi64x(sb.type == kFilterHighPass ? -1 : 0,
+                                                         sa.type == kFilterHighPass ? -1 : 0));
+    const __m128d twice = pairOf(sa.type == kFilterHighPass ? -2.0 : 2.0, sb.type == kFilterHighPass ? -2.0 : 2.0);
+    const __m128d last = _mm_set1_pd(tangentSize - 1);
+    __m128d b0s[kRampStretch], a1s[kRampStretch], a2s[kRampStretch];
+    __m128d b0 = _mm_setzero_pd(), a1 = b0, a2 = b0, sample = b0;
+    for (int first = 0; first < L; first += kRampStretch) {
+        const int count = L - first < kRampStretch ? L - first : kRampStretch;
+        for (int j = 0; j < count; ++j) {
+            sample = _mm_add_pd(sample, one);  // i + 1, exact
+            const __m128d cutoff = first + j == L - 1 ? end : _mm_add_pd(start, _mm_mul_pd(step, sample));
+            const __m128d position =
+                _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(angle, cutoff), rate), tableStart), scale);
+            const __m128d k = tangentPair(position, last);
+            const __m128d k2 = _mm_mul_pd(k, k);
+            const __m128d kq = _mm_div_pd(k, q);
+            const __m128d norm = _mm_div_pd(one, _mm_add_pd(_mm_add_pd(k2, kq), one));
+            b0s[j] = _mm_or_pd(_mm_and_pd(high, norm), _mm_andnot_pd(high, _mm_mul_pd(k2, norm)));
+            a1s[j] = _mm_mul_pd(_mm_mul_pd(two, _mm_sub_pd(k2, one)), norm);
+            a2s[j] = _mm_mul_pd(_mm_add_pd(_mm_sub_pd(k2, kq), one), norm);
         }
-        if (kGlide) {
-            storePair(b0[p], sa.current.b0, sb.current.b0);
-            storePair(b1[p], sa.current.b1, sb.current.b1);
-            storePair(b2[p], sa.current.b2, sb.current.b2);
-            storePair(a1[p], sa.current.a1, sb.current.a1);
-            storePair(a2[p], sa.current.a2, sb.current.a2);
+        for (int j = 0; j < count; ++j) {
+            b0 = b0s[j];
+            a1 = a1s[j];
+            a2 = a2s[j];
+            const __m128d b1 = _mm_mul_pd(twice, b0);
+            __m128d y = ::runPair(h.input(first + j), h.x1, h.x2, h.y1, h.y2, b0, b1, b0, a1, a2);
+            if (kCascade) y = ::runPair(y, h.u1, h.u2, h.v1, h.v2, b0, b1, b0, a1, a2);
+            storeOutputs(y, h.outA + first + j, h.outB + first + j);
         }
     }
+    h.store<kCascade>(sa, sb);
+    storePair(b0, sa.current.b0, sb.current.b0);
+    storePair(a1, sa.current.a1, sb.current.a1);
+    storePair(a2, sa.current.a2, sb.current.a2);
+    storePair(_mm_mul_pd(twice, b0), sa.current.b1, sb.current.b1);
+    storePair(b0, sa.current.b2, sb.current.b2);
+    sa.target = sa.current;
+    sb.target = sb.current;
 }
 
 // Two pairs at once want more than the 8 registers of 32-bit code.
@@ -570,16 +760,15 @@ constexpr bool kTwoPairs = true;
 constexpr bool kTwoPairs = false;
 #endif
 
-template <bool kGlide, bool kCascade>
+template <int kMotion, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
     // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
-    // at a time: their coefficients and targets alone fill the registers, and the glide's
-    // own arithmetic keeps the units busy.
+    // at a time: two of them spill their constants out of the registers and run slower.
     int i = 0;
-    for (; !kGlide && kTwoPairs && i + 4 <= count; i += 4) {
+    for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
-        runPairs<kGlide, kCascade, 2>(a, b);
+        runPairs<kCascade, 2>(a, b);
     }
     for (; i < count; i += 2) {
         Slot* a = kind[i];
@@ -588,17 +777,41 @@ void Filter::runKind(Slot** kind, int count) {
             // The spare lane filters silence with the same coefficients into scratch.
             spare.current = a->current;
             spare.target = a->target;
+            spare.type = a->type;
+            spare.rampStart = a->rampStart;
+            spare.rampStep = a->rampStep;
+            spare.lastCutoff = a->lastCutoff;
+            spare.lastQ = a->lastQ;
             std::memset(spare.section, 0, sizeof(spare.section));
             b = &spare;
         }
-        runPairs<kGlide, kCascade, 1>(&a, &b);
+        if (kMotion == kRamping)
+            runRamping<kCascade>(*a, *b);
+        else if (kMotion == kGliding)
+            runGliding<kCascade>(*a, *b);
+        else
+            runPairs<kCascade, 1>(&a, &b);
     }
 }
 #endif
 
+// b1 and b2 of the current coefficients from b0, in the target's shape.
+void Filter::shapeNumerator(Slot& s) {
+    s.current.b1 = (s.target.b1 < 0.0 ? -2.0 : 2.0) * s.current.b0;
+    s.current.b2 = s.current.b0;
+}
+
 // After the block's recursion: a glide close to its target snaps to it, and the history
-// is flushed of denormal and non-finite values.
+// is flushed of denormal and non-finite values (the second section's only while it runs:
+// otherwise it is left as it was).
 void Filter::finishSlot(Slot& s) {
+    if (s.ramping) {
+        // Both sections, as the ramp has always settled them.
+        s.ramping = 0;
+        settleSection(&s.section[0].x1);
+        settleSection(&s.section[1].x1);
+        return;
+    }
     if (s.gliding) {
         const Coefficients& t = s.target;
         const Coefficients& c = s.current;
@@ -606,29 +819,46 @@ void Filter::finishSlot(Slot& s) {
             std::fabs(t.b2 - c.b2) < kGlideSnap && std::fabs(t.a1 - c.a1) < kGlideSnap &&
             std::fabs(t.a2 - c.a2) < kGlideSnap) {
             s.current = t;
+            s.currentType = s.lastType;
             s.gliding = 0;
         }
     }
     settleSection(&s.section[0].x1);
-    settleSection(&s.section[1].x1);
+    if (s.poles == 4) settleSection(&s.section[1].x1);
 }
 
 // The recursions of the slots whose settings are made: on SSE2 two slots of one kind at a
-// time, a slot left over running with the spare slot beside it.
+// time, a slot left over running with the spare slot beside it; a slot gliding from one type
+// to the other, and every slot while the scalar path is chosen, on its own.
 void Filter::runRecursions(Slot** pending, int count) {
 #if HALVORN_FILTER_LANES
-    Slot* kinds[4][kSlots];
-    int counts[4] = {0, 0, 0, 0};
+    Slot* kinds[6][kSlots];
+    int counts[6] = {0, 0, 0, 0, 0, 0};
     for (int i = 0; i < count; ++i) {
-        const int kind = (pending[i]->gliding ? 2 : 0) + (pending[i]->poles == 4 ? 1 : 0);
-        kinds[kind][counts[kind]++] = pending[i];
+        Slot& s = *pending[i];
+        if (scalarPath || (s.gliding && s.currentType != s.lastType)) {
+            if (s.ramping)
+                runRamp(s);
+            else
+                runSlot(s);
+            continue;
+        }
+        const int kind = (s.ramping ? 4 : s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
+        kinds[kind][counts[kind]++] = &s;
     }
-    runKind<false, false>(kinds[0], counts[0]);
-    runKind<false, true>(kinds[1], counts[1]);
-    runKind<true, false>(kinds[2], counts[2]);
-    runKind<true, true>(kinds[3], counts[3]);
+    runKind<kSettled, false>(kinds[0], counts[0]);
+    runKind<kSettled, true>(kinds[1], counts[1]);
+    runKind<kGliding, false>(kinds[2], counts[2]);
+    runKind<kGliding, true>(kinds[3], counts[3]);
+    runKind<kRamping, false>(kinds[4], counts[4]);
+    runKind<kRamping, true>(kinds[5], counts[5]);
 #else
-    for (int i = 0; i < count; ++i) runSlot(*pending[i]);
+    for (int i = 0; i < count; ++i) {
+        if (pending[i]->ramping)
+            runRamp(*pending[i]);
+        else
+            runSlot(*pending[i]);
+    }
 #endif
     for (int i = 0; i < count; ++i) finishSlot(*pending[i]);
 }
@@ -649,9 +879,10 @@ void Filter::process() {
     for (int i = 0; i < voiceCount; ++i) {
         Slot& s = slots[i];
         const SignalPort* audio = s.audio;
-        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength &&
-            prepareSlot(s))
+        if (s.state == kSounding && audio != nullptr && audio->samples != nullptr && audio->blockLength >= blockLength) {
+            prepareSlot(s);
             pending[count++] = &s;
+        }
         s.previousState = s.state;
     }
     runRecursions(pending, count);

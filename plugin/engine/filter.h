@@ -4,6 +4,7 @@
 // over 3 ms per sample, and a cutoff jump of more than 500 Hz is ramped across the block.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -97,9 +98,14 @@ public:
     float usedCutoff(int slot) const { return slots[clampSlot(slot)].lastCutoff; }
     float usedQ(int slot) const { return slots[clampSlot(slot)].lastQ; }
     int isActive() const { return active; }
+    // Every slot through the plain one-slot recursion, which the paired paths are held to.
+    void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
     int getUseCount() const { return useCount; }
 
 private:
+    // Cutoff targets above this are bad input; the ceiling of 0.48 x rate applies after modulation.
+    static constexpr float kCutoffLimit = 1e6f;
+
     struct Coefficients {
         double b0, b1, b2, a1, a2;
     };
@@ -112,6 +118,7 @@ private:
         int32_t previousState;
         int32_t type;
         int32_t lastType;
+        int32_t currentType;  // whose shape the current coefficients have; 0 between two types
         int32_t poles;
         float baseQ;
         float cutoffTarget;  // Hz
@@ -119,6 +126,9 @@ private:
         float lastCutoff;    // Hz, of the coefficients
         float lastQ;
         int32_t gliding;  // current coefficients still moving toward the targets
+        int32_t ramping;  // a jump of the cutoff ramped across this block
+        double rampStart; // Hz, the cutoff before the jump
+        double rampStep;  // Hz per sample
         Coefficients current;
         Coefficients target;
         Section section[2];
@@ -136,20 +146,42 @@ private:
         SignalPort output;
     };
 
+    int otherMessage(Slot& s, FilterRecord* record, int code);
     static int clampSlot(int slot) { return slot < 0 ? 0 : (slot >= kSlots ? kSlots - 1 : slot); }
     void computeRateFields();
     void resetSlot(Slot& s);
     void clearOutput(Slot& s);
-    bool prepareSlot(Slot& s);
+    void prepareSlot(Slot& s);
     void runSlot(Slot& s);
+    void runRamp(Slot& s);
     void finishSlot(Slot& s);
     void runRecursions(Slot** pending, int count);
 #if HALVORN_FILTER_LANES
-    template <bool kGlide, bool kCascade, int N>
+    template <bool kCascade, int N>
     void runPairs(Slot* const* a, Slot* const* b);
-    template <bool kGlide, bool kCascade>
+    template <bool kCascade>
+    void runGliding(Slot& a, Slot& b);
+    template <bool kCascade>
+    void runRamping(Slot& a, Slot& b);
+    __m128d tangentPair(__m128d position, __m128d last) const;
+    // Two slots side by side in the lanes of the SSE2 registers: their signals and both
+    // sections' histories, slot a in the low lane.
+    struct LanePair {
+        const float* inA;
+        const float* inB;
+        float* outA;
+        float* outB;
+        __m128d x1, x2, y1, y2, u1, u2, v1, v2;
+        void load(const Slot& a, const Slot& b, int historyLength);
+        template <bool kCascade>
+        void store(Slot& a, Slot& b) const;
+        __m128d input(int i) const { return _mm_set_pd(inB[i], inA[i]); }
+    };
+    enum Motion { kSettled, kGliding, kRamping };
+    template <int kMotion, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
+    static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
     double power256(double x) const;
@@ -174,6 +206,8 @@ private:
     double powerScale;  // entries per unit of exponent
     float* ownTangent;
     float* ownPower;
+    float* tangentSteps;  // each tangent entry beside its step to the next, for the lanes
+    double* glidePowers;  // (1 - coefficient glide)^(i + 1) for each sample i of a block, twice
 
     float brillianceTarget;
     float brilliance;  // smoothed per block
@@ -184,9 +218,29 @@ private:
     int useCount;
     int active;
     int resetPending;
+    int scalarPath;
 
     float* buffers;
     Slot slots[kSlots];
     Slot spare;  // the second lane's slot when a kind has an odd number of slots
     SignalPort spareInput;
 };
+
+// Settings and state come for every slot in every block: taken where they are sent.
+inline int Filter::message(FilterRecord* record, int code) {
+    if (record == nullptr || buffers == nullptr) return 0;
+    Slot& s = slots[clampSlot(record->slot)];
+    if (code == kFilterMsgSettings) {
+        const float cutoff = record->cutoff;
+        s.type = record->typeOrPoles;
+        s.cutoffTarget = cutoff > 0.0f ? (cutoff < kCutoffLimit ? cutoff : kCutoffLimit) : 0.0f;  // NaN: 0
+        s.baseQ = (std::isfinite(record->resonance) ? record->resonance : 0.0f) + 0.707f;
+    } else if (code == kFilterMsgState) {
+        // The tail of a stopped voice is dropped with its output.
+        if (s.state == kSounding && record->state == kOff) clearOutput(s);
+        s.state = record->state;
+    } else {
+        return otherMessage(s, record, code);
+    }
+    return 0;
+}

@@ -16,6 +16,14 @@ namespace {
 const float kMaxExponent = 4.f;
 const float kSettingLimit = 1.0e3f;
 const float kLevelFlush = 1.0e-30f;
+
+// Audio x gain, where a negative gain (a negative envelope) mutes rather than inverts.
+inline float mutedProduct(float x, float g) { return g < 0.f ? 0.f : x * g; }
+
+#if HALVORN_VCA_LANES
+// The same on four samples: "not less than 0" keeps what the scalar test keeps, NaN included.
+inline __m128 mutedProduct(__m128 x, __m128 g) { return _mm_and_ps(_mm_cmpnlt_ps(g, _mm_setzero_ps()), _mm_mul_ps(x, g)); }
+#endif
 }  // namespace
 
 Vca::Vca()
@@ -28,7 +36,9 @@ Vca::Vca()
       takenOutputs(0),
       active(0),
       resetPending(0),
-      gainBuffer(nullptr) {
+      scalarPath(0),
+      gainBuffer(nullptr),
+      gainPowers(nullptr) {
     clearState();
 }
 
@@ -40,6 +50,8 @@ void Vca::clearState() {
         levelTarget[s] = level[s] = 1.f;
         gain[s] = 0.f;
         blockFactor[s] = 1.f;
+        lastExponent[s] = 0.f;
+        lastFactor[s] = 1.f;
         touchDepth[s] = initialDepth[s] = 0.f;
         audio[s] = envelope[s] = vibrato[s] = direct[s] = touch[s] = initial[s] = nullptr;
         levelModulation[s].clear();
@@ -55,9 +67,9 @@ int Vca::init(VcaRecord* record, int kind, float rate) {
     blockLength = record->blockLength;
     historyLength = record->historyLength;
     if (outputs.allocate(kVoiceSlots, blockLength, historyLength, 0)) return 1;
-    // Room for four slots' gains: the gliding ones are computed four at a time.
-    gainBuffer = new (std::nothrow) float[4 * blockLength]();
-    if (!gainBuffer) {
+    gainBuffer = new (std::nothrow) float[blockLength]();
+    gainPowers = new (std::nothrow) float[blockLength]();
+    if (!gainBuffer || !gainPowers) {
         free();
         return 1;
     }
@@ -69,6 +81,10 @@ int Vca::init(VcaRecord* record, int kind, float rate) {
 void Vca::setSampleRate(float rate) {
     if (!engine::isUsableRate(rate)) return;
     gainCoefficient = engine::onePoleCoefficient(0.005f * rate);
+    // (1 - c)^(n + 1): what is left of the factor's way to its target after sample n.
+    if (gainPowers)
+        for (int n = 0; n < blockLength; ++n)
+            gainPowers[n] = static_cast<float>(std::pow(1.0 - static_cast<double>(gainCoefficient), n + 1.0));
     levelCoefficient = engine::onePoleCoefficient(0.005f * rate / static_cast<float>(blockLength > 0 ? blockLength : 1));
 }
 
@@ -76,6 +92,8 @@ void Vca::free() {
     outputs.release();
     delete[] gainBuffer;
     gainBuffer = nullptr;
+    delete[] gainPowers;
+    gainPowers = nullptr;
     active = 0;
 }
 
@@ -184,106 +202,111 @@ bool Vca::prepareSlot(int s) {
     if (initial[s]) c += initial[s]->samples[0] * initialDepth[s];
     if (direct[s]) c += direct[s]->samples[0];
     c = clampFinite(c, -kMaxExponent, kMaxExponent);
-    const float factor = c == 0.f ? 1.f : std::pow(10.f, 3.f * c);
+    // The exponent mostly stays put from block to block (key scaling, velocity): the last
+    // power is kept for it.
+    if (c != lastExponent[s]) {
+        lastExponent[s] = c;
+        lastFactor[s] = c == 0.f ? 1.f : std::pow(10.f, 3.f * c);
+    }
+    const float factor = lastFactor[s];
     blockFactor[s] = factor;
     // The smoothing has settled when a step gives k again (a fixed point).
     const float k = gain[s];
     return k + (factor - k) * gainCoefficient != k;
 }
 
-// Gain per sample of a settled slot: level x envelope x the smoothed factor, in that order
-// of rounding.
-void Vca::settledGain(int s, float* g) {
+// The slot's output block, its history moved; null, the block silent, without an audio input.
+float* Vca::startBlock(int s) {
+    float* out = outputs.block(s);
+    outputs.moveHistory(s);
+    if (audio[s]) return out;
+    for (int n = 0; n < blockLength; ++n) out[n] = 0.f;
+    return nullptr;
+}
+
+// A settled slot's output: the gain per sample is level x envelope x the smoothed factor, in
+// that order of rounding, applied as applyGain does, without a pass through the gain buffer.
+void Vca::applySettled(int s) {
     const int L = blockLength;
+    float* out = startBlock(s);
+    if (!out) return;
+    const float* x = audio[s]->samples;
     const float lv = level[s];
     const float k = gain[s];
-    if (envelope[s]) {
-        const float* e = envelope[s]->samples;
-        for (int n = 0; n < L; ++n) g[n] = lv * e[n] * k;
-    } else {
-        const float gk = lv * k;
-        for (int n = 0; n < L; ++n) g[n] = gk;
+    const float* e = envelope[s] ? envelope[s]->samples : nullptr;
+    int n = 0;
+#if HALVORN_VCA_LANES
+    // Four samples at a time.
+    const __m128 kv = _mm_set1_ps(k);
+    const __m128 lvv = _mm_set1_ps(lv), gk = _mm_set1_ps(lv * k);
+    for (; n + 4 <= L; n += 4) {
+        const __m128 g = e ? _mm_mul_ps(_mm_mul_ps(lvv, _mm_loadu_ps(e + n)), kv) : gk;
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), g));
+    }
+#endif
+    for (; n < L; ++n) {
+        const float g = e ? lv * e[n] * k : lv * k;
+        out[n] = mutedProduct(x[n], g);
     }
 }
 
-// Gain per sample of a slot whose factor still glides: the smoothing's steps wait on each
-// other, so up to four slots take one step together in the lanes of an SSE register. A
-// slot without an envelope takes 1 in its place, which leaves the level as it is.
-void Vca::glidingGains(const int* slots, int count) {
+// Gain per sample of a slot whose factor still glides, step by step: the reference that
+// applyGliding is held to.
+void Vca::glidingGain(int s, float* g) {
     const int L = blockLength;
-#if HALVORN_VCA_LANES
-    alignas(16) float k[4], factor[4], lv[4];
-    const float* e[4];
-    static const float ones[1] = {1.f};
-    int step[4];
-    for (int lane = 0; lane < 4; ++lane) {
-        const int s = slots[lane < count ? lane : 0];
-        k[lane] = gain[s];
-        factor[lane] = blockFactor[s];
-        lv[lane] = level[s];
-        e[lane] = envelope[s] ? envelope[s]->samples : ones;
-        step[lane] = envelope[s] ? 1 : 0;
+    const float* e = envelope[s] ? envelope[s]->samples : nullptr;
+    const float lv = level[s], factor = blockFactor[s];
+    float k = gain[s];
+    for (int n = 0; n < L; ++n) {
+        k += (factor - k) * gainCoefficient;
+        g[n] = (e ? lv * e[n] : lv) * k;
     }
-    __m128 kv = _mm_load_ps(k);
-    const __m128 fv = _mm_load_ps(factor), lvv = _mm_load_ps(lv), cv = _mm_set1_ps(gainCoefficient);
-    float* g0 = gainBuffer + 0 * L;
-    float* g1 = gainBuffer + 1 * L;
-    float* g2 = gainBuffer + 2 * L;
-    float* g3 = gainBuffer + 3 * L;
-    // Four samples of the four lanes at a time, turned into four samples of lanes and back.
-    float* const gains[4] = {g0, g1, g2, g3};
-    const int vectorEnd = L - L % 4;
+    gain[s] = k;
+}
+
+// A gliding slot's output in one pass. The factor k moving toward F by the coefficient c per
+// sample is, after sample n, F - (F - k) r^(n+1) with r = 1 - c (the module's powers), so no
+// sample waits on the one before and they go four at a time. The rounding differs from the
+// step by step glidingGain within the tolerance the gain modules' test states.
+void Vca::applyGliding(int s) {
+    const int L = blockLength;
+    const float factor = blockFactor[s];
+    const float distance = gain[s] - factor;  // k - F: F + (k - F) r^(n+1) is F - (F - k) r^(n+1)
+    gain[s] = factor + distance * gainPowers[L - 1];
+    float* out = startBlock(s);
+    if (!out) return;
+    const float* x = audio[s]->samples;
+    const float* e = envelope[s] ? envelope[s]->samples : nullptr;
+    const float lv = level[s];
     int n = 0;
-    for (; n < vectorEnd; n += 4) {
-        __m128 ev[4], gv[4];
-        for (int lane = 0; lane < 4; ++lane) ev[lane] = step[lane] ? _mm_loadu_ps(e[lane] + n) : _mm_set1_ps(1.f);
-        _MM_TRANSPOSE4_PS(ev[0], ev[1], ev[2], ev[3]);
-        for (int i = 0; i < 4; ++i) {
-            kv = _mm_add_ps(kv, _mm_mul_ps(_mm_sub_ps(fv, kv), cv));
-            gv[i] = _mm_mul_ps(_mm_mul_ps(lvv, ev[i]), kv);
-        }
-        _MM_TRANSPOSE4_PS(gv[0], gv[1], gv[2], gv[3]);
-        for (int lane = 0; lane < 4; ++lane) _mm_storeu_ps(gains[lane] + n, gv[lane]);
-    }
-    for (; n < L; ++n) {
-        kv = _mm_add_ps(kv, _mm_mul_ps(_mm_sub_ps(fv, kv), cv));
-        const __m128 ev = _mm_set_ps(e[3][n * step[3]], e[2][n * step[2]], e[1][n * step[1]], e[0][n * step[0]]);
-        alignas(16) float g[4];
-        _mm_store_ps(g, _mm_mul_ps(_mm_mul_ps(lvv, ev), kv));
-        g0[n] = g[0];
-        g1[n] = g[1];
-        g2[n] = g[2];
-        g3[n] = g[3];
-    }
-    _mm_store_ps(k, kv);
-    for (int lane = 0; lane < count; ++lane) gain[slots[lane]] = k[lane];
-#else
-    for (int lane = 0; lane < count; ++lane) {
-        const int s = slots[lane];
-        const float* e = envelope[s] ? envelope[s]->samples : nullptr;
-        const float lv = level[s], factor = blockFactor[s];
-        float k = gain[s];
-        float* g = gainBuffer + lane * L;
-        for (int n = 0; n < L; ++n) {
-            k += (factor - k) * gainCoefficient;
-            g[n] = (e ? lv * e[n] : lv) * k;
-        }
-        gain[s] = k;
+#if HALVORN_VCA_LANES
+    const __m128 lvv = _mm_set1_ps(lv);
+    const __m128 fv = _mm_set1_ps(factor), dv = _mm_set1_ps(distance);
+    for (; n + 4 <= L; n += 4) {
+        const __m128 k = _mm_add_ps(_mm_mul_ps(dv, _mm_loadu_ps(gainPowers + n)), fv);
+        const __m128 g = _mm_mul_ps(e ? _mm_mul_ps(lvv, _mm_loadu_ps(e + n)) : lvv, k);
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), g));
     }
 #endif
+    for (; n < L; ++n) {
+        const float g = (e ? lv * e[n] : lv) * (factor + distance * gainPowers[n]);
+        out[n] = mutedProduct(x[n], g);
+    }
 }
 
 void Vca::applyGain(int s, const float* g) {
     const int L = blockLength;
-    float* out = outputs.block(s);
-    outputs.moveHistory(s);
-    if (!audio[s]) {
-        for (int n = 0; n < L; ++n) out[n] = 0.f;
-        return;
-    }
-    // A negative gain (a negative envelope) mutes rather than inverts.
+    float* out = startBlock(s);
+    if (!out) return;
     const float* x = audio[s]->samples;
-    for (int n = 0; n < L; ++n) out[n] = g[n] < 0.f ? 0.f : x[n] * g[n];
+    int n = 0;
+#if HALVORN_VCA_LANES
+    for (; n + 4 <= L; n += 4) {
+        const __m128 gv = _mm_loadu_ps(g + n);
+        _mm_storeu_ps(out + n, mutedProduct(_mm_loadu_ps(x + n), gv));
+    }
+#endif
+    for (; n < L; ++n) out[n] = mutedProduct(x[n], g[n]);
 }
 
 void Vca::process() {
@@ -295,25 +318,15 @@ void Vca::process() {
         }
         return;
     }
-    int gliding[4];
-    int count = 0;
     for (int s = 0; s < kVoiceSlots; ++s) {
         if (voiceState[s] != kSlotSounding) continue;
-        if (prepareSlot(s)) {
-            gliding[count++] = s;
-            if (count == 4) {
-                finishGliding(gliding, count);
-                count = 0;
-            }
-        } else {
-            settledGain(s, gainBuffer);
+        if (!prepareSlot(s)) {
+            applySettled(s);
+        } else if (scalarPath) {
+            glidingGain(s, gainBuffer);
             applyGain(s, gainBuffer);
+        } else {
+            applyGliding(s);
         }
     }
-    if (count > 0) finishGliding(gliding, count);
-}
-
-void Vca::finishGliding(const int* slots, int count) {
-    glidingGains(slots, count);
-    for (int lane = 0; lane < count; ++lane) applyGain(slots[lane], gainBuffer + lane * blockLength);
 }

@@ -71,14 +71,17 @@ public:
     int isActive() const { return active; }
     float getGainFactor(int slot) const { return gain[engine::clampSlot(slot)]; }
     float getLevel(int slot) const { return level[engine::clampSlot(slot)]; }
+    // Gliding gains step by step, the reference the one-pass path is held to.
+    void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
 
 private:
     void clearState();
     void updateActivity();
     bool prepareSlot(int slot);
-    void settledGain(int slot, float* g);
-    void glidingGains(const int* slots, int count);
-    void finishGliding(const int* slots, int count);
+    float* startBlock(int slot);
+    void applySettled(int slot);
+    void glidingGain(int slot, float* g);
+    void applyGliding(int slot);
     void applyGain(int slot, const float* g);
     SignalPort** singleInput(int kind, int slot);
 
@@ -107,5 +110,9 @@ private:
     InputList levelModulation[engine::kVoiceSlots];
     PortBuffers outputs;
     float blockFactor[engine::kVoiceSlots];  // the exponential factor's target this block
-    float* gainBuffer;  // 4 x L scratch
+    float lastExponent[engine::kVoiceSlots];  // the exponent c whose 10^(3c) lastFactor holds
+    float lastFactor[engine::kVoiceSlots];
+    int scalarPath;
+    float* gainBuffer;  // L scratch
+    float* gainPowers;  // (1 - gain coefficient)^(n + 1) for each sample n of a block
 };
