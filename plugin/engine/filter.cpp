@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if HALVORN_FILTER_WIDE
+#include <immintrin.h>
+#endif
+
 namespace {
 
 const double kPi = 3.14159265358979323846;
@@ -45,6 +49,15 @@ inline void moveHistory(float* buffer, int L, int M) {
     for (; i < M; ++i) buffer[i] = buffer[L + i];
 }
 
+bool hasWideRegisters() {
+#if HALVORN_FILTER_WIDE
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
 inline bool usableTable(const float* table, int size, float start, float end) {
     return table != nullptr && size >= 2 && std::isfinite(start) && std::isfinite(end) && end > start;
 }
@@ -82,6 +95,8 @@ Filter::Filter()
       active(0),
       resetPending(0),
       scalarPath(0),
+      pairedPath(0),
+      wideLanes(hasWideRegisters() ? 1 : 0),
       buffers(nullptr) {
     std::memset(slots, 0, sizeof(slots));
 }
@@ -528,6 +543,23 @@ inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, _
     return y;
 }
 
+// settleSection on two slots at once: a lane holding a non-finite value is cleared whole,
+// values below the flush level become 0.
+inline void settlePair(__m128d& h0, __m128d& h1, __m128d& h2, __m128d& h3) {
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffll));
+    const __m128d infinity = _mm_set1_pd(HUGE_VAL);
+    const __m128d flush = _mm_set1_pd(kFlushLevel);
+    __m128d* h[4] = {&h0, &h1, &h2, &h3};
+    __m128d finite = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    __m128d tiny[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m128d a = _mm_and_pd(*h[i], magnitude);
+        finite = _mm_and_pd(finite, _mm_cmplt_pd(a, infinity));
+        tiny[i] = _mm_cmplt_pd(a, flush);
+    }
+    for (int i = 0; i < 4; ++i) *h[i] = _mm_andnot_pd(tiny[i], _mm_and_pd(*h[i], finite));
+}
+
 inline void storeOutputs(__m128d y, float* a, float* b) {
     const __m128 f = _mm_cvtpd_ps(y);
     _mm_store_ss(a, f);
@@ -588,7 +620,7 @@ void Filter::LanePair::store(Slot& a, Slot& b) const {
 // Settled slots of the same kind (2 or 4 poles) in the two lanes of the SSE2 registers, N
 // pairs at once: the recursion of one slot waits on its last output, so several independent
 // chains keep the arithmetic units busy. Each lane does the scalar path's operations in its
-// order, so the output is the same to the bit.
+// order, so the output is the same to the bit. The histories are settled here, in the lanes.
 template <bool kCascade, int N>
 void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
@@ -621,7 +653,12 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
     }
     for (; i < L; ++i)
         for (int p = 0; p < N; ++p) storeOutputs(step(p, lanes[p].input(i)), lanes[p].outA + i, lanes[p].outB + i);
-    for (int p = 0; p < N; ++p) lanes[p].template store<kCascade>(*a[p], *b[p]);
+    for (int p = 0; p < N; ++p) {
+        LanePair& h = lanes[p];
+        settlePair(h.x1, h.x2, h.y1, h.y2);
+        if (kCascade) settlePair(h.u1, h.u2, h.v1, h.v2);
+        h.template store<kCascade>(*a[p], *b[p]);
+    }
 }
 
 // A pair of gliding slots of one kind. A coefficient c moving toward its target t by the
@@ -753,6 +790,136 @@ void Filter::runRamping(Slot& sa, Slot& sb) {
     sb.target = sb.current;
 }
 
+#if HALVORN_FILTER_WIDE
+namespace {
+
+// Four slots' values of one quantity, the first slot in the lowest lane, and back.
+HALVORN_FILTER_WIDE_CODE inline __m256d quadOf(double a, double b, double c, double d) {
+    return _mm256_set_pd(d, c, b, a);
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuad(__m256d v, double& a, double& b, double& c, double& d) {
+    const __m128d low = _mm256_castpd256_pd128(v);
+    const __m128d high = _mm256_extractf128_pd(v, 1);
+    _mm_storel_pd(&a, low);
+    _mm_storeh_pd(&b, low);
+    _mm_storel_pd(&c, high);
+    _mm_storeh_pd(&d, high);
+}
+
+// One section on four slots: runSection's operations, in its order, per lane.
+HALVORN_FILTER_WIDE_CODE inline __m256d runQuadSection(__m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+                                                       __m256d& y2, const __m256d* c) {
+    __m256d y = _mm256_add_pd(_mm256_mul_pd(c[0], x), _mm256_mul_pd(c[1], x1));
+    y = _mm256_add_pd(y, _mm256_mul_pd(c[2], x2));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(c[3], y1));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(c[4], y2));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+// settleSection on four slots at once: a lane holding a non-finite value is cleared whole,
+// values below the flush level become 0.
+HALVORN_FILTER_WIDE_CODE inline void settleQuad(__m256d& h0, __m256d& h1, __m256d& h2, __m256d& h3) {
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffll));
+    const __m256d infinity = _mm256_set1_pd(HUGE_VAL);
+    const __m256d flush = _mm256_set1_pd(kFlushLevel);
+    __m256d* h[4] = {&h0, &h1, &h2, &h3};
+    __m256d finite = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    __m256d tiny[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m256d a = _mm256_and_pd(*h[i], magnitude);
+        finite = _mm256_and_pd(finite, _mm256_cmp_pd(a, infinity, _CMP_LT_OQ));
+        tiny[i] = _mm256_cmp_pd(a, flush, _CMP_LT_OQ);
+    }
+    for (int i = 0; i < 4; ++i) *h[i] = _mm256_andnot_pd(tiny[i], _mm256_and_pd(*h[i], finite));
+}
+
+// Four slots' signals, both sections' histories and the coefficients.
+struct Quad {
+    const float* in[4];
+    float* out[4];
+    __m256d x1, x2, y1, y2, u1, u2, v1, v2;
+    __m256d c[5];
+};
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline __m256d stepQuad(Quad& h, __m256d x) {
+    __m256d y = runQuadSection(x, h.x1, h.x2, h.y1, h.y2, h.c);
+    if (kCascade) y = runQuadSection(y, h.u1, h.u2, h.v1, h.v2, h.c);
+    return y;
+}
+
+}  // namespace
+
+// Settled slots of one kind four to a register: each lane does the scalar path's operations
+// in its order, so the output is the same to the bit. The histories are settled here too.
+template <bool kCascade>
+void Filter::runQuad(Slot* const* s) {
+    const int L = blockLength;
+    Quad h;
+    for (int k = 0; k < 4; ++k) {
+        h.in[k] = s[k]->audio->samples;
+        h.out[k] = s[k]->buffer + historyLength;
+    }
+#define HALVORN_QUAD(field) quadOf(s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    h.x1 = HALVORN_QUAD(section[0].x1);
+    h.x2 = HALVORN_QUAD(section[0].x2);
+    h.y1 = HALVORN_QUAD(section[0].y1);
+    h.y2 = HALVORN_QUAD(section[0].y2);
+    h.u1 = HALVORN_QUAD(section[1].x1);
+    h.u2 = HALVORN_QUAD(section[1].x2);
+    h.v1 = HALVORN_QUAD(section[1].y1);
+    h.v2 = HALVORN_QUAD(section[1].y2);
+    h.c[0] = HALVORN_QUAD(current.b0);
+    h.c[1] = HALVORN_QUAD(current.b1);
+    h.c[2] = HALVORN_QUAD(current.b2);
+    h.c[3] = HALVORN_QUAD(current.a1);
+    h.c[4] = HALVORN_QUAD(current.a2);
+#undef HALVORN_QUAD
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        // Four samples of four slots, turned so that each register holds one sample of every
+        // slot, and turned back on the way out.
+        __m128 r0 = _mm_loadu_ps(h.in[0] + i), r1 = _mm_loadu_ps(h.in[1] + i);
+        __m128 r2 = _mm_loadu_ps(h.in[2] + i), r3 = _mm_loadu_ps(h.in[3] + i);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        r0 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r0)));
+        r1 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r1)));
+        r2 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r2)));
+        r3 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r3)));
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(h.out[0] + i, r0);
+        _mm_storeu_ps(h.out[1] + i, r1);
+        _mm_storeu_ps(h.out[2] + i, r2);
+        _mm_storeu_ps(h.out[3] + i, r3);
+    }
+    for (; i < L; ++i) {
+        const __m128 x = _mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]);
+        alignas(16) float y[4];
+        _mm_store_ps(y, _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(x))));
+        for (int k = 0; k < 4; ++k) h.out[k][i] = y[k];
+    }
+    settleQuad(h.x1, h.x2, h.y1, h.y2);
+    if (kCascade) settleQuad(h.u1, h.u2, h.v1, h.v2);
+#define HALVORN_STORE(v, field) storeQuad(v, s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    HALVORN_STORE(h.x1, section[0].x1);
+    HALVORN_STORE(h.x2, section[0].x2);
+    HALVORN_STORE(h.y1, section[0].y1);
+    HALVORN_STORE(h.y2, section[0].y2);
+    if (kCascade) {
+        HALVORN_STORE(h.u1, section[1].x1);
+        HALVORN_STORE(h.u2, section[1].x2);
+        HALVORN_STORE(h.v1, section[1].y1);
+        HALVORN_STORE(h.v2, section[1].y2);
+    }
+#undef HALVORN_STORE
+}
+#endif
+
 // Two pairs at once want more than the 8 registers of 32-bit code.
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr bool kTwoPairs = true;
@@ -762,9 +929,13 @@ constexpr bool kTwoPairs = false;
 
 template <int kMotion, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
-    // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
-    // at a time: two of them spill their constants out of the registers and run slower.
+    // Settled slots four at a time where the processor has the lanes, otherwise two pairs at
+    // a time; then a pair, then a slot beside the spare. Gliding pairs go one at a time: two
+    // of them spill their constants out of the registers and run slower.
     int i = 0;
+#if HALVORN_FILTER_WIDE
+    for (; kMotion == kSettled && wideLanes && !pairedPath && i + 4 <= count; i += 4) runQuad<kCascade>(kind + i);
+#endif
     for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
@@ -841,6 +1012,7 @@ void Filter::runRecursions(Slot** pending, int count) {
                 runRamp(s);
             else
                 runSlot(s);
+            finishSlot(s);
             continue;
         }
         const int kind = (s.ramping ? 4 : s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
@@ -852,15 +1024,18 @@ void Filter::runRecursions(Slot** pending, int count) {
     runKind<kGliding, true>(kinds[3], counts[3]);
     runKind<kRamping, false>(kinds[4], counts[4]);
     runKind<kRamping, true>(kinds[5], counts[5]);
+    // Settled slots were settled in their lanes.
+    for (int kind = 2; kind < 6; ++kind)
+        for (int i = 0; i < counts[kind]; ++i) finishSlot(*kinds[kind][i]);
 #else
     for (int i = 0; i < count; ++i) {
         if (pending[i]->ramping)
             runRamp(*pending[i]);
         else
             runSlot(*pending[i]);
+        finishSlot(*pending[i]);
     }
 #endif
-    for (int i = 0; i < count; ++i) finishSlot(*pending[i]);
 }
 
 void Filter::process() {

@@ -19,6 +19,15 @@
 #define HALVORN_FILTER_LANES 0
 #endif
 
+// Four slots in the lanes of the 256-bit registers where the processor has them, chosen when
+// the module starts; the code for them is built for that instruction set alone.
+#if HALVORN_FILTER_LANES && defined(__GNUC__)
+#define HALVORN_FILTER_WIDE 1
+#define HALVORN_FILTER_WIDE_CODE __attribute__((target("avx")))
+#else
+#define HALVORN_FILTER_WIDE 0
+#endif
+
 // The filter's message record: fifteen 32-bit words, then the engine's tables. The engine
 // keeps one for all four filters.
 struct FilterRecord {
@@ -100,6 +109,10 @@ public:
     int isActive() const { return active; }
     // Every slot through the plain one-slot recursion, which the paired paths are held to.
     void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
+    // Settled slots two at a time even where the processor offers four lanes.
+    void usePairedPath(bool on) { pairedPath = on ? 1 : 0; }
+    // Whether settled slots go four at a time on this processor (unless paired is chosen).
+    bool hasWideLanes() const { return wideLanes != 0; }
     int getUseCount() const { return useCount; }
 
 private:
@@ -181,6 +194,10 @@ private:
     template <int kMotion, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
+#if HALVORN_FILTER_WIDE
+    template <bool kCascade>
+    HALVORN_FILTER_WIDE_CODE void runQuad(Slot* const* four);
+#endif
     static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
@@ -219,6 +236,8 @@ private:
     int active;
     int resetPending;
     int scalarPath;
+    int pairedPath;
+    int wideLanes;
 
     float* buffers;
     Slot slots[kSlots];
