@@ -853,14 +853,36 @@ HALVORN_FILTER_WIDE_CODE inline __m256d stepQuad(Quad& h, __m256d x) {
     return y;
 }
 
-}  // namespace
 
-// Settled slots of one kind four to a register: each lane does the scalar path's operations
-// in its order, so the output is the same to the bit. The histories are settled here too.
+// Four samples of a quad from sample i on: turned so that each register holds one sample of
+// every slot, and turned back on the way out.
 template <bool kCascade>
-void Filter::runQuad(Slot* const* s) {
-    const int L = blockLength;
-    Quad h;
+HALVORN_FILTER_WIDE_CODE inline void runQuadFour(Quad& h, int i) {
+    __m128 r0 = _mm_loadu_ps(h.in[0] + i), r1 = _mm_loadu_ps(h.in[1] + i);
+    __m128 r2 = _mm_loadu_ps(h.in[2] + i), r3 = _mm_loadu_ps(h.in[3] + i);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    r0 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r0)));
+    r1 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r1)));
+    r2 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r2)));
+    r3 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r3)));
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    _mm_storeu_ps(h.out[0] + i, r0);
+    _mm_storeu_ps(h.out[1] + i, r1);
+    _mm_storeu_ps(h.out[2] + i, r2);
+    _mm_storeu_ps(h.out[3] + i, r3);
+}
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline void runQuadOne(Quad& h, int i) {
+    const __m128 x = _mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]);
+    alignas(16) float y[4];
+    _mm_store_ps(y, _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(x))));
+    for (int k = 0; k < 4; ++k) h.out[k][i] = y[k];
+}
+
+// (Slot is the module's private record, given to these as a parameter of the template.)
+template <class Slot>
+HALVORN_FILTER_WIDE_CODE inline void loadQuad(Quad& h, Slot* const* s, int historyLength) {
     for (int k = 0; k < 4; ++k) {
         h.in[k] = s[k]->audio->samples;
         h.out[k] = s[k]->buffer + historyLength;
@@ -880,29 +902,11 @@ void Filter::runQuad(Slot* const* s) {
     h.c[3] = HALVORN_QUAD(current.a1);
     h.c[4] = HALVORN_QUAD(current.a2);
 #undef HALVORN_QUAD
-    int i = 0;
-    for (; i + 4 <= L; i += 4) {
-        // Four samples of four slots, turned so that each register holds one sample of every
-        // slot, and turned back on the way out.
-        __m128 r0 = _mm_loadu_ps(h.in[0] + i), r1 = _mm_loadu_ps(h.in[1] + i);
-        __m128 r2 = _mm_loadu_ps(h.in[2] + i), r3 = _mm_loadu_ps(h.in[3] + i);
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        r0 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r0)));
-        r1 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r1)));
-        r2 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r2)));
-        r3 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r3)));
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_storeu_ps(h.out[0] + i, r0);
-        _mm_storeu_ps(h.out[1] + i, r1);
-        _mm_storeu_ps(h.out[2] + i, r2);
-        _mm_storeu_ps(h.out[3] + i, r3);
-    }
-    for (; i < L; ++i) {
-        const __m128 x = _mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]);
-        alignas(16) float y[4];
-        _mm_store_ps(y, _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(x))));
-        for (int k = 0; k < 4; ++k) h.out[k][i] = y[k];
-    }
+}
+
+// The histories settled in the lanes, then back into the slots.
+template <bool kCascade, class Slot>
+HALVORN_FILTER_WIDE_CODE inline void storeQuadHistory(Quad& h, Slot* const* s) {
     settleQuad(h.x1, h.x2, h.y1, h.y2);
     if (kCascade) settleQuad(h.u1, h.u2, h.v1, h.v2);
 #define HALVORN_STORE(v, field) storeQuad(v, s[0]->field, s[1]->field, s[2]->field, s[3]->field)
@@ -917,6 +921,31 @@ void Filter::runQuad(Slot* const* s) {
         HALVORN_STORE(h.v2, section[1].y2);
     }
 #undef HALVORN_STORE
+}
+
+}  // namespace
+
+// Settled slots of one kind four to a register, one or two registers at once: each lane does
+// the scalar path's operations in its order, so the output is the same to the bit. The
+// histories are settled here too. A section's recursion waits on its last output: a 4-pole
+// register keeps two such chains going, 2-pole slots take a second register for it.
+template <bool kCascade, int N>
+void Filter::runQuads(Slot* const* s) {
+    const int L = blockLength;
+    Quad a, b;
+    loadQuad(a, s, historyLength);
+    if (N == 2) loadQuad(b, s + 4, historyLength);
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        runQuadFour<kCascade>(a, i);
+        if (N == 2) runQuadFour<kCascade>(b, i);
+    }
+    for (; i < L; ++i) {
+        runQuadOne<kCascade>(a, i);
+        if (N == 2) runQuadOne<kCascade>(b, i);
+    }
+    storeQuadHistory<kCascade>(a, s);
+    if (N == 2) storeQuadHistory<kCascade>(b, s + 4);
 }
 #endif
 
@@ -934,7 +963,10 @@ void Filter::runKind(Slot** kind, int count) {
     // of them spill their constants out of the registers and run slower.
     int i = 0;
 #if HALVORN_FILTER_WIDE
-    for (; kMotion == kSettled && wideLanes && !pairedPath && i + 4 <= count; i += 4) runQuad<kCascade>(kind + i);
+    if (kMotion == kSettled && wideLanes && !pairedPath) {
+        for (; !kCascade && i + 8 <= count; i += 8) runQuads<kCascade, 2>(kind + i);
+        for (; i + 4 <= count; i += 4) runQuads<kCascade, 1>(kind + i);
+    }
 #endif
     for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};

@@ -195,8 +195,8 @@ private:
     void runKind(Slot** kind, int count);
 #endif
 #if HALVORN_FILTER_WIDE
-    template <bool kCascade>
-    HALVORN_FILTER_WIDE_CODE void runQuad(Slot* const* four);
+    template <bool kCascade, int N>
+    HALVORN_FILTER_WIDE_CODE void runQuads(Slot* const* slots);
 #endif
     static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;

@@ -504,10 +504,13 @@ const SlotCase kSlotCases[] = {
     // whose type changes while it sounds (its coefficients then glide between the two shapes).
     {14, kFilterLowPass, 4, 40, 8.0f, 0.01f, 1, 0},     {15, kFilterHighPass, 2, 30, 3.0f, 0.02f, 1, 0},
     {16, kFilterLowPass, 2, 15000, 2.0f, 0.01f, 1, 0},  {18, kFilterLowPass, 4, 1000, 0.5f, 0.01f, 2, 9},
-    // Settled 4-pole slots enough for four lanes and a pair after them.
+    // Settled slots enough for four lanes and a pair after them (4 poles), and for two
+    // registers of four lanes at once and a spare after them (2 poles).
     {19, kFilterLowPass, 4, 350, 0.8f, 0.0f, 0, 0},     {20, kFilterHighPass, 4, 90, 0.0f, 0.0f, 0, 0},
     {21, kFilterLowPass, 4, 4500, 2.5f, 0.0f, 0, 0},    {22, kFilterHighPass, 4, 1800, 1.0f, 0.0f, 0, 0},
-    {23, kFilterLowPass, 4, 8000, 0.2f, 0.0f, 0, 0},
+    {23, kFilterLowPass, 4, 8000, 0.2f, 0.0f, 0, 0},    {24, kFilterHighPass, 2, 500, 0.6f, 0.0f, 0, 0},
+    {25, kFilterLowPass, 2, 5000, 1.8f, 0.0f, 0, 0},    {26, kFilterLowPass, 2, 1100, 0.0f, 0.0f, 0, 0},
+    {27, kFilterHighPass, 2, 60, 2.2f, 0.0f, 0, 0},
 };
 const int kSlotCaseCount = static_cast<int>(sizeof(kSlotCases) / sizeof(kSlotCases[0]));
 
@@ -660,7 +663,8 @@ TEST(FilterModule, PairedRampsMatchTheScalarRampToTheBit) {
 // a decaying tail reaches 0 without passing through subnormal numbers, and a slot fed
 // non-finite samples is heard again at once while the slots beside it play on.
 TEST(FilterModule, SettledLanesFlushTailsAndClearNonFiniteHistories) {
-    const int kCount = 11;  // six 4-pole slots (four lanes and a pair), five 2-pole (four and a spare)
+    // Six 4-pole slots (four lanes and a pair), nine 2-pole (two registers of four and a spare).
+    const int kCount = 15;
     for (Path path : {kLanes, kPairs}) {
         SCOPED_TRACE(path == kLanes ? "lanes" : "pairs");
         FilterRecord record{};
