@@ -196,6 +196,8 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
         s.cutoffTarget = s.cutoff = 200.0f;
         s.lastCutoff = 200.0f;
         s.lastQ = 1.0f;
+        s.lastModulation = 0.0;
+        s.lastFactor = 1.0;
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
         s.currentType = s.lastType;
         s.cutoffMod.clear();
@@ -412,7 +414,12 @@ void Filter::prepareSlot(Slot& s) {
 
     const bool firstBlock = s.previousState == kOff;
     if (firstBlock) s.cutoff = s.cutoffTarget;
-    const double factor = m != 0.0 ? power256(m) : 1.0;
+    // The modulation mostly holds from block to block: its power is kept for it.
+    if (m != s.lastModulation) {
+        s.lastModulation = m;
+        s.lastFactor = m != 0.0 ? power256(m) : 1.0;
+    }
+    const double factor = s.lastFactor;
     const float fc = static_cast<float>(clampValue(s.cutoff * factor, 1.0, cutoffCeiling));
     const float q = r != 0.0 ? static_cast<float>(clampValue(s.baseQ + 20.0 * r, kMinimumQ, kMaximumQ))
                              : static_cast<float>(clampValue(s.baseQ, kMinimumQ, kMaximumQ));

@@ -138,6 +138,8 @@ private:
         float cutoff;        // Hz, glided per block
         float lastCutoff;    // Hz, of the coefficients
         float lastQ;
+        double lastModulation;  // cutoff modulation m, in units of 256^x
+        double lastFactor;      // 256^m
         int32_t gliding;  // current coefficients still moving toward the targets
         int32_t ramping;  // a jump of the cutoff ramped across this block
         double rampStart; // Hz, the cutoff before the jump
