@@ -861,17 +861,21 @@ HALVORN_FILTER_WIDE_CODE inline __m256d stepQuad(Quad& h, __m256d x) {
 }
 
 
-// Four samples of a quad from sample i on: turned so that each register holds one sample of
+// Four samples of a quad from sample i on, turned so that each register holds one sample of
 // every slot, and turned back on the way out.
-template <bool kCascade>
-HALVORN_FILTER_WIDE_CODE inline void runQuadFour(Quad& h, int i) {
+HALVORN_FILTER_WIDE_CODE inline void loadQuadFour(const Quad& h, int i, __m256d x[4]) {
     __m128 r0 = _mm_loadu_ps(h.in[0] + i), r1 = _mm_loadu_ps(h.in[1] + i);
     __m128 r2 = _mm_loadu_ps(h.in[2] + i), r3 = _mm_loadu_ps(h.in[3] + i);
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-    r0 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r0)));
-    r1 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r1)));
-    r2 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r2)));
-    r3 = _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(r3)));
+    x[0] = _mm256_cvtps_pd(r0);
+    x[1] = _mm256_cvtps_pd(r1);
+    x[2] = _mm256_cvtps_pd(r2);
+    x[3] = _mm256_cvtps_pd(r3);
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuadFour(const Quad& h, int i, const __m256d y[4]) {
+    __m128 r0 = _mm256_cvtpd_ps(y[0]), r1 = _mm256_cvtpd_ps(y[1]);
+    __m128 r2 = _mm256_cvtpd_ps(y[2]), r3 = _mm256_cvtpd_ps(y[3]);
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     _mm_storeu_ps(h.out[0] + i, r0);
     _mm_storeu_ps(h.out[1] + i, r1);
@@ -879,12 +883,59 @@ HALVORN_FILTER_WIDE_CODE inline void runQuadFour(Quad& h, int i) {
     _mm_storeu_ps(h.out[3] + i, r3);
 }
 
+HALVORN_FILTER_WIDE_CODE inline __m256d loadQuadOne(const Quad& h, int i) {
+    return _mm256_cvtps_pd(_mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]));
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuadOne(const Quad& h, int i, __m256d y) {
+    alignas(16) float f[4];
+    _mm_store_ps(f, _mm256_cvtpd_ps(y));
+    for (int k = 0; k < 4; ++k) h.out[k][i] = f[k];
+}
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline void runQuadFour(Quad& h, int i) {
+    __m256d x[4];
+    loadQuadFour(h, i, x);
+    for (int j = 0; j < 4; ++j) x[j] = stepQuad<kCascade>(h, x[j]);
+    storeQuadFour(h, i, x);
+}
+
 template <bool kCascade>
 HALVORN_FILTER_WIDE_CODE inline void runQuadOne(Quad& h, int i) {
-    const __m128 x = _mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]);
-    alignas(16) float y[4];
-    _mm_store_ps(y, _mm256_cvtpd_ps(stepQuad<kCascade>(h, _mm256_cvtps_pd(x))));
-    for (int k = 0; k < 4; ++k) h.out[k][i] = y[k];
+    storeQuadOne(h, i, stepQuad<kCascade>(h, loadQuadOne(h, i)));
+}
+
+// Gliding slots: the targets of the moving coefficients, their distances from them, and -0.0
+// in the lanes of high-pass slots (runGliding's numbers, four lanes wide).
+struct GlideQuad {
+    __m256d tb0, ta1, ta2, db0, da1, da2, sign;
+};
+
+// runShapedPair on four slots.
+HALVORN_FILTER_WIDE_CODE inline __m256d runShapedQuadSection(__m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+                                                             __m256d& y2, __m256d b0, __m256d a1, __m256d a2,
+                                                             __m256d sign) {
+    const __m256d sum = _mm256_add_pd(_mm256_add_pd(x, x2), _mm256_xor_pd(_mm256_add_pd(x1, x1), sign));
+    __m256d y = _mm256_sub_pd(_mm256_mul_pd(b0, sum), _mm256_mul_pd(a2, y2));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(a1, y1));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+// One sample of gliding slots: the coefficients at the power r of the glide, then the sections.
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline __m256d glideQuad(Quad& h, const GlideQuad& g, __m256d x, const double* r) {
+    const __m256d power = _mm256_broadcast_sd(r);
+    const __m256d b0 = _mm256_add_pd(_mm256_mul_pd(g.db0, power), g.tb0);
+    const __m256d a1 = _mm256_add_pd(_mm256_mul_pd(g.da1, power), g.ta1);
+    const __m256d a2 = _mm256_add_pd(_mm256_mul_pd(g.da2, power), g.ta2);
+    __m256d y = runShapedQuadSection(x, h.x1, h.x2, h.y1, h.y2, b0, a1, a2, g.sign);
+    if (kCascade) y = runShapedQuadSection(y, h.u1, h.u2, h.v1, h.v2, b0, a1, a2, g.sign);
+    return y;
 }
 
 // (Slot is the module's private record, given to these as a parameter of the template.)
@@ -911,11 +962,11 @@ HALVORN_FILTER_WIDE_CODE inline void loadQuad(Quad& h, Slot* const* s, int histo
 #undef HALVORN_QUAD
 }
 
-// The histories settled in the lanes, then back into the slots.
-template <bool kCascade, class Slot>
+// The histories back into the slots, settled in the lanes first when asked.
+template <bool kCascade, bool kSettle, class Slot>
 HALVORN_FILTER_WIDE_CODE inline void storeQuadHistory(Quad& h, Slot* const* s) {
-    settleQuad(h.x1, h.x2, h.y1, h.y2);
-    if (kCascade) settleQuad(h.u1, h.u2, h.v1, h.v2);
+    if (kSettle) settleQuad(h.x1, h.x2, h.y1, h.y2);
+    if (kSettle && kCascade) settleQuad(h.u1, h.u2, h.v1, h.v2);
 #define HALVORN_STORE(v, field) storeQuad(v, s[0]->field, s[1]->field, s[2]->field, s[3]->field)
     HALVORN_STORE(h.x1, section[0].x1);
     HALVORN_STORE(h.x2, section[0].x2);
@@ -951,8 +1002,50 @@ void Filter::runQuads(Slot* const* s) {
         runQuadOne<kCascade>(a, i);
         if (N == 2) runQuadOne<kCascade>(b, i);
     }
-    storeQuadHistory<kCascade>(a, s);
-    if (N == 2) storeQuadHistory<kCascade>(b, s + 4);
+    storeQuadHistory<kCascade, true>(a, s);
+    if (N == 2) storeQuadHistory<kCascade, true>(b, s + 4);
+}
+
+// Gliding slots of one kind four to a register: each lane does runGliding's operations in its
+// order, so the output is the two-lane path's to the bit.
+template <bool kCascade>
+void Filter::runGlidingQuad(Slot* const* s) {
+    const int L = blockLength;
+    Quad h;
+    loadQuad(h, s, historyLength);
+    GlideQuad g;
+#define HALVORN_QUAD(field) quadOf(s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    g.tb0 = HALVORN_QUAD(target.b0);
+    g.ta1 = HALVORN_QUAD(target.a1);
+    g.ta2 = HALVORN_QUAD(target.a2);
+    g.db0 = _mm256_sub_pd(HALVORN_QUAD(current.b0), g.tb0);
+    g.da1 = _mm256_sub_pd(HALVORN_QUAD(current.a1), g.ta1);
+    g.da2 = _mm256_sub_pd(HALVORN_QUAD(current.a2), g.ta2);
+#undef HALVORN_QUAD
+    double sign[4];
+    for (int k = 0; k < 4; ++k) sign[k] = s[k]->target.b1 < 0.0 ? -0.0 : 0.0;
+    g.sign = _mm256_loadu_pd(sign);
+    const double* powers = glidePowers;  // each power twice
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        __m256d x[4];
+        loadQuadFour(h, i, x);
+        for (int j = 0; j < 4; ++j) x[j] = glideQuad<kCascade>(h, g, x[j], powers + 2 * (i + j));
+        storeQuadFour(h, i, x);
+    }
+    for (; i < L; ++i) storeQuadOne(h, i, glideQuad<kCascade>(h, g, loadQuadOne(h, i), powers + 2 * i));
+    storeQuadHistory<kCascade, false>(h, s);
+    const __m256d r = _mm256_broadcast_sd(powers + 2 * (L - 1));
+    double b0[4], a1[4], a2[4];
+    _mm256_storeu_pd(b0, _mm256_add_pd(_mm256_mul_pd(g.db0, r), g.tb0));
+    _mm256_storeu_pd(a1, _mm256_add_pd(_mm256_mul_pd(g.da1, r), g.ta1));
+    _mm256_storeu_pd(a2, _mm256_add_pd(_mm256_mul_pd(g.da2, r), g.ta2));
+    for (int k = 0; k < 4; ++k) {
+        s[k]->current.b0 = b0[k];
+        s[k]->current.a1 = a1[k];
+        s[k]->current.a2 = a2[k];
+        shapeNumerator(*s[k]);
+    }
 }
 #endif
 
@@ -974,6 +1067,7 @@ void Filter::runKind(Slot** kind, int count) {
         for (; !kCascade && i + 8 <= count; i += 8) runQuads<kCascade, 2>(kind + i);
         for (; i + 4 <= count; i += 4) runQuads<kCascade, 1>(kind + i);
     }
+    for (; kMotion == kGliding && wideLanes && !pairedPath && i + 4 <= count; i += 4) runGlidingQuad<kCascade>(kind + i);
 #endif
     for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};

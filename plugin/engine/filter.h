@@ -109,9 +109,9 @@ public:
     int isActive() const { return active; }
     // Every slot through the plain one-slot recursion, which the paired paths are held to.
     void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
-    // Settled slots two at a time even where the processor offers four lanes.
+    // Settled and gliding slots two at a time even where the processor offers four lanes.
     void usePairedPath(bool on) { pairedPath = on ? 1 : 0; }
-    // Whether settled slots go four at a time on this processor (unless paired is chosen).
+    // Whether settled and gliding slots go four at a time here (unless paired is chosen).
     bool hasWideLanes() const { return wideLanes != 0; }
     int getUseCount() const { return useCount; }
 
@@ -199,6 +199,8 @@ private:
 #if HALVORN_FILTER_WIDE
     template <bool kCascade, int N>
     HALVORN_FILTER_WIDE_CODE void runQuads(Slot* const* slots);
+    template <bool kCascade>
+    HALVORN_FILTER_WIDE_CODE void runGlidingQuad(Slot* const* four);
 #endif
     static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
