@@ -45,6 +45,11 @@ inline void moveHistory(float* buffer, int L, int M) {
     int i = 0;
 #if HALVORN_FILTER_LANES
     for (; i + 4 <= M; i += 4) _mm_storeu_ps(buffer + i, _mm_loadu_ps(buffer + L + i));
+    // The rest as the last four, written again in part, where source and destination are apart.
+    if (i < M && M >= 4 && L >= M) {
+        _mm_storeu_ps(buffer + M - 4, _mm_loadu_ps(buffer + L + M - 4));
+        return;
+    }
 #endif
     for (; i < M; ++i) buffer[i] = buffer[L + i];
 }

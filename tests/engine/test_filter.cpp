@@ -435,6 +435,23 @@ TEST_F(FilterTest, TailsFlushToZeroAndNonFiniteInputDoesNotStick) {
     for (float v : out) ASSERT_TRUE(std::isfinite(v));
 }
 
+// Readers of the output see the last M samples of the block before in front of the block.
+TEST_F(FilterTest, OutputHistoryHoldsTheEndOfTheBlockBefore) {
+    for (int poles : {2, 4}) {
+        SCOPED_TRACE(poles);
+        setPoles(poles);
+        noteOn(3000, 0.5f, kFilterLowPass);
+        std::vector<float> before;
+        for (int b = 0; b < 5; ++b) {
+            before.clear();
+            runBlock(sine(700 + 100 * b), &before);
+            runBlock(sine(1900));
+            for (int i = 0; i < kHistory; ++i)
+                ASSERT_EQ(output->samples[i - kHistory], before[kBlock - kHistory + i]) << "history sample " << i;
+        }
+    }
+}
+
 TEST_F(FilterTest, SampleRateChangeRedesignsTheSoundingSlot) {
     noteOn(1000, 0, kFilterLowPass);
     runSeconds(0.05, sine(1000));
