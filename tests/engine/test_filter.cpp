@@ -538,20 +538,25 @@ const int kSlotCaseCount = static_cast<int>(sizeof(kSlotCases) / sizeof(kSlotCas
 // has the lanes (else two), settled ones two at a time, or every slot on its own.
 enum Path { kLanes, kPairs, kScalar };
 
+// The module for 32 voices at the test's block length, its slots going through one path.
+void startFilter(Filter& filter, FilterRecord& record, Path path) {
+    record.voiceCount = 32;
+    record.blockLength = kBlock;
+    record.historyLength = kHistory;
+    EXPECT_EQ(filter.init(&record, 2, kRate), 0);
+    filter.useScalarPath(path == kScalar);
+    filter.usePairedPath(path == kPairs);
+}
+
 // Renders the cases flagged in `sounding` for `blocks` blocks through one path, at a rate
 // set after initialisation; returns every case's output, block after block.
 std::vector<std::vector<float>> renderSlots(const std::vector<bool>& sounding, Path path, int blocks,
                                             float rate = kRate, const SlotCase* cases = kSlotCases,
                                             int count = kSlotCaseCount) {
     FilterRecord record{};
-    record.voiceCount = 32;
-    record.blockLength = kBlock;
-    record.historyLength = kHistory;
     Filter filter;
-    EXPECT_EQ(filter.init(&record, 2, kRate), 0);
+    startFilter(filter, record, path);
     filter.setSampleRate(rate);
-    filter.useScalarPath(path == kScalar);
-    filter.usePairedPath(path == kPairs);
     // Reserved: a source's port points into its own buffer, so the sources never move.
     std::vector<ValueSource> audio, mod;
     audio.reserve(count);
@@ -689,12 +694,8 @@ TEST(FilterModule, SettledLanesFlushTailsAndClearNonFiniteHistories) {
     for (Path path : {kLanes, kPairs}) {
         SCOPED_TRACE(path == kLanes ? "lanes" : "pairs");
         FilterRecord record{};
-        record.voiceCount = 32;
-        record.blockLength = kBlock;
-        record.historyLength = kHistory;
         Filter filter;
-        ASSERT_EQ(filter.init(&record, 2, kRate), 0);
-        filter.usePairedPath(path == kPairs);
+        startFilter(filter, record, path);
         std::vector<ValueSource> audio;
         audio.reserve(kCount);
         std::vector<SignalPort*> outputs;
