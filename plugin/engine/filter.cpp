@@ -89,7 +89,6 @@ Filter::Filter()
       powerScale(0.0),
       ownTangent(nullptr),
       ownPower(nullptr),
-      tangentSteps(nullptr),
       glidePowers(nullptr),
       brillianceTarget(0.0f),
       brilliance(0.0f),
@@ -169,16 +168,6 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
     spareInput.samples = spare.buffer + length;
     spare.audio = &spareInput;
 
-    // The step in float as tableAt takes it, so the lanes interpolate to the same bits.
-    tangentSteps = new (std::nothrow) float[2 * static_cast<size_t>(tangentSize)];
-    if (tangentSteps == nullptr) {
-        free();
-        return 1;
-    }
-    for (int i = 0; i < tangentSize; ++i) {
-        tangentSteps[2 * i] = tangentTable[i];
-        tangentSteps[2 * i + 1] = i + 1 < tangentSize ? tangentTable[i + 1] - tangentTable[i] : 0.0f;
-    }
     glidePowers = new (std::nothrow) double[2 * static_cast<size_t>(blockLength)];
     if (glidePowers == nullptr) {
         free();
@@ -252,8 +241,6 @@ void Filter::free() {
     ownTangent = nullptr;
     delete[] ownPower;
     ownPower = nullptr;
-    delete[] tangentSteps;
-    tangentSteps = nullptr;
     delete[] glidePowers;
     glidePowers = nullptr;
     tangentTable = powerTable = nullptr;
@@ -721,8 +708,9 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     shapeNumerator(sb);
 }
 
-// tableAt over the tangent table in both lanes: inside the table both entries and steps
-// are taken at once, in the operations of tableAt, so the bits are the same.
+// tableAt over the tangent table in both lanes: inside the table each lane's entry and the
+// next are loaded at once, and the step between them taken in float as tableAt takes it, so
+// the bits are the same.
 __m128d Filter::tangentPair(__m128d position, __m128d last) const {
     const __m128d inside = _mm_and_pd(_mm_cmpgt_pd(position, _mm_setzero_pd()), _mm_cmplt_pd(position, last));
     if (_mm_movemask_pd(inside) != 3) {
@@ -734,10 +722,13 @@ __m128d Filter::tangentPair(__m128d position, __m128d last) const {
     const __m128d fraction = _mm_sub_pd(position, _mm_cvtepi32_pd(index));
     const int ia = _mm_cvtsi128_si32(index);
     const int ib = _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
-    __m128 e = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tangentSteps + 2 * ia)));
-    e = _mm_loadh_pi(e, reinterpret_cast<const __m64*>(tangentSteps + 2 * ib));  // ta sa tb sb
-    const __m128d entry = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128d step = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i pairA = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tangentTable + ia));
+    const __m128i pairB = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tangentTable + ib));
+    const __m128 e = _mm_castsi128_ps(_mm_unpacklo_epi64(pairA, pairB));  // ta, its next, tb, its next
+    const __m128 entries = _mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 next = _mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1));
+    const __m128d entry = _mm_cvtps_pd(entries);
+    const __m128d step = _mm_cvtps_pd(_mm_sub_ps(next, entries));
     return _mm_add_pd(entry, _mm_mul_pd(step, fraction));
 }
 

@@ -227,7 +227,6 @@ private:
     double powerScale;  // entries per unit of exponent
     float* ownTangent;
     float* ownPower;
-    float* tangentSteps;  // each tangent entry beside its step to the next, for the lanes
     double* glidePowers;  // (1 - coefficient glide)^(i + 1) for each sample i of a block, twice
 
     float brillianceTarget;
