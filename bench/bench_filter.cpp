@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "engine/filter.h"
@@ -77,8 +78,10 @@ double nanosecondsPerVoiceSample(Motion motion, int poles, int blocks) {
 
 }  // namespace
 
-int main() {
+// bench_filter [case]: every case, or the one whose name starts with the argument.
+int main(int argc, char** argv) {
     const int blocks = 20000;
+    const char* only = argc > 1 ? argv[1] : "";
     nanosecondsPerVoiceSample(kJump, 4, 500);  // warm up
     static const struct {
         Motion motion;
@@ -90,6 +93,7 @@ int main() {
         {kSteady, 2, "2 poles, steady cutoff"},
     };
     for (const auto& c : kCases)
-        std::printf("filter, %-33s %.2f ns per voice-sample\n", c.name, nanosecondsPerVoiceSample(c.motion, c.poles, blocks));
+        if (std::strncmp(c.name, only, std::strlen(only)) == 0)
+            std::printf("filter, %-33s %.2f ns per voice-sample\n", c.name, nanosecondsPerVoiceSample(c.motion, c.poles, blocks));
     return 0;
 }

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if HALVORN_FILTER_WIDE
+#include <immintrin.h>
+#endif
+
 namespace {
 
 const double kPi = 3.14159265358979323846;
@@ -41,8 +45,22 @@ inline void moveHistory(float* buffer, int L, int M) {
     int i = 0;
 #if HALVORN_FILTER_LANES
     for (; i + 4 <= M; i += 4) _mm_storeu_ps(buffer + i, _mm_loadu_ps(buffer + L + i));
+    // The rest as the last four, written again in part, where source and destination are apart.
+    if (i < M && M >= 4 && L >= M) {
+        _mm_storeu_ps(buffer + M - 4, _mm_loadu_ps(buffer + L + M - 4));
+        return;
+    }
 #endif
     for (; i < M; ++i) buffer[i] = buffer[L + i];
+}
+
+bool hasWideRegisters() {
+#if HALVORN_FILTER_WIDE
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
 }
 
 inline bool usableTable(const float* table, int size, float start, float end) {
@@ -71,7 +89,6 @@ Filter::Filter()
       powerScale(0.0),
       ownTangent(nullptr),
       ownPower(nullptr),
-      tangentSteps(nullptr),
       glidePowers(nullptr),
       brillianceTarget(0.0f),
       brilliance(0.0f),
@@ -82,6 +99,8 @@ Filter::Filter()
       active(0),
       resetPending(0),
       scalarPath(0),
+      pairedPath(0),
+      wideLanes(hasWideRegisters() ? 1 : 0),
       buffers(nullptr) {
     std::memset(slots, 0, sizeof(slots));
 }
@@ -149,16 +168,6 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
     spareInput.samples = spare.buffer + length;
     spare.audio = &spareInput;
 
-    // The step in float as tableAt takes it, so the lanes interpolate to the same bits.
-    tangentSteps = new (std::nothrow) float[2 * static_cast<size_t>(tangentSize)];
-    if (tangentSteps == nullptr) {
-        free();
-        return 1;
-    }
-    for (int i = 0; i < tangentSize; ++i) {
-        tangentSteps[2 * i] = tangentTable[i];
-        tangentSteps[2 * i + 1] = i + 1 < tangentSize ? tangentTable[i + 1] - tangentTable[i] : 0.0f;
-    }
     glidePowers = new (std::nothrow) double[2 * static_cast<size_t>(blockLength)];
     if (glidePowers == nullptr) {
         free();
@@ -181,6 +190,8 @@ int Filter::init(FilterRecord* record, int kind, float rate) {
         s.cutoffTarget = s.cutoff = 200.0f;
         s.lastCutoff = 200.0f;
         s.lastQ = 1.0f;
+        s.lastModulation = 0.0;
+        s.lastFactor = 1.0;
         s.current = s.target = design(s.lastCutoff, s.lastQ, s.lastType);
         s.currentType = s.lastType;
         s.cutoffMod.clear();
@@ -230,8 +241,6 @@ void Filter::free() {
     ownTangent = nullptr;
     delete[] ownPower;
     ownPower = nullptr;
-    delete[] tangentSteps;
-    tangentSteps = nullptr;
     delete[] glidePowers;
     glidePowers = nullptr;
     tangentTable = powerTable = nullptr;
@@ -397,7 +406,12 @@ void Filter::prepareSlot(Slot& s) {
 
     const bool firstBlock = s.previousState == kOff;
     if (firstBlock) s.cutoff = s.cutoffTarget;
-    const double factor = m != 0.0 ? power256(m) : 1.0;
+    // The modulation mostly holds from block to block: its power is kept for it.
+    if (m != s.lastModulation) {
+        s.lastModulation = m;
+        s.lastFactor = m != 0.0 ? power256(m) : 1.0;
+    }
+    const double factor = s.lastFactor;
     const float fc = static_cast<float>(clampValue(s.cutoff * factor, 1.0, cutoffCeiling));
     const float q = r != 0.0 ? static_cast<float>(clampValue(s.baseQ + 20.0 * r, kMinimumQ, kMaximumQ))
                              : static_cast<float>(clampValue(s.baseQ, kMinimumQ, kMaximumQ));
@@ -528,6 +542,23 @@ inline __m128d runShapedPair(__m128d x, __m128d& x1, __m128d& x2, __m128d& y1, _
     return y;
 }
 
+// settleSection on two slots at once: a lane holding a non-finite value is cleared whole,
+// values below the flush level become 0.
+inline void settlePair(__m128d& h0, __m128d& h1, __m128d& h2, __m128d& h3) {
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffll));
+    const __m128d infinity = _mm_set1_pd(HUGE_VAL);
+    const __m128d flush = _mm_set1_pd(kFlushLevel);
+    __m128d* h[4] = {&h0, &h1, &h2, &h3};
+    __m128d finite = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    __m128d tiny[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m128d a = _mm_and_pd(*h[i], magnitude);
+        finite = _mm_and_pd(finite, _mm_cmplt_pd(a, infinity));
+        tiny[i] = _mm_cmplt_pd(a, flush);
+    }
+    for (int i = 0; i < 4; ++i) *h[i] = _mm_andnot_pd(tiny[i], _mm_and_pd(*h[i], finite));
+}
+
 inline void storeOutputs(__m128d y, float* a, float* b) {
     const __m128 f = _mm_cvtpd_ps(y);
     _mm_store_ss(a, f);
@@ -588,7 +619,7 @@ void Filter::LanePair::store(Slot& a, Slot& b) const {
 // Settled slots of the same kind (2 or 4 poles) in the two lanes of the SSE2 registers, N
 // pairs at once: the recursion of one slot waits on its last output, so several independent
 // chains keep the arithmetic units busy. Each lane does the scalar path's operations in its
-// order, so the output is the same to the bit.
+// order, so the output is the same to the bit. The histories are settled here, in the lanes.
 template <bool kCascade, int N>
 void Filter::runPairs(Slot* const* a, Slot* const* b) {
     const int L = blockLength;
@@ -621,7 +652,12 @@ void Filter::runPairs(Slot* const* a, Slot* const* b) {
     }
     for (; i < L; ++i)
         for (int p = 0; p < N; ++p) storeOutputs(step(p, lanes[p].input(i)), lanes[p].outA + i, lanes[p].outB + i);
-    for (int p = 0; p < N; ++p) lanes[p].template store<kCascade>(*a[p], *b[p]);
+    for (int p = 0; p < N; ++p) {
+        LanePair& h = lanes[p];
+        settlePair(h.x1, h.x2, h.y1, h.y2);
+        if (kCascade) settlePair(h.u1, h.u2, h.v1, h.v2);
+        h.template store<kCascade>(*a[p], *b[p]);
+    }
 }
 
 // A pair of gliding slots of one kind. A coefficient c moving toward its target t by the
@@ -672,8 +708,9 @@ void Filter::runGliding(Slot& sa, Slot& sb) {
     shapeNumerator(sb);
 }
 
-// tableAt over the tangent table in both lanes: inside the table both entries and steps
-// are taken at once, in the operations of tableAt, so the bits are the same.
+// tableAt over the tangent table in both lanes: inside the table each lane's entry and the
+// next are loaded at once, and the step between them taken in float as tableAt takes it, so
+// the bits are the same.
 __m128d Filter::tangentPair(__m128d position, __m128d last) const {
     const __m128d inside = _mm_and_pd(_mm_cmpgt_pd(position, _mm_setzero_pd()), _mm_cmplt_pd(position, last));
     if (_mm_movemask_pd(inside) != 3) {
@@ -685,10 +722,13 @@ __m128d Filter::tangentPair(__m128d position, __m128d last) const {
     const __m128d fraction = _mm_sub_pd(position, _mm_cvtepi32_pd(index));
     const int ia = _mm_cvtsi128_si32(index);
     const int ib = _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
-    __m128 e = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tangentSteps + 2 * ia)));
-    e = _mm_loadh_pi(e, reinterpret_cast<const __m64*>(tangentSteps + 2 * ib));  // ta sa tb sb
-    const __m128d entry = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128d step = _mm_cvtps_pd(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i pairA = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tangentTable + ia));
+    const __m128i pairB = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tangentTable + ib));
+    const __m128 e = _mm_castsi128_ps(_mm_unpacklo_epi64(pairA, pairB));  // ta, its next, tb, its next
+    const __m128 entries = _mm_shuffle_ps(e, e, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 next = _mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 3, 1));
+    const __m128d entry = _mm_cvtps_pd(entries);
+    const __m128d step = _mm_cvtps_pd(_mm_sub_ps(next, entries));
     return _mm_add_pd(entry, _mm_mul_pd(step, fraction));
 }
 
@@ -753,6 +793,258 @@ void Filter::runRamping(Slot& sa, Slot& sb) {
     sb.target = sb.current;
 }
 
+#if HALVORN_FILTER_WIDE
+namespace {
+
+// Four slots' values of one quantity, the first slot in the lowest lane, and back.
+HALVORN_FILTER_WIDE_CODE inline __m256d quadOf(double a, double b, double c, double d) {
+    return _mm256_set_pd(d, c, b, a);
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuad(__m256d v, double& a, double& b, double& c, double& d) {
+    const __m128d low = _mm256_castpd256_pd128(v);
+    const __m128d high = _mm256_extractf128_pd(v, 1);
+    _mm_storel_pd(&a, low);
+    _mm_storeh_pd(&b, low);
+    _mm_storel_pd(&c, high);
+    _mm_storeh_pd(&d, high);
+}
+
+// One section on four slots: runSection's operations, in its order, per lane.
+HALVORN_FILTER_WIDE_CODE inline __m256d runQuadSection(__m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+                                                       __m256d& y2, const __m256d* c) {
+    __m256d y = _mm256_add_pd(_mm256_mul_pd(c[0], x), _mm256_mul_pd(c[1], x1));
+    y = _mm256_add_pd(y, _mm256_mul_pd(c[2], x2));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(c[3], y1));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(c[4], y2));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+// settleSection on four slots at once: a lane holding a non-finite value is cleared whole,
+// values below the flush level become 0.
+HALVORN_FILTER_WIDE_CODE inline void settleQuad(__m256d& h0, __m256d& h1, __m256d& h2, __m256d& h3) {
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffll));
+    const __m256d infinity = _mm256_set1_pd(HUGE_VAL);
+    const __m256d flush = _mm256_set1_pd(kFlushLevel);
+    __m256d* h[4] = {&h0, &h1, &h2, &h3};
+    __m256d finite = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    __m256d tiny[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m256d a = _mm256_and_pd(*h[i], magnitude);
+        finite = _mm256_and_pd(finite, _mm256_cmp_pd(a, infinity, _CMP_LT_OQ));
+        tiny[i] = _mm256_cmp_pd(a, flush, _CMP_LT_OQ);
+    }
+    for (int i = 0; i < 4; ++i) *h[i] = _mm256_andnot_pd(tiny[i], _mm256_and_pd(*h[i], finite));
+}
+
+// Four slots' signals, both sections' histories and the coefficients.
+struct Quad {
+    const float* in[4];
+    float* out[4];
+    __m256d x1, x2, y1, y2, u1, u2, v1, v2;
+    __m256d c[5];
+};
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline __m256d stepQuad(Quad& h, __m256d x) {
+    __m256d y = runQuadSection(x, h.x1, h.x2, h.y1, h.y2, h.c);
+    if (kCascade) y = runQuadSection(y, h.u1, h.u2, h.v1, h.v2, h.c);
+    return y;
+}
+
+
+// Four samples of a quad from sample i on, turned so that each register holds one sample of
+// every slot, and turned back on the way out.
+HALVORN_FILTER_WIDE_CODE inline void loadQuadFour(const Quad& h, int i, __m256d x[4]) {
+    __m128 r0 = _mm_loadu_ps(h.in[0] + i), r1 = _mm_loadu_ps(h.in[1] + i);
+    __m128 r2 = _mm_loadu_ps(h.in[2] + i), r3 = _mm_loadu_ps(h.in[3] + i);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    x[0] = _mm256_cvtps_pd(r0);
+    x[1] = _mm256_cvtps_pd(r1);
+    x[2] = _mm256_cvtps_pd(r2);
+    x[3] = _mm256_cvtps_pd(r3);
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuadFour(const Quad& h, int i, const __m256d y[4]) {
+    __m128 r0 = _mm256_cvtpd_ps(y[0]), r1 = _mm256_cvtpd_ps(y[1]);
+    __m128 r2 = _mm256_cvtpd_ps(y[2]), r3 = _mm256_cvtpd_ps(y[3]);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    _mm_storeu_ps(h.out[0] + i, r0);
+    _mm_storeu_ps(h.out[1] + i, r1);
+    _mm_storeu_ps(h.out[2] + i, r2);
+    _mm_storeu_ps(h.out[3] + i, r3);
+}
+
+HALVORN_FILTER_WIDE_CODE inline __m256d loadQuadOne(const Quad& h, int i) {
+    return _mm256_cvtps_pd(_mm_set_ps(h.in[3][i], h.in[2][i], h.in[1][i], h.in[0][i]));
+}
+
+HALVORN_FILTER_WIDE_CODE inline void storeQuadOne(const Quad& h, int i, __m256d y) {
+    alignas(16) float f[4];
+    _mm_store_ps(f, _mm256_cvtpd_ps(y));
+    for (int k = 0; k < 4; ++k) h.out[k][i] = f[k];
+}
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline void runQuadFour(Quad& h, int i) {
+    __m256d x[4];
+    loadQuadFour(h, i, x);
+    for (int j = 0; j < 4; ++j) x[j] = stepQuad<kCascade>(h, x[j]);
+    storeQuadFour(h, i, x);
+}
+
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline void runQuadOne(Quad& h, int i) {
+    storeQuadOne(h, i, stepQuad<kCascade>(h, loadQuadOne(h, i)));
+}
+
+// Gliding slots: the targets of the moving coefficients, their distances from them, and -0.0
+// in the lanes of high-pass slots (runGliding's numbers, four lanes wide).
+struct GlideQuad {
+    __m256d tb0, ta1, ta2, db0, da1, da2, sign;
+};
+
+// runShapedPair on four slots.
+HALVORN_FILTER_WIDE_CODE inline __m256d runShapedQuadSection(__m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+                                                             __m256d& y2, __m256d b0, __m256d a1, __m256d a2,
+                                                             __m256d sign) {
+    const __m256d sum = _mm256_add_pd(_mm256_add_pd(x, x2), _mm256_xor_pd(_mm256_add_pd(x1, x1), sign));
+    __m256d y = _mm256_sub_pd(_mm256_mul_pd(b0, sum), _mm256_mul_pd(a2, y2));
+    y = _mm256_sub_pd(y, _mm256_mul_pd(a1, y1));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+// One sample of gliding slots: the coefficients at the power r of the glide, then the sections.
+template <bool kCascade>
+HALVORN_FILTER_WIDE_CODE inline __m256d glideQuad(Quad& h, const GlideQuad& g, __m256d x, const double* r) {
+    const __m256d power = _mm256_broadcast_sd(r);
+    const __m256d b0 = _mm256_add_pd(_mm256_mul_pd(g.db0, power), g.tb0);
+    const __m256d a1 = _mm256_add_pd(_mm256_mul_pd(g.da1, power), g.ta1);
+    const __m256d a2 = _mm256_add_pd(_mm256_mul_pd(g.da2, power), g.ta2);
+    __m256d y = runShapedQuadSection(x, h.x1, h.x2, h.y1, h.y2, b0, a1, a2, g.sign);
+    if (kCascade) y = runShapedQuadSection(y, h.u1, h.u2, h.v1, h.v2, b0, a1, a2, g.sign);
+    return y;
+}
+
+// (Slot is the module's private record, given to these as a parameter of the template.)
+template <class Slot>
+HALVORN_FILTER_WIDE_CODE inline void loadQuad(Quad& h, Slot* const* s, int historyLength) {
+    for (int k = 0; k < 4; ++k) {
+        h.in[k] = s[k]->audio->samples;
+        h.out[k] = s[k]->buffer + historyLength;
+    }
+#define HALVORN_QUAD(field) quadOf(s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    h.x1 = HALVORN_QUAD(section[0].x1);
+    h.x2 = HALVORN_QUAD(section[0].x2);
+    h.y1 = HALVORN_QUAD(section[0].y1);
+    h.y2 = HALVORN_QUAD(section[0].y2);
+    h.u1 = HALVORN_QUAD(section[1].x1);
+    h.u2 = HALVORN_QUAD(section[1].x2);
+    h.v1 = HALVORN_QUAD(section[1].y1);
+    h.v2 = HALVORN_QUAD(section[1].y2);
+    h.c[0] = HALVORN_QUAD(current.b0);
+    h.c[1] = HALVORN_QUAD(current.b1);
+    h.c[2] = HALVORN_QUAD(current.b2);
+    h.c[3] = HALVORN_QUAD(current.a1);
+    h.c[4] = HALVORN_QUAD(current.a2);
+#undef HALVORN_QUAD
+}
+
+// The histories back into the slots, settled in the lanes first when asked.
+template <bool kCascade, bool kSettle, class Slot>
+HALVORN_FILTER_WIDE_CODE inline void storeQuadHistory(Quad& h, Slot* const* s) {
+    if (kSettle) settleQuad(h.x1, h.x2, h.y1, h.y2);
+    if (kSettle && kCascade) settleQuad(h.u1, h.u2, h.v1, h.v2);
+#define HALVORN_STORE(v, field) storeQuad(v, s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    HALVORN_STORE(h.x1, section[0].x1);
+    HALVORN_STORE(h.x2, section[0].x2);
+    HALVORN_STORE(h.y1, section[0].y1);
+    HALVORN_STORE(h.y2, section[0].y2);
+    if (kCascade) {
+        HALVORN_STORE(h.u1, section[1].x1);
+        HALVORN_STORE(h.u2, section[1].x2);
+        HALVORN_STORE(h.v1, section[1].y1);
+        HALVORN_STORE(h.v2, section[1].y2);
+    }
+#undef HALVORN_STORE
+}
+
+}  // namespace
+
+// Settled slots of one kind four to a register, one or two registers at once: each lane does
+// the scalar path's operations in its order, so the output is the same to the bit. The
+// histories are settled here too. A section's recursion waits on its last output: a 4-pole
+// register keeps two such chains going, 2-pole slots take a second register for it.
+template <bool kCascade, int N>
+void Filter::runQuads(Slot* const* s) {
+    const int L = blockLength;
+    Quad a, b;
+    loadQuad(a, s, historyLength);
+    if (N == 2) loadQuad(b, s + 4, historyLength);
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        runQuadFour<kCascade>(a, i);
+        if (N == 2) runQuadFour<kCascade>(b, i);
+    }
+    for (; i < L; ++i) {
+        runQuadOne<kCascade>(a, i);
+        if (N == 2) runQuadOne<kCascade>(b, i);
+    }
+    storeQuadHistory<kCascade, true>(a, s);
+    if (N == 2) storeQuadHistory<kCascade, true>(b, s + 4);
+}
+
+// Gliding slots of one kind four to a register: each lane does runGliding's operations in its
+// order, so the output is the two-lane path's to the bit.
+template <bool kCascade>
+void Filter::runGlidingQuad(Slot* const* s) {
+    const int L = blockLength;
+    Quad h;
+    loadQuad(h, s, historyLength);
+    GlideQuad g;
+#define HALVORN_QUAD(field) quadOf(s[0]->field, s[1]->field, s[2]->field, s[3]->field)
+    g.tb0 = HALVORN_QUAD(target.b0);
+    g.ta1 = HALVORN_QUAD(target.a1);
+    g.ta2 = HALVORN_QUAD(target.a2);
+    g.db0 = _mm256_sub_pd(HALVORN_QUAD(current.b0), g.tb0);
+    g.da1 = _mm256_sub_pd(HALVORN_QUAD(current.a1), g.ta1);
+    g.da2 = _mm256_sub_pd(HALVORN_QUAD(current.a2), g.ta2);
+#undef HALVORN_QUAD
+    double sign[4];
+    for (int k = 0; k < 4; ++k) sign[k] = s[k]->target.b1 < 0.0 ? -0.0 : 0.0;
+    g.sign = _mm256_loadu_pd(sign);
+    const double* powers = glidePowers;  // each power twice
+    int i = 0;
+    for (; i + 4 <= L; i += 4) {
+        __m256d x[4];
+        loadQuadFour(h, i, x);
+        for (int j = 0; j < 4; ++j) x[j] = glideQuad<kCascade>(h, g, x[j], powers + 2 * (i + j));
+        storeQuadFour(h, i, x);
+    }
+    for (; i < L; ++i) storeQuadOne(h, i, glideQuad<kCascade>(h, g, loadQuadOne(h, i), powers + 2 * i));
+    storeQuadHistory<kCascade, false>(h, s);
+    const __m256d r = _mm256_broadcast_sd(powers + 2 * (L - 1));
+    double b0[4], a1[4], a2[4];
+    _mm256_storeu_pd(b0, _mm256_add_pd(_mm256_mul_pd(g.db0, r), g.tb0));
+    _mm256_storeu_pd(a1, _mm256_add_pd(_mm256_mul_pd(g.da1, r), g.ta1));
+    _mm256_storeu_pd(a2, _mm256_add_pd(_mm256_mul_pd(g.da2, r), g.ta2));
+    for (int k = 0; k < 4; ++k) {
+        s[k]->current.b0 = b0[k];
+        s[k]->current.a1 = a1[k];
+        s[k]->current.a2 = a2[k];
+        shapeNumerator(*s[k]);
+    }
+}
+#endif
+
 // Two pairs at once want more than the 8 registers of 32-bit code.
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr bool kTwoPairs = true;
@@ -762,9 +1054,17 @@ constexpr bool kTwoPairs = false;
 
 template <int kMotion, bool kCascade>
 void Filter::runKind(Slot** kind, int count) {
-    // Two pairs at a time, then a pair, then a slot beside the spare. Gliding pairs go one
-    // at a time: two of them spill their constants out of the registers and run slower.
+    // Settled slots four at a time where the processor has the lanes, otherwise two pairs at
+    // a time; then a pair, then a slot beside the spare. Gliding pairs go one at a time: two
+    // of them spill their constants out of the registers and run slower.
     int i = 0;
+#if HALVORN_FILTER_WIDE
+    if (kMotion == kSettled && wideLanes && !pairedPath) {
+        for (; !kCascade && i + 8 <= count; i += 8) runQuads<kCascade, 2>(kind + i);
+        for (; i + 4 <= count; i += 4) runQuads<kCascade, 1>(kind + i);
+    }
+    for (; kMotion == kGliding && wideLanes && !pairedPath && i + 4 <= count; i += 4) runGlidingQuad<kCascade>(kind + i);
+#endif
     for (; kMotion == kSettled && kTwoPairs && i + 4 <= count; i += 4) {
         Slot* const a[2] = {kind[i], kind[i + 2]};
         Slot* const b[2] = {kind[i + 1], kind[i + 3]};
@@ -841,6 +1141,7 @@ void Filter::runRecursions(Slot** pending, int count) {
                 runRamp(s);
             else
                 runSlot(s);
+            finishSlot(s);
             continue;
         }
         const int kind = (s.ramping ? 4 : s.gliding ? 2 : 0) + (s.poles == 4 ? 1 : 0);
@@ -852,15 +1153,18 @@ void Filter::runRecursions(Slot** pending, int count) {
     runKind<kGliding, true>(kinds[3], counts[3]);
     runKind<kRamping, false>(kinds[4], counts[4]);
     runKind<kRamping, true>(kinds[5], counts[5]);
+    // Settled slots were settled in their lanes.
+    for (int kind = 2; kind < 6; ++kind)
+        for (int i = 0; i < counts[kind]; ++i) finishSlot(*kinds[kind][i]);
 #else
     for (int i = 0; i < count; ++i) {
         if (pending[i]->ramping)
             runRamp(*pending[i]);
         else
             runSlot(*pending[i]);
+        finishSlot(*pending[i]);
     }
 #endif
-    for (int i = 0; i < count; ++i) finishSlot(*pending[i]);
 }
 
 void Filter::process() {

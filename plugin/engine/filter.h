@@ -19,6 +19,15 @@
 #define HALVORN_FILTER_LANES 0
 #endif
 
+// Four slots in the lanes of the 256-bit registers where the processor has them, chosen when
+// the module starts; the code for them is built for that instruction set alone.
+#if HALVORN_FILTER_LANES && defined(__GNUC__)
+#define HALVORN_FILTER_WIDE 1
+#define HALVORN_FILTER_WIDE_CODE __attribute__((target("avx")))
+#else
+#define HALVORN_FILTER_WIDE 0
+#endif
+
 // The filter's message record: fifteen 32-bit words, then the engine's tables. The engine
 // keeps one for all four filters.
 struct FilterRecord {
@@ -100,6 +109,10 @@ public:
     int isActive() const { return active; }
     // Every slot through the plain one-slot recursion, which the paired paths are held to.
     void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
+    // Settled and gliding slots two at a time even where the processor offers four lanes.
+    void usePairedPath(bool on) { pairedPath = on ? 1 : 0; }
+    // Whether settled and gliding slots go four at a time here (unless paired is chosen).
+    bool hasWideLanes() const { return wideLanes != 0; }
     int getUseCount() const { return useCount; }
 
 private:
@@ -125,6 +138,8 @@ private:
         float cutoff;        // Hz, glided per block
         float lastCutoff;    // Hz, of the coefficients
         float lastQ;
+        double lastModulation;  // cutoff modulation m, in units of 256^x
+        double lastFactor;      // 256^m
         int32_t gliding;  // current coefficients still moving toward the targets
         int32_t ramping;  // a jump of the cutoff ramped across this block
         double rampStart; // Hz, the cutoff before the jump
@@ -181,6 +196,12 @@ private:
     template <int kMotion, bool kCascade>
     void runKind(Slot** kind, int count);
 #endif
+#if HALVORN_FILTER_WIDE
+    template <bool kCascade, int N>
+    HALVORN_FILTER_WIDE_CODE void runQuads(Slot* const* slots);
+    template <bool kCascade>
+    HALVORN_FILTER_WIDE_CODE void runGlidingQuad(Slot* const* four);
+#endif
     static void shapeNumerator(Slot& s);
     Coefficients design(double cutoff, double q, int type) const;
     double tangent(double x) const;
@@ -206,7 +227,6 @@ private:
     double powerScale;  // entries per unit of exponent
     float* ownTangent;
     float* ownPower;
-    float* tangentSteps;  // each tangent entry beside its step to the next, for the lanes
     double* glidePowers;  // (1 - coefficient glide)^(i + 1) for each sample i of a block, twice
 
     float brillianceTarget;
@@ -219,6 +239,8 @@ private:
     int active;
     int resetPending;
     int scalarPath;
+    int pairedPath;
+    int wideLanes;
 
     float* buffers;
     Slot slots[kSlots];

@@ -4,6 +4,11 @@
 #include <cstring>
 #include <new>
 
+#if HALVORN_VCA_WIDE
+#include <immintrin.h>
+#define HALVORN_VCA_WIDE_CODE __attribute__((target("avx")))
+#endif
+
 using engine::clampFinite;
 using engine::clampSlot;
 using engine::kSlotOff;
@@ -24,6 +29,47 @@ inline float mutedProduct(float x, float g) { return g < 0.f ? 0.f : x * g; }
 // The same on four samples: "not less than 0" keeps what the scalar test keeps, NaN included.
 inline __m128 mutedProduct(__m128 x, __m128 g) { return _mm_and_ps(_mm_cmpnlt_ps(g, _mm_setzero_ps()), _mm_mul_ps(x, g)); }
 #endif
+
+bool hasWideRegisters() {
+#if HALVORN_VCA_WIDE
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+#if HALVORN_VCA_WIDE
+HALVORN_VCA_WIDE_CODE inline __m256 mutedProduct(__m256 x, __m256 g) {
+    return _mm256_and_ps(_mm256_cmp_ps(g, _mm256_setzero_ps(), _CMP_NLT_UQ), _mm256_mul_ps(x, g));
+}
+
+// applySettled's and applyGliding's operations eight samples at a time, per lane in their
+// order; both return how many samples they did.
+HALVORN_VCA_WIDE_CODE int applySettledWide(float* out, const float* x, const float* e, float lv, float k, int L) {
+    const __m256 kv = _mm256_set1_ps(k);
+    const __m256 lvv = _mm256_set1_ps(lv), gk = _mm256_set1_ps(lv * k);
+    int n = 0;
+    for (; n + 8 <= L; n += 8) {
+        const __m256 g = e ? _mm256_mul_ps(_mm256_mul_ps(lvv, _mm256_loadu_ps(e + n)), kv) : gk;
+        _mm256_storeu_ps(out + n, mutedProduct(_mm256_loadu_ps(x + n), g));
+    }
+    return n;
+}
+
+HALVORN_VCA_WIDE_CODE int applyGlidingWide(float* out, const float* x, const float* e, const float* powers, float lv,
+                                           float factor, float distance, int L) {
+    const __m256 lvv = _mm256_set1_ps(lv);
+    const __m256 fv = _mm256_set1_ps(factor), dv = _mm256_set1_ps(distance);
+    int n = 0;
+    for (; n + 8 <= L; n += 8) {
+        const __m256 k = _mm256_add_ps(_mm256_mul_ps(dv, _mm256_loadu_ps(powers + n)), fv);
+        const __m256 g = _mm256_mul_ps(e ? _mm256_mul_ps(lvv, _mm256_loadu_ps(e + n)) : lvv, k);
+        _mm256_storeu_ps(out + n, mutedProduct(_mm256_loadu_ps(x + n), g));
+    }
+    return n;
+}
+#endif
 }  // namespace
 
 Vca::Vca()
@@ -37,6 +83,8 @@ Vca::Vca()
       active(0),
       resetPending(0),
       scalarPath(0),
+      fourLanes(0),
+      wideLanes(hasWideRegisters() ? 1 : 0),
       gainBuffer(nullptr),
       gainPowers(nullptr) {
     clearState();
@@ -235,6 +283,9 @@ void Vca::applySettled(int s) {
     const float k = gain[s];
     const float* e = envelope[s] ? envelope[s]->samples : nullptr;
     int n = 0;
+#if HALVORN_VCA_WIDE
+    if (wideLanes && !fourLanes) n = applySettledWide(out, x, e, lv, k, L);
+#endif
 #if HALVORN_VCA_LANES
     // Four samples at a time.
     const __m128 kv = _mm_set1_ps(k);
@@ -279,6 +330,9 @@ void Vca::applyGliding(int s) {
     const float* e = envelope[s] ? envelope[s]->samples : nullptr;
     const float lv = level[s];
     int n = 0;
+#if HALVORN_VCA_WIDE
+    if (wideLanes && !fourLanes) n = applyGlidingWide(out, x, e, gainPowers, lv, factor, distance, L);
+#endif
 #if HALVORN_VCA_LANES
     const __m128 lvv = _mm_set1_ps(lv);
     const __m128 fv = _mm_set1_ps(factor), dv = _mm_set1_ps(distance);

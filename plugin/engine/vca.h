@@ -18,6 +18,14 @@
 #define HALVORN_VCA_LANES 0
 #endif
 
+// Eight samples at a time in the 256-bit registers where the processor has them, chosen when
+// the module starts; the code for them is built for that instruction set alone.
+#if HALVORN_VCA_LANES && defined(__GNUC__)
+#define HALVORN_VCA_WIDE 1
+#else
+#define HALVORN_VCA_WIDE 0
+#endif
+
 struct VcaRecord {
     int32_t voiceCount;     // 0
     int32_t blockLength;    // 1: L
@@ -73,6 +81,9 @@ public:
     float getLevel(int slot) const { return level[engine::clampSlot(slot)]; }
     // Gliding gains step by step, the reference the one-pass path is held to.
     void useScalarPath(bool on) { scalarPath = on ? 1 : 0; }
+    // Four samples at a time even where the processor offers eight lanes.
+    void useFourLanes(bool on) { fourLanes = on ? 1 : 0; }
+    bool hasWideLanes() const { return wideLanes != 0; }
 
 private:
     void clearState();
@@ -113,6 +124,8 @@ private:
     float lastExponent[engine::kVoiceSlots];  // the exponent c whose 10^(3c) lastFactor holds
     float lastFactor[engine::kVoiceSlots];
     int scalarPath;
+    int fourLanes;
+    int wideLanes;
     float* gainBuffer;  // L scratch
     float* gainPowers;  // (1 - gain coefficient)^(n + 1) for each sample n of a block
 };

@@ -435,6 +435,23 @@ TEST_F(FilterTest, TailsFlushToZeroAndNonFiniteInputDoesNotStick) {
     for (float v : out) ASSERT_TRUE(std::isfinite(v));
 }
 
+// Readers of the output see the last M samples of the block before in front of the block.
+TEST_F(FilterTest, OutputHistoryHoldsTheEndOfTheBlockBefore) {
+    for (int poles : {2, 4}) {
+        SCOPED_TRACE(poles);
+        setPoles(poles);
+        noteOn(3000, 0.5f, kFilterLowPass);
+        std::vector<float> before;
+        for (int b = 0; b < 5; ++b) {
+            before.clear();
+            runBlock(sine(700 + 100 * b), &before);
+            runBlock(sine(1900));
+            for (int i = 0; i < kHistory; ++i)
+                ASSERT_EQ(output->samples[i - kHistory], before[kBlock - kHistory + i]) << "history sample " << i;
+        }
+    }
+}
+
 TEST_F(FilterTest, SampleRateChangeRedesignsTheSoundingSlot) {
     noteOn(1000, 0, kFilterLowPass);
     runSeconds(0.05, sine(1000));
@@ -504,23 +521,42 @@ const SlotCase kSlotCases[] = {
     // whose type changes while it sounds (its coefficients then glide between the two shapes).
     {14, kFilterLowPass, 4, 40, 8.0f, 0.01f, 1, 0},     {15, kFilterHighPass, 2, 30, 3.0f, 0.02f, 1, 0},
     {16, kFilterLowPass, 2, 15000, 2.0f, 0.01f, 1, 0},  {18, kFilterLowPass, 4, 1000, 0.5f, 0.01f, 2, 9},
+    // Settled slots enough for four lanes and a pair after them (4 poles), and for two
+    // registers of four lanes at once and a spare after them (2 poles).
+    {19, kFilterLowPass, 4, 350, 0.8f, 0.0f, 0, 0},     {20, kFilterHighPass, 4, 90, 0.0f, 0.0f, 0, 0},
+    {21, kFilterLowPass, 4, 4500, 2.5f, 0.0f, 0, 0},    {22, kFilterHighPass, 4, 1800, 1.0f, 0.0f, 0, 0},
+    {23, kFilterLowPass, 4, 8000, 0.2f, 0.0f, 0, 0},    {24, kFilterHighPass, 2, 500, 0.6f, 0.0f, 0, 0},
+    {25, kFilterLowPass, 2, 5000, 1.8f, 0.0f, 0, 0},    {26, kFilterLowPass, 2, 1100, 0.0f, 0.0f, 0, 0},
+    {27, kFilterHighPass, 2, 60, 2.2f, 0.0f, 0, 0},
+    // More 2-pole slots gliding every block, enough for four lanes.
+    {2, kFilterHighPass, 2, 700, 1.4f, 0.015f, 1, 0},   {28, kFilterLowPass, 2, 2200, 0.7f, 0.02f, 1, 0},
+    {29, kFilterLowPass, 2, 450, 3.0f, 0.01f, 1, 0},
 };
 const int kSlotCaseCount = static_cast<int>(sizeof(kSlotCases) / sizeof(kSlotCases[0]));
 
-// Renders the cases flagged in `sounding` for `blocks` blocks, through the paired paths or
-// the scalar one, at a rate set after initialisation; returns every case's output, block
-// after block.
-std::vector<std::vector<float>> renderSlots(const std::vector<bool>& sounding, bool scalar, int blocks,
-                                            float rate = kRate, const SlotCase* cases = kSlotCases,
-                                            int count = kSlotCaseCount) {
-    FilterRecord record{};
+// Which recursion the slots go through: settled ones four to a register where the processor
+// has the lanes (else two), settled ones two at a time, or every slot on its own.
+enum Path { kLanes, kPairs, kScalar };
+
+// The module for 32 voices at the test's block length, its slots going through one path.
+void startFilter(Filter& filter, FilterRecord& record, Path path) {
     record.voiceCount = 32;
     record.blockLength = kBlock;
     record.historyLength = kHistory;
-    Filter filter;
     EXPECT_EQ(filter.init(&record, 2, kRate), 0);
+    filter.useScalarPath(path == kScalar);
+    filter.usePairedPath(path == kPairs);
+}
+
+// Renders the cases flagged in `sounding` for `blocks` blocks through one path, at a rate
+// set after initialisation; returns every case's output, block after block.
+std::vector<std::vector<float>> renderSlots(const std::vector<bool>& sounding, Path path, int blocks,
+                                            float rate = kRate, const SlotCase* cases = kSlotCases,
+                                            int count = kSlotCaseCount) {
+    FilterRecord record{};
+    Filter filter;
+    startFilter(filter, record, path);
     filter.setSampleRate(rate);
-    filter.useScalarPath(scalar);
     // Reserved: a source's port points into its own buffer, so the sources never move.
     std::vector<ValueSource> audio, mod;
     audio.reserve(count);
@@ -574,40 +610,45 @@ std::vector<std::vector<float>> renderSlots(const std::vector<bool>& sounding, b
 // kinds (2 or 4 poles, settled, gliding, ramping a jump, high- or low-pass) the block holds.
 TEST(FilterModule, SlotsFilteredTogetherMatchEachAlone) {
     const int blocks = 60;
-    const auto together = renderSlots(std::vector<bool>(kSlotCaseCount, true), false, blocks);
+    const auto together = renderSlots(std::vector<bool>(kSlotCaseCount, true), kLanes, blocks);
     for (int i = 0; i < kSlotCaseCount; ++i) {
         SCOPED_TRACE(kSlotCases[i].slot);
         std::vector<bool> alone(kSlotCaseCount, false);
         alone[i] = true;
-        const auto single = renderSlots(alone, false, blocks);
+        const auto single = renderSlots(alone, kLanes, blocks);
         test::expectAudibleAndSameBits(single[i], together[i]);
     }
 }
 
-// The paired paths against the plain one-slot recursion on the same input, at the rate of
-// initialisation and at another one: settled slots to the bit; gliding slots take their
-// coefficients in closed form with a two-term numerator, whose rounding may differ by at most
-// 1e-6 of the slot's peak (about -120 dB) in any sample.
+// The lane paths against the plain one-slot recursion on the same input, at the rate of
+// initialisation and at another one, slots four or two at a time: settled slots to the bit;
+// gliding slots take their coefficients in closed form with a two-term numerator, whose
+// rounding may differ by at most 1e-6 of the slot's peak (about -120 dB) in any sample. Four
+// lanes give the bits of two.
 TEST(FilterModule, PairedPathsStayWithinToleranceOfTheScalarPath) {
     const double kTolerance = 1e-6;
     const int blocks = 200;
     const std::vector<bool> all(kSlotCaseCount, true);
     int differing = 0;
+    std::printf("slots %d to a register on this processor\n", Filter().hasWideLanes() ? 4 : 2);
     for (float rate : {kRate, 96000.0f}) {
         SCOPED_TRACE(rate);
-        const auto paired = renderSlots(all, false, blocks, rate);
-        const auto scalar = renderSlots(all, true, blocks, rate);
+        const auto scalar = renderSlots(all, kScalar, blocks, rate);
+        const auto pairs = renderSlots(all, kPairs, blocks, rate);
+        const auto lanes = renderSlots(all, kLanes, blocks, rate);
         for (int i = 0; i < kSlotCaseCount; ++i) {
             SCOPED_TRACE(kSlotCases[i].slot);
+            ASSERT_EQ(lanes[i].size(), pairs[i].size());
+            ASSERT_EQ(std::memcmp(lanes[i].data(), pairs[i].data(), sizeof(float) * lanes[i].size()), 0);
             double peak = 0, largest = 0;
             for (float v : scalar[i]) peak = std::max(peak, std::fabs(double(v)));
             ASSERT_GT(peak, 0.02);
             for (size_t n = 0; n < scalar[i].size(); ++n) {
-                const double difference = std::fabs(double(paired[i][n]) - scalar[i][n]);
+                const double difference = std::fabs(double(pairs[i][n]) - scalar[i][n]);
                 largest = std::max(largest, difference);
                 differing += difference != 0.0;
                 if (kSlotCases[i].period == 0)
-                    ASSERT_EQ(paired[i][n], scalar[i][n]) << "sample " << n;
+                    ASSERT_EQ(pairs[i][n], scalar[i][n]) << "sample " << n;
                 else
                     ASSERT_LE(difference, kTolerance * peak) << "sample " << n;
             }
@@ -635,11 +676,75 @@ TEST(FilterModule, PairedRampsMatchTheScalarRampToTheBit) {
     const std::vector<bool> all(count, true);
     for (float rate : {kRate, 96000.0f}) {
         SCOPED_TRACE(rate);
-        const auto paired = renderSlots(all, false, blocks, rate, kJumps, count);
-        const auto scalar = renderSlots(all, true, blocks, rate, kJumps, count);
+        const auto paired = renderSlots(all, kLanes, blocks, rate, kJumps, count);
+        const auto scalar = renderSlots(all, kScalar, blocks, rate, kJumps, count);
         for (int i = 0; i < count; ++i) {
             SCOPED_TRACE(kJumps[i].slot);
             test::expectAudibleAndSameBits(scalar[i], paired[i]);
+        }
+    }
+}
+
+// Settled slots settle their histories in their lanes: four or two at a time, 2 or 4 poles,
+// a decaying tail reaches 0 without passing through subnormal numbers, and a slot fed
+// non-finite samples is heard again at once while the slots beside it play on.
+TEST(FilterModule, SettledLanesFlushTailsAndClearNonFiniteHistories) {
+    // Six 4-pole slots (four lanes and a pair), nine 2-pole (two registers of four and a spare).
+    const int kCount = 15;
+    for (Path path : {kLanes, kPairs}) {
+        SCOPED_TRACE(path == kLanes ? "lanes" : "pairs");
+        FilterRecord record{};
+        Filter filter;
+        startFilter(filter, record, path);
+        std::vector<ValueSource> audio;
+        audio.reserve(kCount);
+        std::vector<SignalPort*> outputs;
+        for (int s = 0; s < kCount; ++s) {
+            audio.emplace_back(0.0f, 0);
+            outputs.push_back(filter.takeOutput(0, s));
+            filter.connectInput(kFilterInAudio, &audio[s].port, s, 0);
+            record.slot = s;
+            record.typeOrPoles = s < 6 ? 1 : 0;
+            filter.message(&record, kFilterMsgSlope);
+            record.cutoff = 30.0f + 10.0f * s;
+            record.resonance = 0.0f;
+            record.typeOrPoles = kFilterLowPass;
+            filter.message(&record, kFilterMsgSettings);
+            record.state = Filter::kSounding;
+            filter.message(&record, kFilterMsgState);
+        }
+        // Blocks of input(slot, n); returns each slot's output.
+        long sample = 0;
+        auto run = [&](int blocks, const std::function<float(int, long)>& input) {
+            std::vector<std::vector<float>> out(kCount);
+            for (int b = 0; b < blocks; ++b) {
+                for (int s = 0; s < kCount; ++s)
+                    for (int n = 0; n < kBlock; ++n) audio[s].block()[n] = input(s, sample + n);
+                sample += kBlock;
+                filter.process();
+                for (int s = 0; s < kCount; ++s)
+                    out[s].insert(out[s].end(), outputs[s]->samples, outputs[s]->samples + kBlock);
+            }
+            return out;
+        };
+        run(200, [](int, long) { return 1.0f; });
+        const auto tails = run(3000, [](int, long) { return 0.0f; });
+        for (int s = 0; s < kCount; ++s) {
+            SCOPED_TRACE(s);
+            for (float v : tails[s]) ASSERT_NE(std::fpclassify(v), FP_SUBNORMAL);
+            EXPECT_EQ(tails[s].back(), 0.0f);
+        }
+        const int bad = 2;
+        run(1, [](int s, long n) { return s == bad && n % 7 == 0 ? NAN : 0.5f; });
+        const auto after = run(20, [](int s, long n) { return static_cast<float>(std::sin(0.01 * (s + 1) * n)); });
+        for (int s = 0; s < kCount; ++s) {
+            SCOPED_TRACE(s);
+            double peak = 0.0;
+            for (float v : after[s]) {
+                ASSERT_TRUE(std::isfinite(v));
+                peak = std::max(peak, std::fabs(double(v)));
+            }
+            EXPECT_GT(peak, 0.01);
         }
     }
 }

@@ -470,9 +470,11 @@ const VcaSlotCase kVcaSlotCases[] = {
 const int kVcaSlotCaseCount = static_cast<int>(sizeof(kVcaSlotCases) / sizeof(kVcaSlotCases[0]));
 
 // Renders the cases (only one of them when `only` is not negative) through the one-pass
-// path or the step by step one, at a rate set after initialisation; returns every case's
-// output, block after block.
-std::vector<std::vector<float>> renderVcaSlots(int only, bool scalar, int blocks, float rate = kTestRate) {
+// path (four samples at a time when asked, else eight where the processor has the lanes) or
+// the step by step one, at a rate set after initialisation; returns every case's output,
+// block after block.
+std::vector<std::vector<float>> renderVcaSlots(int only, bool scalar, int blocks, float rate = kTestRate,
+                                               bool fourLanes = false) {
     const int count = kVcaSlotCaseCount;
     VcaRecord record{};
     record.voiceCount = 32;
@@ -482,6 +484,7 @@ std::vector<std::vector<float>> renderVcaSlots(int only, bool scalar, int blocks
     EXPECT_EQ(vca.init(&record, Vca::kInitKind, kTestRate), 0);
     vca.setSampleRate(rate);
     vca.useScalarPath(scalar);
+    vca.useFourLanes(fourLanes);
     std::vector<std::unique_ptr<TestSignal>> audio, envelope, direct;
     std::vector<float*> outputs;
     for (int i = 0; i < count; ++i) {
@@ -533,6 +536,21 @@ TEST(VcaModule, SlotsTogetherMatchEachAlone) {
 // 1e-5 of the slot's peak (-100 dB) in any sample. Both round in single precision, the step
 // by step one at every step, where it may also stop a few units of the last place short of
 // the target, which the closed form reaches.
+// Eight samples at a time where the processor has the lanes: the four-lane path's bits, for
+// settled and gliding slots, with and without an envelope, at both rates.
+TEST(VcaModule, EightLanesGiveTheBitsOfFourLanes) {
+    if (!Vca().hasWideLanes()) GTEST_SKIP() << "no eight-lane registers on this processor";
+    for (float rate : {kTestRate, 96000.f}) {
+        SCOPED_TRACE(rate);
+        const auto eight = renderVcaSlots(-1, false, 100, rate);
+        const auto four = renderVcaSlots(-1, false, 100, rate, true);
+        for (int i = 0; i < kVcaSlotCaseCount; ++i) {
+            SCOPED_TRACE(kVcaSlotCases[i].slot);
+            test::expectAudibleAndSameBits(four[i], eight[i]);
+        }
+    }
+}
+
 TEST(VcaModule, OnePassGlideStaysWithinToleranceOfTheStepByStepOne) {
     const float kTolerance = 1e-5f;
     const int blocks = 200;
