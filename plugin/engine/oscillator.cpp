@@ -111,28 +111,71 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
     int32_t tickCount = r.tickCount;
     int at = r.at;
     int k = 0;
+    // On locals: through `w` every store to a ring would reload them.
+    float* const sawRing = w.saw;
+    float* const pulseRing = w.pulse;
+    int32_t* const tickRing = w.tickRing;
+    float* const trianglePulse = w.trianglePulse;
+    float* const delayedShape = w.delayedShape;
+    int32_t* const delayedHigh = w.delayedHigh;
+    const float pulseNaive = w.pulseNaive, trianglePulseNaive = w.trianglePulseNaive;
+    const double increment = w.increment;
+    const int32_t step = w.ticks, high = w.high;
+    const uint64_t shape = w.shape;
+    const int mask = w.mask;
     // Where the rings do not wrap and the tick count stays below its ceiling, the stretch
     // runs on plain pointers with no test but the edge's.
-    const int straight = std::min(count, w.mask + 1 - at);
-    if (int64_t(tickCount) + int64_t(straight) * w.ticks < kTickCeiling) {
-        float* const saw = w.saw + at;
-        float* const pulse = w.pulse + at;
-        int32_t* const ticks = w.tickRing + at;
-        while (k < straight) {
-            tickCount += w.ticks;
-            phase -= w.increment;
-            if (kSaw) saw[k] += float(phase);
-            if (kPulse) pulse[k] += w.pulseNaive;
+    const int straight = std::min(count, mask + 1 - at);
+    if (int64_t(tickCount) + int64_t(straight) * step < kTickCeiling) {
+        float* const saw = sawRing + at;
+        float* const pulse = pulseRing + at;
+        int32_t* const ticks = tickRing + at;
+        float* const tPulse = trianglePulse + at;
+        float* const tShape = delayedShape + 2 * at;
+        int32_t* const tHigh = delayedHigh + at;
+#if HALVORN_OSCILLATOR_LANES
+        // Four samples at a time while the fourth stays above the threshold (the phase only
+        // falls, so none of the four reaches it): the phases one after another as one at a
+        // time, everything else in lanes.
+        const __m128 pulseLanes = _mm_set1_ps(pulseNaive), trianglePulseLanes = _mm_set1_ps(trianglePulseNaive);
+        const __m128i shapeHalf = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&shape));
+        const __m128i shapeLanes = _mm_unpacklo_epi64(shapeHalf, shapeHalf), highLanes = _mm_set1_epi32(high);
+        const __m128i tickSteps = _mm_set_epi32(4 * step, 3 * step, 2 * step, step);
+        while (k + 4 <= straight) {
+            const double p1 = phase - increment, p2 = p1 - increment, p3 = p2 - increment, p4 = p3 - increment;
+            if (p4 <= threshold) break;
+            phase = p4;
+            if (kSaw) {
+                const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps(_mm_set_pd(p2, p1)), _mm_cvtpd_ps(_mm_set_pd(p4, p3)));
+                _mm_storeu_ps(saw + k, _mm_add_ps(_mm_loadu_ps(saw + k), values));
+            }
+            if (kPulse) _mm_storeu_ps(pulse + k, _mm_add_ps(_mm_loadu_ps(pulse + k), pulseLanes));
             if (kTriangle) {
-                w.trianglePulse[at + k] += w.trianglePulseNaive;
-                std::memcpy(w.delayedShape + 2 * (at + k), &w.shape, sizeof w.shape);
-                w.delayedHigh[at + k] = w.high;
+                _mm_storeu_ps(tPulse + k, _mm_add_ps(_mm_loadu_ps(tPulse + k), trianglePulseLanes));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * k), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * k + 4), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tHigh + k), highLanes);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ticks + k), _mm_add_epi32(_mm_set1_epi32(tickCount), tickSteps));
+            tickCount += 4 * step;
+            k += 4;
+        }
+#endif
+        while (k < straight) {
+            tickCount += step;
+            phase -= increment;
+            if (kSaw) saw[k] += float(phase);
+            if (kPulse) pulse[k] += pulseNaive;
+            if (kTriangle) {
+                tPulse[k] += trianglePulseNaive;
+                std::memcpy(tShape + 2 * k, &shape, sizeof shape);
+                tHigh[k] = high;
             }
             ticks[k] = tickCount;
             ++k;
             if (phase <= threshold) break;
         }
-        at = (at + k) & w.mask;
+        at = (at + k) & mask;
         if (k == count || phase <= threshold) {
             r.phase = phase;
             r.tickCount = tickCount;
@@ -141,17 +184,17 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
         }
     }
     while (k < count) {
-        if (tickCount < kTickCeiling) tickCount += w.ticks;
-        phase -= w.increment;
-        if (kSaw) w.saw[at] += float(phase);
-        if (kPulse) w.pulse[at] += w.pulseNaive;
+        if (tickCount < kTickCeiling) tickCount += step;
+        phase -= increment;
+        if (kSaw) sawRing[at] += float(phase);
+        if (kPulse) pulseRing[at] += pulseNaive;
         if (kTriangle) {
-            w.trianglePulse[at] += w.trianglePulseNaive;
-            std::memcpy(w.delayedShape + 2 * at, &w.shape, sizeof w.shape);
-            w.delayedHigh[at] = w.high;
+            trianglePulse[at] += trianglePulseNaive;
+            std::memcpy(delayedShape + 2 * at, &shape, sizeof shape);
+            delayedHigh[at] = high;
         }
-        w.tickRing[at] = tickCount;
-        at = (at + 1) & w.mask;
+        tickRing[at] = tickCount;
+        at = (at + 1) & mask;
         ++k;
         if (phase <= threshold) break;
     }
@@ -902,33 +945,39 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     double sum = s.triangleSum, gain = s.triangleGain, dc = s.triangleDc;
     double width = s.triangleWidth, invFrequency = s.triangleInvFrequency;
     const double pole = trianglePole, rest = 1.0 - trianglePole;
-    const float* const shape = s.delayedShape;
-    const float* const pulse = s.trianglePulse;
-    float* const triangle = s.triangle;
     // The stored pair as last seen: unchanged, it needs no comparison in double. No pair has
     // these bits (two NaNs): the first sample always compares.
     uint64_t seen = ~uint64_t(0);
-    for (; count > 0; --count) {
-        const int back = (at - lag) & ringMask;
-        uint64_t bits;
-        std::memcpy(&bits, shape + 2 * back, sizeof bits);
-        if (bits != seen) {
-            seen = bits;
-            const double w = std::clamp(double(shape[2 * back]), 0.01, 0.99);
-            const double invF = shape[2 * back + 1];
-            if (w != width || invF != invFrequency) {
-                const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-                sum *= gain / g;
-                gain = g;
-                width = w;
-                invFrequency = invF;
+    // In runs where neither the written nor the read entries wrap.
+    int back = (at - lag) & ringMask;
+    while (count > 0) {
+        const int n = std::min(count, ringSize - std::max(at, back));
+        const float* const shape = s.delayedShape + 2 * back;
+        const float* const pulse = s.trianglePulse + back;
+        float* const triangle = s.triangle + at;
+        for (int k = 0; k < n; ++k) {
+            uint64_t bits;
+            std::memcpy(&bits, shape + 2 * k, sizeof bits);
+            if (bits != seen) {
+                seen = bits;
+                const double w = std::clamp(double(shape[2 * k]), 0.01, 0.99);
+                const double invF = shape[2 * k + 1];
+                if (w != width || invF != invFrequency) {
+                    const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+                    sum *= gain / g;
+                    gain = g;
+                    width = w;
+                    invFrequency = invF;
+                }
             }
+            sum += pulse[k];
+            const double y = sum * gain;
+            dc = pole * dc + rest * y;
+            triangle[k] = float(y - dc);
         }
-        sum += pulse[back];
-        const double y = sum * gain;
-        dc = pole * dc + rest * y;
-        triangle[at] = float(y - dc);
-        at = (at + 1) & ringMask;
+        at = (at + n) & ringMask;
+        back = (back + n) & ringMask;
+        count -= n;
     }
     s.triangleSum = sum;
     s.triangleGain = gain;

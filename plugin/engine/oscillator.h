@@ -9,8 +9,8 @@
 // output runs D samples behind the generator.
 #pragma once
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
-#include <xmmintrin.h>
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
 #define HALVORN_OSCILLATOR_LANES 1
 #else
 #define HALVORN_OSCILLATOR_LANES 0
