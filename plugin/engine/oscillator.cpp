@@ -300,7 +300,6 @@ struct Oscillator::Slot {
     double frequency;  // Hz, as applied to the period
     double invFrequency;
     int32_t period;    // N ticks
-    double invPeriod;
     double increment;  // phase per sample, P / N
     double phase;      // +0.5 down to -0.5 per period
     double wrapThreshold;
@@ -733,7 +732,6 @@ void Oscillator::computePeriod(Slot& s) {
     // Rounded to whole ticks; the bounds are whole, so clamping before the floor is the same.
     const double n = floorToInt(std::clamp(ticksPerSecond / s.frequency + 0.5, 2.0 * ticks, double(kMaxPeriod)));
     s.period = int32_t(n);
-    s.invPeriod = 1.0 / n;
     s.increment = ticks / n;
     s.wrapThreshold = s.increment * 0.5 - 0.5;
     s.high = floorToInt(double(s.widthLatched) * n + 0.5);
@@ -1241,12 +1239,7 @@ void Oscillator::outputStage(Slot& s) {
         if (settled && level == 0.0f) {
             if (!wrote) std::fill(out, out + L, 0.0f);
         } else if (settled) {
-            float* buffer = out;
-            if (wrote) {
-                buffer = s.terms + term * L;
-                s.later[s.laterCount++] = buffer;
-            }
-            dcJobs[dcJobCount++] = {ring, &dc, level, buffer, clearBehind};
+            dcJobs[dcJobCount++] = {ring, &dc, level, out, clearBehind, wrote};
             waiting = true;
         } else {
             // On locals: through the references every store to the ring or the output
@@ -1386,7 +1379,7 @@ void Oscillator::finishOutputs() {
     for (int first = 0; first < dcJobCount; first += 4) {
         const int count = std::min(4, dcJobCount - first);
 #if HALVORN_OSCILLATOR_LANES
-        // A lane past the last job repeats it: the same values to the same place.
+        // A lane past the last job repeats it; its results are not stored.
         const DcJob* lane[4];
         for (int j = 0; j < 4; ++j) lane[j] = &dcJobs[first + std::min(j, count - 1)];
         alignas(16) float d[4] = {*lane[0]->dc, *lane[1]->dc, *lane[2]->dc, *lane[3]->dc};
@@ -1410,7 +1403,11 @@ void Oscillator::finishOutputs() {
                 y[k] = _mm_mul_ps(_mm_sub_ps(dv, x[k]), lvv);
             }
             _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
-            for (int j = 0; j < 4; ++j) _mm_storeu_ps(out[j] + i, y[j]);
+            // In lane order: a slot's pulse adds to its output before its sawtooth does.
+            for (int j = 0; j < count; ++j) {
+                if (lane[j]->add) _mm_storeu_ps(out[j] + i, _mm_add_ps(_mm_loadu_ps(out[j] + i), y[j]));
+                else _mm_storeu_ps(out[j] + i, y[j]);
+            }
         }
         for (; i < L; ++i) {
             const int at = (readPos + i) & ringMask;
@@ -1418,10 +1415,10 @@ void Oscillator::finishOutputs() {
             dv = _mm_add_ps(_mm_mul_ps(toInput, x), _mm_mul_ps(toLast, dv));
             alignas(16) float y[4];
             _mm_store_ps(y, _mm_mul_ps(_mm_sub_ps(dv, x), lvv));
-            out[0][i] = y[0];
-            out[1][i] = y[1];
-            out[2][i] = y[2];
-            out[3][i] = y[3];
+            for (int j = 0; j < count; ++j) {
+                if (lane[j]->add) out[j][i] += y[j];
+                else out[j][i] = y[j];
+            }
         }
         _mm_store_ps(d, dv);
         for (int j = 0; j < count; ++j) *lane[j]->dc = flushTiny(d[j]);
@@ -1432,7 +1429,8 @@ void Oscillator::finishOutputs() {
             for (int i = 0; i < L; ++i) {
                 const float x = job.ring[(readPos + i) & ringMask];
                 d = 0.01f * x + 0.99f * d;
-                job.out[i] = (d - x) * job.level;
+                if (job.add) job.out[i] += (d - x) * job.level;
+                else job.out[i] = (d - x) * job.level;
             }
             *job.dc = flushTiny(d);
         }

@@ -182,13 +182,15 @@ private:
 
     std::vector<Slot> slots;
     // Pulse and sawtooth terms at a settled level: their DC filters run several at once after
-    // every slot's output stage, and the slots' later terms are added after them.
+    // every slot's output stage, in their order, each adding to the output where a term came
+    // before it; the slots' later terms are added after them.
     struct DcJob {
         float* ring;
         float* dc;
         float level;
         float* out;
         bool clearBehind;
+        bool add;
     };
     DcJob dcJobs[2 * kSlots];
     int dcJobCount = 0;
