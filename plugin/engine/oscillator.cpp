@@ -123,16 +123,18 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
     const int32_t step = w.ticks, high = w.high;
     const uint64_t shape = w.shape;
     const int mask = w.mask;
-    // Where the rings do not wrap and the tick count stays below its ceiling, the stretch
-    // runs on plain pointers with no test but the edge's.
-    const int straight = std::min(count, mask + 1 - at);
-    if (int64_t(tickCount) + int64_t(straight) * step < kTickCeiling) {
+    // In pieces where the rings do not wrap and the tick count stays below its ceiling, the
+    // stretch runs on plain pointers with no test but the edge's.
+    for (;;) {
+        const int straight = std::min(count - k, mask + 1 - at);
+        if (int64_t(tickCount) + int64_t(straight) * step >= kTickCeiling) break;
         float* const saw = sawRing + at;
         float* const pulse = pulseRing + at;
         int32_t* const ticks = tickRing + at;
         float* const tPulse = trianglePulse + at;
         float* const tShape = delayedShape + 2 * at;
         int32_t* const tHigh = delayedHigh + at;
+        int m = 0;
 #if HALVORN_OSCILLATOR_LANES
         // Four samples at a time while the fourth stays above the threshold (the phase only
         // falls, so none of the four reaches it): the phases one after another as one at a
@@ -141,41 +143,42 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
         const __m128i shapeHalf = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&shape));
         const __m128i shapeLanes = _mm_unpacklo_epi64(shapeHalf, shapeHalf), highLanes = _mm_set1_epi32(high);
         const __m128i tickSteps = _mm_set_epi32(4 * step, 3 * step, 2 * step, step);
-        while (k + 4 <= straight) {
+        while (m + 4 <= straight) {
             const double p1 = phase - increment, p2 = p1 - increment, p3 = p2 - increment, p4 = p3 - increment;
             if (p4 <= threshold) break;
             phase = p4;
             if (kSaw) {
                 const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps(_mm_set_pd(p2, p1)), _mm_cvtpd_ps(_mm_set_pd(p4, p3)));
-                _mm_storeu_ps(saw + k, _mm_add_ps(_mm_loadu_ps(saw + k), values));
+                _mm_storeu_ps(saw + m, _mm_add_ps(_mm_loadu_ps(saw + m), values));
             }
-            if (kPulse) _mm_storeu_ps(pulse + k, _mm_add_ps(_mm_loadu_ps(pulse + k), pulseLanes));
+            if (kPulse) _mm_storeu_ps(pulse + m, _mm_add_ps(_mm_loadu_ps(pulse + m), pulseLanes));
             if (kTriangle) {
-                _mm_storeu_ps(tPulse + k, _mm_add_ps(_mm_loadu_ps(tPulse + k), trianglePulseLanes));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * k), shapeLanes);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * k + 4), shapeLanes);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(tHigh + k), highLanes);
+                _mm_storeu_ps(tPulse + m, _mm_add_ps(_mm_loadu_ps(tPulse + m), trianglePulseLanes));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * m), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * m + 4), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tHigh + m), highLanes);
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(ticks + k), _mm_add_epi32(_mm_set1_epi32(tickCount), tickSteps));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ticks + m), _mm_add_epi32(_mm_set1_epi32(tickCount), tickSteps));
             tickCount += 4 * step;
-            k += 4;
+            m += 4;
         }
 #endif
-        while (k < straight) {
+        while (m < straight) {
             tickCount += step;
             phase -= increment;
-            if (kSaw) saw[k] += float(phase);
-            if (kPulse) pulse[k] += pulseNaive;
+            if (kSaw) saw[m] += float(phase);
+            if (kPulse) pulse[m] += pulseNaive;
             if (kTriangle) {
-                tPulse[k] += trianglePulseNaive;
-                std::memcpy(tShape + 2 * k, &shape, sizeof shape);
-                tHigh[k] = high;
+                tPulse[m] += trianglePulseNaive;
+                std::memcpy(tShape + 2 * m, &shape, sizeof shape);
+                tHigh[m] = high;
             }
-            ticks[k] = tickCount;
-            ++k;
+            ticks[m] = tickCount;
+            ++m;
             if (phase <= threshold) break;
         }
-        at = (at + k) & mask;
+        k += m;
+        at = (at + m) & mask;
         if (k == count || phase <= threshold) {
             r.phase = phase;
             r.tickCount = tickCount;
