@@ -346,6 +346,10 @@ struct Oscillator::Slot {
     double triangleInvFrequency;
     double triangleDc;
     int triangleWarmup;
+    // Positions whose triangle waits for the end of the block or the slot's next commit, so
+    // that two slots can run it together.
+    int triangleNext;
+    int triangleWaiting;
     bool triangleStarted;
 
     float sinePhase;  // table entries
@@ -707,6 +711,7 @@ void Oscillator::resetSlot(Slot& s) {
     s.pending = 0;
     s.pendingCount = 0;
     s.redo = 0;
+    s.triangleWaiting = 0;
     s.widthChanged = false;
     s.frequencyChanged = false;
     s.restart = true;
@@ -987,6 +992,108 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     s.triangleInvFrequency = invFrequency;
 }
 
+// In the plain generator a started triangle's positions wait, in one run, until the slot's
+// next commit or the end of the block: nothing before then changes the entries they read.
+void Oscillator::deferTriangle(Slot& s, int at, int count) {
+    if (s.triangleWaiting > 0 && ((s.triangleNext + s.triangleWaiting) & ringMask) != at) flushTriangle(s);
+    if (s.triangleWaiting == 0) {
+        if (!s.triangleStarted || s.triangleWarmup > 0) {
+            triangleRun(s, at, count);
+            return;
+        }
+        s.triangleNext = at;
+    }
+    s.triangleWaiting += count;
+}
+
+void Oscillator::flushTriangle(Slot& s) {
+    if (s.triangleWaiting == 0) return;
+    const int count = s.triangleWaiting;
+    s.triangleWaiting = 0;
+    triangleRun(s, s.triangleNext, count);
+}
+
+// The waiting triangles of two slots, as far as both wait, in the two lanes of one register:
+// each lane with the operations of triangleRun in their order. The rest one at a time.
+void Oscillator::trianglePair(Slot& a, Slot& b) {
+#if HALVORN_OSCILLATOR_LANES
+    const int lag = 2 * quarter;
+    Slot* const lane[2] = {&a, &b};
+    alignas(16) double sum[2] = {a.triangleSum, b.triangleSum};
+    alignas(16) double gain[2] = {a.triangleGain, b.triangleGain};
+    alignas(16) double dc[2] = {a.triangleDc, b.triangleDc};
+    double width[2] = {a.triangleWidth, b.triangleWidth};
+    double invFrequency[2] = {a.triangleInvFrequency, b.triangleInvFrequency};
+    uint64_t seen[2] = {~uint64_t(0), ~uint64_t(0)};
+    __m128d sumLanes = _mm_load_pd(sum), gainLanes = _mm_load_pd(gain), dcLanes = _mm_load_pd(dc);
+    const __m128d pole = _mm_set1_pd(trianglePole), rest = _mm_set1_pd(1.0 - trianglePole);
+    const int total = std::min(a.triangleWaiting, b.triangleWaiting);
+    int at[2] = {a.triangleNext, b.triangleNext};
+    for (int count = total; count > 0;) {
+        // In runs where no slot's written or read entries wrap.
+        int back[2], n = count;
+        for (int j = 0; j < 2; ++j) {
+            back[j] = (at[j] - lag) & ringMask;
+            n = std::min(n, ringSize - std::max(at[j], back[j]));
+        }
+        const float* const shapeA = a.delayedShape + 2 * back[0];
+        const float* const shapeB = b.delayedShape + 2 * back[1];
+        const float* const pulseA = a.trianglePulse + back[0];
+        const float* const pulseB = b.trianglePulse + back[1];
+        float* const outA = a.triangle + at[0];
+        float* const outB = b.triangle + at[1];
+        for (int k = 0; k < n; ++k) {
+            uint64_t bits[2];
+            std::memcpy(&bits[0], shapeA + 2 * k, sizeof bits[0]);
+            std::memcpy(&bits[1], shapeB + 2 * k, sizeof bits[1]);
+            if (bits[0] != seen[0] || bits[1] != seen[1]) {
+                _mm_store_pd(sum, sumLanes);
+                _mm_store_pd(gain, gainLanes);
+                const float* const shape[2] = {shapeA + 2 * k, shapeB + 2 * k};
+                for (int j = 0; j < 2; ++j) {
+                    if (bits[j] == seen[j]) continue;
+                    seen[j] = bits[j];
+                    const double w = std::clamp(double(shape[j][0]), 0.01, 0.99);
+                    const double invF = shape[j][1];
+                    if (w != width[j] || invF != invFrequency[j]) {
+                        const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+                        sum[j] *= gain[j] / g;
+                        gain[j] = g;
+                        width[j] = w;
+                        invFrequency[j] = invF;
+                    }
+                }
+                sumLanes = _mm_load_pd(sum);
+                gainLanes = _mm_load_pd(gain);
+            }
+            sumLanes = _mm_add_pd(sumLanes, _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(pulseA + k), _mm_load_ss(pulseB + k))));
+            const __m128d y = _mm_mul_pd(sumLanes, gainLanes);
+            dcLanes = _mm_add_pd(_mm_mul_pd(pole, dcLanes), _mm_mul_pd(rest, y));
+            const __m128 out = _mm_cvtpd_ps(_mm_sub_pd(y, dcLanes));
+            _mm_store_ss(outA + k, out);
+            _mm_store_ss(outB + k, _mm_shuffle_ps(out, out, 1));
+        }
+        for (int j = 0; j < 2; ++j) at[j] = (at[j] + n) & ringMask;
+        count -= n;
+    }
+    _mm_store_pd(sum, sumLanes);
+    _mm_store_pd(gain, gainLanes);
+    _mm_store_pd(dc, dcLanes);
+    for (int j = 0; j < 2; ++j) {
+        Slot& s = *lane[j];
+        s.triangleSum = sum[j];
+        s.triangleGain = gain[j];
+        s.triangleDc = dc[j];
+        s.triangleWidth = width[j];
+        s.triangleInvFrequency = invFrequency[j];
+        s.triangleNext = at[j];
+        s.triangleWaiting -= total;
+    }
+#endif
+    flushTriangle(a);
+    flushTriangle(b);
+}
+
 void Oscillator::sineSample(Slot& s) {
     float p = s.sinePhase + s.sineIncrement;
     if (p >= float(kSineSize)) p -= float(kSineSize) * std::floor(p / float(kSineSize));
@@ -1028,7 +1135,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             auto made = [&](int from, int k) {
                 const int skip = std::min(redo, k);
                 redo -= skip;
-                if (triangleOn && k > skip) triangleRun(s, (from + skip) & ringMask, k - skip);
+                if (triangleOn && k > skip) deferTriangle(s, (from + skip) & ringMask, k - skip);
                 return k;
             };
             bool commitNext = false;
@@ -1105,6 +1212,8 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                     s.pendingCount = 1;
                 }
             } else if (!found && ++s.pendingCount > quarter) {
+                // The steps reach entries the waiting triangle reads as they are now.
+                flushTriangle(s);
                 commit(s, sawOn, pulseRing, triangleOn);
                 if (++commits <= kMaxCommitsPerSample * L) {
                     // Step back to the crossing sample: the entries lose the naive values
@@ -1148,7 +1257,10 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
         if (s.redo > 0) {
             --s.redo;
         } else {
-            if (triangleOn) triangleRun(s, s.writePos, 1);
+            if (triangleOn) {
+                flushTriangle(s);
+                triangleRun(s, s.writePos, 1);
+            }
             if (sineOn) sineSample(s);
         }
         s.writePos = (s.writePos + 1) & ringMask;
@@ -1181,6 +1293,8 @@ void Oscillator::runSlot(Slot& s) {
         beginPass(s, triangleOn);
         generate(s, pass * blockLength - (total - blockLength), sawOn, pulseOn, triangleOn, phaseOn);
     }
+    // Started afresh, the output stage reads what was just made.
+    if (passes > 1) flushTriangle(s);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1360,15 +1474,27 @@ void Oscillator::process() {
         }
         return;
     }
+    // A slot whose triangle waits is paired with the next such slot. The output stage reads
+    // positions a delay behind those that wait.
+    Slot* waitingTriangle = nullptr;
     for (Slot& s : slots) {
         const bool taken = s.useMix > 0 || s.useSine > 0 || s.useSync > 0;
         if (s.state == kSounding && taken) {
             runSlot(s);
             outputStage(s);
+            if (s.triangleWaiting > 0) {
+                if (waitingTriangle) {
+                    trianglePair(*waitingTriangle, s);
+                    waitingTriangle = nullptr;
+                } else {
+                    waitingTriangle = &s;
+                }
+            }
         } else if (s.state != kSounding && s.ranSinceRestart) {
             resetSlot(s);
         }
     }
+    if (waitingTriangle) flushTriangle(*waitingTriangle);
     finishOutputs();
     readPos = (readPos + blockLength) & ringMask;
 }

@@ -133,6 +133,9 @@ private:
     void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
     void placeStep(float* ring, const float* table, const float* rows, int writePos, double height, int32_t offset);
     void triangleRun(Slot& s, int at, int count);
+    void deferTriangle(Slot& s, int at, int count);
+    void flushTriangle(Slot& s);
+    void trianglePair(Slot& a, Slot& b);
     void sineSample(Slot& s);
     void outputStage(Slot& s);
     void finishOutputs();
