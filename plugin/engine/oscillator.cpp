@@ -335,6 +335,7 @@ struct Oscillator::Slot {
     float* triangle;
     float* sine;
     float* delayedShape;  // pairs: the latched width and float(invFrequency)
+    float* triangleInput;  // the pulse entry each triangle position reads, as it read it
     int32_t* tickRing;
     int32_t* delayedHigh;
     int writePos;
@@ -346,8 +347,8 @@ struct Oscillator::Slot {
     double triangleInvFrequency;
     double triangleDc;
     int triangleWarmup;
-    // Positions whose triangle waits for the end of the block or the slot's next commit, so
-    // that two slots can run it together.
+    // Positions whose triangle waits for the end of the block, so that two slots can run it
+    // together.
     int triangleNext;
     int triangleWaiting;
     bool triangleStarted;
@@ -454,7 +455,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             semitoneTable = ownSemitone.data();
         }
         const int R = ringSize, span = historyLength + blockLength;
-        const int floatsPerSlot = 7 * R + 3 * span + 3 * blockLength;
+        const int floatsPerSlot = 8 * R + 3 * span + 3 * blockLength;
         const int intsPerSlot = 2 * R + span;
         floatPool.reset(new float[size_t(floatsPerSlot) * kSlots]);
         intPool.reset(new int32_t[size_t(intsPerSlot) * kSlots]);
@@ -469,6 +470,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             s.triangle = f; f += R;
             s.sine = f; f += R;
             s.delayedShape = f; f += 2 * R;
+            s.triangleInput = f; f += R;
             s.mix = f; f += span;
             s.terms = f; f += 3 * blockLength;
             s.sineOut = f; f += span;
@@ -916,10 +918,11 @@ void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
     computePeriod(s);
 }
 
-// The triangle for `count` positions from `at`: the pulse integrated, scaled to a
-// peak-to-peak of 1 and freed of DC. On locals: through the slot every store to the ring
-// would reload them.
-void Oscillator::triangleRun(Slot& s, int at, int count) {
+// The triangle for `count` positions from `at`: the pulse integrated, scaled to a peak-to-peak
+// of 1 and freed of DC. It reads the entries kept beside the positions, or (`kept` false, one
+// sample at a time on the general path) the pulse ring itself. On locals: through the slot
+// every store to the ring would reload them.
+void Oscillator::triangleRun(Slot& s, int at, int count, bool kept) {
     for (; count > 0 && s.triangleWarmup > 0; --count) {
         s.triangle[at] = 0.0f;
         at = (at + 1) & ringMask;
@@ -959,7 +962,7 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     while (count > 0) {
         const int n = std::min(count, ringSize - std::max(at, back));
         const float* const shape = s.delayedShape + 2 * back;
-        const float* const pulse = s.trianglePulse + back;
+        const float* const pulse = kept ? s.triangleInput + at : s.trianglePulse + back;
         float* const triangle = s.triangle + at;
         for (int k = 0; k < n; ++k) {
             uint64_t bits;
@@ -992,13 +995,20 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     s.triangleInvFrequency = invFrequency;
 }
 
-// In the plain generator a started triangle's positions wait, in one run, until the slot's
-// next commit or the end of the block: nothing before then changes the entries they read.
+// A triangle position reads the pulse entry 2 x c/4 samples back as it is when the position is
+// made: later commits place steps into it. That entry is kept beside the position, and the
+// positions of a started triangle wait in one run until the end of the block.
 void Oscillator::deferTriangle(Slot& s, int at, int count) {
+    const int lag = 2 * quarter;
+    forRingRuns(at, count, ringMask, [&](int i, int to, int n) {
+        forRingRuns(at + i - lag, n, ringMask, [&](int j, int from, int m) {
+            std::copy(s.trianglePulse + from, s.trianglePulse + from + m, s.triangleInput + to + j);
+        });
+    });
     if (s.triangleWaiting > 0 && ((s.triangleNext + s.triangleWaiting) & ringMask) != at) flushTriangle(s);
     if (s.triangleWaiting == 0) {
         if (!s.triangleStarted || s.triangleWarmup > 0) {
-            triangleRun(s, at, count);
+            triangleRun(s, at, count, true);
             return;
         }
         s.triangleNext = at;
@@ -1010,7 +1020,7 @@ void Oscillator::flushTriangle(Slot& s) {
     if (s.triangleWaiting == 0) return;
     const int count = s.triangleWaiting;
     s.triangleWaiting = 0;
-    triangleRun(s, s.triangleNext, count);
+    triangleRun(s, s.triangleNext, count, true);
 }
 
 // The waiting triangles of two slots, as far as both wait, in the two lanes of one register:
@@ -1038,8 +1048,8 @@ void Oscillator::trianglePair(Slot& a, Slot& b) {
         }
         const float* const shapeA = a.delayedShape + 2 * back[0];
         const float* const shapeB = b.delayedShape + 2 * back[1];
-        const float* const pulseA = a.trianglePulse + back[0];
-        const float* const pulseB = b.trianglePulse + back[1];
+        const float* const pulseA = a.triangleInput + at[0];
+        const float* const pulseB = b.triangleInput + at[1];
         float* const outA = a.triangle + at[0];
         float* const outB = b.triangle + at[1];
         for (int k = 0; k < n; ++k) {
@@ -1212,8 +1222,6 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                     s.pendingCount = 1;
                 }
             } else if (!found && ++s.pendingCount > quarter) {
-                // The steps reach entries the waiting triangle reads as they are now.
-                flushTriangle(s);
                 commit(s, sawOn, pulseRing, triangleOn);
                 if (++commits <= kMaxCommitsPerSample * L) {
                     // Step back to the crossing sample: the entries lose the naive values
@@ -1259,7 +1267,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
         } else {
             if (triangleOn) {
                 flushTriangle(s);
-                triangleRun(s, s.writePos, 1);
+                triangleRun(s, s.writePos, 1, false);
             }
             if (sineOn) sineSample(s);
         }

@@ -132,7 +132,7 @@ private:
     void generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn);
     void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
     void placeStep(float* ring, const float* table, const float* rows, int writePos, double height, int32_t offset);
-    void triangleRun(Slot& s, int at, int count);
+    void triangleRun(Slot& s, int at, int count, bool kept);
     void deferTriangle(Slot& s, int at, int count);
     void flushTriangle(Slot& s);
     void trianglePair(Slot& a, Slot& b);
