@@ -425,12 +425,11 @@ TEST(Oscillator, StretchesMakeTheSameMixAsTheGeneralPath) {
     }
 }
 
-// Triangles of several slots, made beside each other in the plain generator, against the same
-// slots on the general path (the sine output taken). Five slots, so that one is left without
-// a partner; pitches apart, so that their edges and commits fall at different samples.
-TEST(Oscillator, TrianglesOfSeveralSlotsMatchTheGeneralPath) {
+namespace {
+
+void triangleSlotsMatchTheGeneralPath(float rate) {
     const int slots = 5;
-    Rig stretched, general;
+    Rig stretched(rate), general(rate);
     std::vector<SignalPort*> a, b;
     for (Rig* rig : {&stretched, &general}) {
         rig->rec.driftDepth = 0.01f;
@@ -455,6 +454,19 @@ TEST(Oscillator, TrianglesOfSeveralSlotsMatchTheGeneralPath) {
                 << "block " << block << ", slot " << slot;
     }
     for (int slot = 0; slot < slots; ++slot) EXPECT_GT(std::fabs(a[slot]->samples[5]), 1e-4f) << slot;
+}
+
+}  // namespace
+
+// Triangles of several slots, made beside each other in the plain generator, against the same
+// slots on the general path (the sine output taken). Five slots, so that one is left without
+// a partner; pitches apart, so that their edges and commits fall at different samples; rates
+// with other step lengths and rings.
+TEST(Oscillator, TrianglesOfSeveralSlotsMatchTheGeneralPath) {
+    for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
+        SCOPED_TRACE(rate);
+        triangleSlotsMatchTheGeneralPath(rate);
+    }
 }
 
 // Each waveform's term is made alone whatever else the slot plays, and the mix adds them in
