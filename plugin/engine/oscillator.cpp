@@ -999,12 +999,16 @@ void Oscillator::triangleRun(Slot& s, int at, int count, bool kept) {
 // made: later commits place steps into it. That entry is kept beside the position, and the
 // positions of a started triangle wait in one run until the end of the block.
 void Oscillator::deferTriangle(Slot& s, int at, int count) {
-    const int lag = 2 * quarter;
-    forRingRuns(at, count, ringMask, [&](int i, int to, int n) {
-        forRingRuns(at + i - lag, n, ringMask, [&](int j, int from, int m) {
-            std::copy(s.trianglePulse + from, s.trianglePulse + from + m, s.triangleInput + to + j);
+    const int lag = 2 * quarter, back = (at - lag) & ringMask;
+    if (std::max(at, back) + count <= ringSize) {
+        std::copy(s.trianglePulse + back, s.trianglePulse + back + count, s.triangleInput + at);
+    } else {
+        forRingRuns(at, count, ringMask, [&](int i, int to, int n) {
+            forRingRuns(at + i - lag, n, ringMask, [&](int j, int from, int m) {
+                std::copy(s.trianglePulse + from, s.trianglePulse + from + m, s.triangleInput + to + j);
+            });
         });
-    });
+    }
     if (s.triangleWaiting > 0 && ((s.triangleNext + s.triangleWaiting) & ringMask) != at) flushTriangle(s);
     if (s.triangleWaiting == 0) {
         if (!s.triangleStarted || s.triangleWarmup > 0) {
