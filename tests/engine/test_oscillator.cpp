@@ -711,7 +711,9 @@ TEST(Oscillator, ANewOscillatorsOutputsAreSilentWhateverItsMemoryHeld) {
             ASSERT_NE(port, nullptr);
             for (int i = -port->historyLength; i < port->blockLength; ++i) {
                 ASSERT_EQ(port->samples[i], 0.0f) << kind << " at " << i;
-                if (kind == kOscOutSync) ASSERT_EQ(port->ticks[i], kOscNoWrap) << i;
+                if (kind == kOscOutSync) {
+                    ASSERT_EQ(port->ticks[i], kOscNoWrap) << i;
+                }
             }
         }
     }
