@@ -1230,21 +1230,48 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                 if (++commits <= kMaxCommitsPerSample * L) {
                     // Step back to the crossing sample: the entries lose the naive values
                     // that their regeneration will add again, so they keep the values from
-                    // before the edge, which the placed steps expect.
+                    // before the edge, which the placed steps expect. The regeneration writes
+                    // the tick ring anew.
                     // On locals: through the slot every store to a ring would reload them.
                     double phase = s.phase;
                     int32_t tickCount = s.tickCount;
                     int at = s.writePos;
                     const double increment = s.increment;
                     const float pulseNaive = float(s.pulseNaive), trianglePulseNaive = float(s.trianglePulseNaive);
-                    for (int k = 0; k < quarter; ++k) {
+                    float* const saw = s.saw;
+                    float* const pulse = s.pulse;
+                    float* const tPulse = s.trianglePulse;
+                    int k = 0;
+#if HALVORN_OSCILLATOR_LANES
+                    // In the plain generator four entries at a time where they do not wrap: the
+                    // phases one after another as one at a time, the entry before them first.
+                    if (plain) {
+                        for (; k + 4 <= quarter && at >= 4; k += 4) {
+                            const double p1 = phase + increment, p2 = p1 + increment, p3 = p2 + increment;
+                            const double p4 = p3 + increment;
+                            at -= 4;
+                            if (sawOn) {
+                                const __m128 values =
+                                    _mm_movelh_ps(_mm_cvtpd_ps(_mm_set_pd(p3, p4)), _mm_cvtpd_ps(_mm_set_pd(p1, p2)));
+                                _mm_storeu_ps(saw + at, _mm_sub_ps(_mm_loadu_ps(saw + at), values));
+                            }
+                            if (pulseRing)
+                                _mm_storeu_ps(pulse + at, _mm_sub_ps(_mm_loadu_ps(pulse + at), _mm_set1_ps(pulseNaive)));
+                            if (triangleOn)
+                                _mm_storeu_ps(tPulse + at,
+                                              _mm_sub_ps(_mm_loadu_ps(tPulse + at), _mm_set1_ps(trianglePulseNaive)));
+                            phase = p4;
+                            tickCount -= 4 * P;
+                        }
+                    }
+#endif
+                    for (; k < quarter; ++k) {
                         phase += increment;
                         tickCount -= P;
                         at = (at - 1) & ringMask;
-                        if (sawOn) s.saw[at] -= float(phase);
-                        if (pulseRing) s.pulse[at] -= pulseNaive;
-                        if (triangleOn) s.trianglePulse[at] -= trianglePulseNaive;
-                        s.tickRing[at] = tickCount;
+                        if (sawOn) saw[at] -= float(phase);
+                        if (pulseRing) pulse[at] -= pulseNaive;
+                        if (triangleOn) tPulse[at] -= trianglePulseNaive;
                     }
                     s.phase = phase;
                     s.tickCount = tickCount;
