@@ -111,28 +111,74 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
     int32_t tickCount = r.tickCount;
     int at = r.at;
     int k = 0;
-    // Where the rings do not wrap and the tick count stays below its ceiling, the stretch
-    // runs on plain pointers with no test but the edge's.
-    const int straight = std::min(count, w.mask + 1 - at);
-    if (int64_t(tickCount) + int64_t(straight) * w.ticks < kTickCeiling) {
-        float* const saw = w.saw + at;
-        float* const pulse = w.pulse + at;
-        int32_t* const ticks = w.tickRing + at;
-        while (k < straight) {
-            tickCount += w.ticks;
-            phase -= w.increment;
-            if (kSaw) saw[k] += float(phase);
-            if (kPulse) pulse[k] += w.pulseNaive;
-            if (kTriangle) {
-                w.trianglePulse[at + k] += w.trianglePulseNaive;
-                std::memcpy(w.delayedShape + 2 * (at + k), &w.shape, sizeof w.shape);
-                w.delayedHigh[at + k] = w.high;
+    // On locals: through `w` every store to a ring would reload them.
+    float* const sawRing = w.saw;
+    float* const pulseRing = w.pulse;
+    int32_t* const tickRing = w.tickRing;
+    float* const trianglePulse = w.trianglePulse;
+    float* const delayedShape = w.delayedShape;
+    int32_t* const delayedHigh = w.delayedHigh;
+    const float pulseNaive = w.pulseNaive, trianglePulseNaive = w.trianglePulseNaive;
+    const double increment = w.increment;
+    const int32_t step = w.ticks, high = w.high;
+    const uint64_t shape = w.shape;
+    const int mask = w.mask;
+    // In pieces where the rings do not wrap and the tick count stays below its ceiling, the
+    // stretch runs on plain pointers with no test but the edge's.
+    for (;;) {
+        const int straight = std::min(count - k, mask + 1 - at);
+        if (int64_t(tickCount) + int64_t(straight) * step >= kTickCeiling) break;
+        float* const saw = sawRing + at;
+        float* const pulse = pulseRing + at;
+        int32_t* const ticks = tickRing + at;
+        float* const tPulse = trianglePulse + at;
+        float* const tShape = delayedShape + 2 * at;
+        int32_t* const tHigh = delayedHigh + at;
+        int m = 0;
+#if HALVORN_OSCILLATOR_LANES
+        // Four samples at a time while the fourth stays above the threshold (the phase only
+        // falls, so none of the four reaches it): the phases one after another as one at a
+        // time, everything else in lanes.
+        const __m128 pulseLanes = _mm_set1_ps(pulseNaive), trianglePulseLanes = _mm_set1_ps(trianglePulseNaive);
+        const __m128i shapeHalf = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&shape));
+        const __m128i shapeLanes = _mm_unpacklo_epi64(shapeHalf, shapeHalf), highLanes = _mm_set1_epi32(high);
+        const __m128i tickSteps = _mm_set_epi32(4 * step, 3 * step, 2 * step, step);
+        while (m + 4 <= straight) {
+            const double p1 = phase - increment, p2 = p1 - increment, p3 = p2 - increment, p4 = p3 - increment;
+            if (p4 <= threshold) break;
+            phase = p4;
+            if (kSaw) {
+                const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps(_mm_set_pd(p2, p1)), _mm_cvtpd_ps(_mm_set_pd(p4, p3)));
+                _mm_storeu_ps(saw + m, _mm_add_ps(_mm_loadu_ps(saw + m), values));
             }
-            ticks[k] = tickCount;
-            ++k;
+            if (kPulse) _mm_storeu_ps(pulse + m, _mm_add_ps(_mm_loadu_ps(pulse + m), pulseLanes));
+            if (kTriangle) {
+                _mm_storeu_ps(tPulse + m, _mm_add_ps(_mm_loadu_ps(tPulse + m), trianglePulseLanes));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * m), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tShape + 2 * m + 4), shapeLanes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tHigh + m), highLanes);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ticks + m), _mm_add_epi32(_mm_set1_epi32(tickCount), tickSteps));
+            tickCount += 4 * step;
+            m += 4;
+        }
+#endif
+        while (m < straight) {
+            tickCount += step;
+            phase -= increment;
+            if (kSaw) saw[m] += float(phase);
+            if (kPulse) pulse[m] += pulseNaive;
+            if (kTriangle) {
+                tPulse[m] += trianglePulseNaive;
+                std::memcpy(tShape + 2 * m, &shape, sizeof shape);
+                tHigh[m] = high;
+            }
+            ticks[m] = tickCount;
+            ++m;
             if (phase <= threshold) break;
         }
-        at = (at + k) & w.mask;
+        k += m;
+        at = (at + m) & mask;
         if (k == count || phase <= threshold) {
             r.phase = phase;
             r.tickCount = tickCount;
@@ -141,17 +187,17 @@ int runPlainStretch(PlainRun& r, const PlainRings& w, int count, double threshol
         }
     }
     while (k < count) {
-        if (tickCount < kTickCeiling) tickCount += w.ticks;
-        phase -= w.increment;
-        if (kSaw) w.saw[at] += float(phase);
-        if (kPulse) w.pulse[at] += w.pulseNaive;
+        if (tickCount < kTickCeiling) tickCount += step;
+        phase -= increment;
+        if (kSaw) sawRing[at] += float(phase);
+        if (kPulse) pulseRing[at] += pulseNaive;
         if (kTriangle) {
-            w.trianglePulse[at] += w.trianglePulseNaive;
-            std::memcpy(w.delayedShape + 2 * at, &w.shape, sizeof w.shape);
-            w.delayedHigh[at] = w.high;
+            trianglePulse[at] += trianglePulseNaive;
+            std::memcpy(delayedShape + 2 * at, &shape, sizeof shape);
+            delayedHigh[at] = high;
         }
-        w.tickRing[at] = tickCount;
-        at = (at + 1) & w.mask;
+        tickRing[at] = tickCount;
+        at = (at + 1) & mask;
         ++k;
         if (phase <= threshold) break;
     }
@@ -257,7 +303,6 @@ struct Oscillator::Slot {
     double frequency;  // Hz, as applied to the period
     double invFrequency;
     int32_t period;    // N ticks
-    double invPeriod;
     double increment;  // phase per sample, P / N
     double phase;      // +0.5 down to -0.5 per period
     double wrapThreshold;
@@ -290,6 +335,7 @@ struct Oscillator::Slot {
     float* triangle;
     float* sine;
     float* delayedShape;  // pairs: the latched width and float(invFrequency)
+    float* triangleInput;  // the pulse entry each triangle position reads, as it read it
     int32_t* tickRing;
     int32_t* delayedHigh;
     int writePos;
@@ -301,6 +347,10 @@ struct Oscillator::Slot {
     double triangleInvFrequency;
     double triangleDc;
     int triangleWarmup;
+    // Positions whose triangle waits for the end of the block, so that two slots can run it
+    // together.
+    int triangleNext;
+    int triangleWaiting;
     bool triangleStarted;
 
     float sinePhase;  // table entries
@@ -405,7 +455,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             semitoneTable = ownSemitone.data();
         }
         const int R = ringSize, span = historyLength + blockLength;
-        const int floatsPerSlot = 7 * R + 3 * span + 3 * blockLength;
+        const int floatsPerSlot = 8 * R + 3 * span + 3 * blockLength;
         const int intsPerSlot = 2 * R + span;
         floatPool.reset(new float[size_t(floatsPerSlot) * kSlots]);
         intPool.reset(new int32_t[size_t(intsPerSlot) * kSlots]);
@@ -420,6 +470,7 @@ int Oscillator::init(OscillatorRecord* record, int oscillatorNumber, float rate)
             s.triangle = f; f += R;
             s.sine = f; f += R;
             s.delayedShape = f; f += 2 * R;
+            s.triangleInput = f; f += R;
             s.mix = f; f += span;
             s.terms = f; f += 3 * blockLength;
             s.sineOut = f; f += span;
@@ -662,6 +713,7 @@ void Oscillator::resetSlot(Slot& s) {
     s.pending = 0;
     s.pendingCount = 0;
     s.redo = 0;
+    s.triangleWaiting = 0;
     s.widthChanged = false;
     s.frequencyChanged = false;
     s.restart = true;
@@ -690,7 +742,6 @@ void Oscillator::computePeriod(Slot& s) {
     // Rounded to whole ticks; the bounds are whole, so clamping before the floor is the same.
     const double n = floorToInt(std::clamp(ticksPerSecond / s.frequency + 0.5, 2.0 * ticks, double(kMaxPeriod)));
     s.period = int32_t(n);
-    s.invPeriod = 1.0 / n;
     s.increment = ticks / n;
     s.wrapThreshold = s.increment * 0.5 - 0.5;
     s.high = floorToInt(double(s.widthLatched) * n + 0.5);
@@ -867,10 +918,11 @@ void Oscillator::commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn) {
     computePeriod(s);
 }
 
-// The triangle for `count` positions from `at`: the pulse integrated, scaled to a
-// peak-to-peak of 1 and freed of DC. On locals: through the slot every store to the ring
-// would reload them.
-void Oscillator::triangleRun(Slot& s, int at, int count) {
+// The triangle for `count` positions from `at`: the pulse integrated, scaled to a peak-to-peak
+// of 1 and freed of DC. It reads the entries kept beside the positions, or (`kept` false, one
+// sample at a time on the general path) the pulse ring itself. On locals: through the slot
+// every store to the ring would reload them.
+void Oscillator::triangleRun(Slot& s, int at, int count, bool kept) {
     for (; count > 0 && s.triangleWarmup > 0; --count) {
         s.triangle[at] = 0.0f;
         at = (at + 1) & ringMask;
@@ -902,39 +954,158 @@ void Oscillator::triangleRun(Slot& s, int at, int count) {
     double sum = s.triangleSum, gain = s.triangleGain, dc = s.triangleDc;
     double width = s.triangleWidth, invFrequency = s.triangleInvFrequency;
     const double pole = trianglePole, rest = 1.0 - trianglePole;
-    const float* const shape = s.delayedShape;
-    const float* const pulse = s.trianglePulse;
-    float* const triangle = s.triangle;
     // The stored pair as last seen: unchanged, it needs no comparison in double. No pair has
     // these bits (two NaNs): the first sample always compares.
     uint64_t seen = ~uint64_t(0);
-    for (; count > 0; --count) {
-        const int back = (at - lag) & ringMask;
-        uint64_t bits;
-        std::memcpy(&bits, shape + 2 * back, sizeof bits);
-        if (bits != seen) {
-            seen = bits;
-            const double w = std::clamp(double(shape[2 * back]), 0.01, 0.99);
-            const double invF = shape[2 * back + 1];
-            if (w != width || invF != invFrequency) {
-                const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-                sum *= gain / g;
-                gain = g;
-                width = w;
-                invFrequency = invF;
+    // In runs where neither the written nor the read entries wrap.
+    int back = (at - lag) & ringMask;
+    while (count > 0) {
+        const int n = std::min(count, ringSize - std::max(at, back));
+        const float* const shape = s.delayedShape + 2 * back;
+        const float* const pulse = kept ? s.triangleInput + at : s.trianglePulse + back;
+        float* const triangle = s.triangle + at;
+        for (int k = 0; k < n; ++k) {
+            uint64_t bits;
+            std::memcpy(&bits, shape + 2 * k, sizeof bits);
+            if (bits != seen) {
+                seen = bits;
+                const double w = std::clamp(double(shape[2 * k]), 0.01, 0.99);
+                const double invF = shape[2 * k + 1];
+                if (w != width || invF != invFrequency) {
+                    const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+                    sum *= gain / g;
+                    gain = g;
+                    width = w;
+                    invFrequency = invF;
+                }
             }
+            sum += pulse[k];
+            const double y = sum * gain;
+            dc = pole * dc + rest * y;
+            triangle[k] = float(y - dc);
         }
-        sum += pulse[back];
-        const double y = sum * gain;
-        dc = pole * dc + rest * y;
-        triangle[at] = float(y - dc);
-        at = (at + 1) & ringMask;
+        at = (at + n) & ringMask;
+        back = (back + n) & ringMask;
+        count -= n;
     }
     s.triangleSum = sum;
     s.triangleGain = gain;
     s.triangleDc = dc;
     s.triangleWidth = width;
     s.triangleInvFrequency = invFrequency;
+}
+
+// A triangle position reads the pulse entry 2 x c/4 samples back as it is when the position is
+// made: later commits place steps into it. That entry is kept beside the position, and the
+// positions of a started triangle wait in one run until the end of the block.
+void Oscillator::deferTriangle(Slot& s, int at, int count) {
+    const int lag = 2 * quarter, back = (at - lag) & ringMask;
+    if (std::max(at, back) + count <= ringSize) {
+        std::copy(s.trianglePulse + back, s.trianglePulse + back + count, s.triangleInput + at);
+    } else {
+        forRingRuns(at, count, ringMask, [&](int i, int to, int n) {
+            forRingRuns(at + i - lag, n, ringMask, [&](int j, int from, int m) {
+                std::copy(s.trianglePulse + from, s.trianglePulse + from + m, s.triangleInput + to + j);
+            });
+        });
+    }
+    if (s.triangleWaiting > 0 && ((s.triangleNext + s.triangleWaiting) & ringMask) != at) flushTriangle(s);
+    if (s.triangleWaiting == 0) {
+        if (!s.triangleStarted || s.triangleWarmup > 0) {
+            triangleRun(s, at, count, true);
+            return;
+        }
+        s.triangleNext = at;
+    }
+    s.triangleWaiting += count;
+}
+
+void Oscillator::flushTriangle(Slot& s) {
+    if (s.triangleWaiting == 0) return;
+    const int count = s.triangleWaiting;
+    s.triangleWaiting = 0;
+    triangleRun(s, s.triangleNext, count, true);
+}
+
+// The waiting triangles of two slots, as far as both wait, in the two lanes of one register:
+// each lane with the operations of triangleRun in their order. The rest one at a time.
+void Oscillator::trianglePair(Slot& a, Slot& b) {
+#if HALVORN_OSCILLATOR_LANES
+    const int lag = 2 * quarter;
+    Slot* const lane[2] = {&a, &b};
+    alignas(16) double sum[2] = {a.triangleSum, b.triangleSum};
+    alignas(16) double gain[2] = {a.triangleGain, b.triangleGain};
+    alignas(16) double dc[2] = {a.triangleDc, b.triangleDc};
+    double width[2] = {a.triangleWidth, b.triangleWidth};
+    double invFrequency[2] = {a.triangleInvFrequency, b.triangleInvFrequency};
+    uint64_t seen[2] = {~uint64_t(0), ~uint64_t(0)};
+    __m128d sumLanes = _mm_load_pd(sum), gainLanes = _mm_load_pd(gain), dcLanes = _mm_load_pd(dc);
+    const __m128d pole = _mm_set1_pd(trianglePole), rest = _mm_set1_pd(1.0 - trianglePole);
+    const int total = std::min(a.triangleWaiting, b.triangleWaiting);
+    int at[2] = {a.triangleNext, b.triangleNext};
+    for (int count = total; count > 0;) {
+        // In runs where no slot's written or read entries wrap.
+        int back[2], n = count;
+        for (int j = 0; j < 2; ++j) {
+            back[j] = (at[j] - lag) & ringMask;
+            n = std::min(n, ringSize - std::max(at[j], back[j]));
+        }
+        const float* const shapeA = a.delayedShape + 2 * back[0];
+        const float* const shapeB = b.delayedShape + 2 * back[1];
+        const float* const pulseA = a.triangleInput + at[0];
+        const float* const pulseB = b.triangleInput + at[1];
+        float* const outA = a.triangle + at[0];
+        float* const outB = b.triangle + at[1];
+        for (int k = 0; k < n; ++k) {
+            uint64_t bits[2];
+            std::memcpy(&bits[0], shapeA + 2 * k, sizeof bits[0]);
+            std::memcpy(&bits[1], shapeB + 2 * k, sizeof bits[1]);
+            if (bits[0] != seen[0] || bits[1] != seen[1]) {
+                _mm_store_pd(sum, sumLanes);
+                _mm_store_pd(gain, gainLanes);
+                const float* const shape[2] = {shapeA + 2 * k, shapeB + 2 * k};
+                for (int j = 0; j < 2; ++j) {
+                    if (bits[j] == seen[j]) continue;
+                    seen[j] = bits[j];
+                    const double w = std::clamp(double(shape[j][0]), 0.01, 0.99);
+                    const double invF = shape[j][1];
+                    if (w != width[j] || invF != invFrequency[j]) {
+                        const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+                        sum[j] *= gain[j] / g;
+                        gain[j] = g;
+                        width[j] = w;
+                        invFrequency[j] = invF;
+                    }
+                }
+                sumLanes = _mm_load_pd(sum);
+                gainLanes = _mm_load_pd(gain);
+            }
+            sumLanes = _mm_add_pd(sumLanes, _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(pulseA + k), _mm_load_ss(pulseB + k))));
+            const __m128d y = _mm_mul_pd(sumLanes, gainLanes);
+            dcLanes = _mm_add_pd(_mm_mul_pd(pole, dcLanes), _mm_mul_pd(rest, y));
+            const __m128 out = _mm_cvtpd_ps(_mm_sub_pd(y, dcLanes));
+            _mm_store_ss(outA + k, out);
+            _mm_store_ss(outB + k, _mm_shuffle_ps(out, out, 1));
+        }
+        for (int j = 0; j < 2; ++j) at[j] = (at[j] + n) & ringMask;
+        count -= n;
+    }
+    _mm_store_pd(sum, sumLanes);
+    _mm_store_pd(gain, gainLanes);
+    _mm_store_pd(dc, dcLanes);
+    for (int j = 0; j < 2; ++j) {
+        Slot& s = *lane[j];
+        s.triangleSum = sum[j];
+        s.triangleGain = gain[j];
+        s.triangleDc = dc[j];
+        s.triangleWidth = width[j];
+        s.triangleInvFrequency = invFrequency[j];
+        s.triangleNext = at[j];
+        s.triangleWaiting -= total;
+    }
+#endif
+    flushTriangle(a);
+    flushTriangle(b);
 }
 
 void Oscillator::sineSample(Slot& s) {
@@ -978,7 +1149,7 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
             auto made = [&](int from, int k) {
                 const int skip = std::min(redo, k);
                 redo -= skip;
-                if (triangleOn && k > skip) triangleRun(s, (from + skip) & ringMask, k - skip);
+                if (triangleOn && k > skip) deferTriangle(s, (from + skip) & ringMask, k - skip);
                 return k;
             };
             bool commitNext = false;
@@ -1059,21 +1230,48 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
                 if (++commits <= kMaxCommitsPerSample * L) {
                     // Step back to the crossing sample: the entries lose the naive values
                     // that their regeneration will add again, so they keep the values from
-                    // before the edge, which the placed steps expect.
+                    // before the edge, which the placed steps expect. The regeneration writes
+                    // the tick ring anew.
                     // On locals: through the slot every store to a ring would reload them.
                     double phase = s.phase;
                     int32_t tickCount = s.tickCount;
                     int at = s.writePos;
                     const double increment = s.increment;
                     const float pulseNaive = float(s.pulseNaive), trianglePulseNaive = float(s.trianglePulseNaive);
-                    for (int k = 0; k < quarter; ++k) {
+                    float* const saw = s.saw;
+                    float* const pulse = s.pulse;
+                    float* const tPulse = s.trianglePulse;
+                    int k = 0;
+#if HALVORN_OSCILLATOR_LANES
+                    // In the plain generator four entries at a time where they do not wrap: the
+                    // phases one after another as one at a time, the entry before them first.
+                    if (plain) {
+                        for (; k + 4 <= quarter && at >= 4; k += 4) {
+                            const double p1 = phase + increment, p2 = p1 + increment, p3 = p2 + increment;
+                            const double p4 = p3 + increment;
+                            at -= 4;
+                            if (sawOn) {
+                                const __m128 values =
+                                    _mm_movelh_ps(_mm_cvtpd_ps(_mm_set_pd(p3, p4)), _mm_cvtpd_ps(_mm_set_pd(p1, p2)));
+                                _mm_storeu_ps(saw + at, _mm_sub_ps(_mm_loadu_ps(saw + at), values));
+                            }
+                            if (pulseRing)
+                                _mm_storeu_ps(pulse + at, _mm_sub_ps(_mm_loadu_ps(pulse + at), _mm_set1_ps(pulseNaive)));
+                            if (triangleOn)
+                                _mm_storeu_ps(tPulse + at,
+                                              _mm_sub_ps(_mm_loadu_ps(tPulse + at), _mm_set1_ps(trianglePulseNaive)));
+                            phase = p4;
+                            tickCount -= 4 * P;
+                        }
+                    }
+#endif
+                    for (; k < quarter; ++k) {
                         phase += increment;
                         tickCount -= P;
                         at = (at - 1) & ringMask;
-                        if (sawOn) s.saw[at] -= float(phase);
-                        if (pulseRing) s.pulse[at] -= pulseNaive;
-                        if (triangleOn) s.trianglePulse[at] -= trianglePulseNaive;
-                        s.tickRing[at] = tickCount;
+                        if (sawOn) saw[at] -= float(phase);
+                        if (pulseRing) pulse[at] -= pulseNaive;
+                        if (triangleOn) tPulse[at] -= trianglePulseNaive;
                     }
                     s.phase = phase;
                     s.tickCount = tickCount;
@@ -1098,7 +1296,10 @@ void Oscillator::generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool 
         if (s.redo > 0) {
             --s.redo;
         } else {
-            if (triangleOn) triangleRun(s, s.writePos, 1);
+            if (triangleOn) {
+                flushTriangle(s);
+                triangleRun(s, s.writePos, 1, false);
+            }
             if (sineOn) sineSample(s);
         }
         s.writePos = (s.writePos + 1) & ringMask;
@@ -1131,6 +1332,8 @@ void Oscillator::runSlot(Slot& s) {
         beginPass(s, triangleOn);
         generate(s, pass * blockLength - (total - blockLength), sawOn, pulseOn, triangleOn, phaseOn);
     }
+    // Started afresh, the output stage reads what was just made.
+    if (passes > 1) flushTriangle(s);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1192,12 +1395,7 @@ void Oscillator::outputStage(Slot& s) {
         if (settled && level == 0.0f) {
             if (!wrote) std::fill(out, out + L, 0.0f);
         } else if (settled) {
-            float* buffer = out;
-            if (wrote) {
-                buffer = s.terms + term * L;
-                s.later[s.laterCount++] = buffer;
-            }
-            dcJobs[dcJobCount++] = {ring, &dc, level, buffer, clearBehind};
+            dcJobs[dcJobCount++] = {ring, &dc, level, out, clearBehind, wrote};
             waiting = true;
         } else {
             // On locals: through the references every store to the ring or the output
@@ -1315,15 +1513,27 @@ void Oscillator::process() {
         }
         return;
     }
+    // A slot whose triangle waits is paired with the next such slot. The output stage reads
+    // positions a delay behind those that wait.
+    Slot* waitingTriangle = nullptr;
     for (Slot& s : slots) {
         const bool taken = s.useMix > 0 || s.useSine > 0 || s.useSync > 0;
         if (s.state == kSounding && taken) {
             runSlot(s);
             outputStage(s);
+            if (s.triangleWaiting > 0) {
+                if (waitingTriangle) {
+                    trianglePair(*waitingTriangle, s);
+                    waitingTriangle = nullptr;
+                } else {
+                    waitingTriangle = &s;
+                }
+            }
         } else if (s.state != kSounding && s.ranSinceRestart) {
             resetSlot(s);
         }
     }
+    if (waitingTriangle) flushTriangle(*waitingTriangle);
     finishOutputs();
     readPos = (readPos + blockLength) & ringMask;
 }
@@ -1337,7 +1547,7 @@ void Oscillator::finishOutputs() {
     for (int first = 0; first < dcJobCount; first += 4) {
         const int count = std::min(4, dcJobCount - first);
 #if HALVORN_OSCILLATOR_LANES
-        // A lane past the last job repeats it: the same values to the same place.
+        // A lane past the last job repeats it; its results are not stored.
         const DcJob* lane[4];
         for (int j = 0; j < 4; ++j) lane[j] = &dcJobs[first + std::min(j, count - 1)];
         alignas(16) float d[4] = {*lane[0]->dc, *lane[1]->dc, *lane[2]->dc, *lane[3]->dc};
@@ -1361,7 +1571,11 @@ void Oscillator::finishOutputs() {
                 y[k] = _mm_mul_ps(_mm_sub_ps(dv, x[k]), lvv);
             }
             _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
-            for (int j = 0; j < 4; ++j) _mm_storeu_ps(out[j] + i, y[j]);
+            // In lane order: a slot's pulse adds to its output before its sawtooth does.
+            for (int j = 0; j < count; ++j) {
+                if (lane[j]->add) _mm_storeu_ps(out[j] + i, _mm_add_ps(_mm_loadu_ps(out[j] + i), y[j]));
+                else _mm_storeu_ps(out[j] + i, y[j]);
+            }
         }
         for (; i < L; ++i) {
             const int at = (readPos + i) & ringMask;
@@ -1369,10 +1583,10 @@ void Oscillator::finishOutputs() {
             dv = _mm_add_ps(_mm_mul_ps(toInput, x), _mm_mul_ps(toLast, dv));
             alignas(16) float y[4];
             _mm_store_ps(y, _mm_mul_ps(_mm_sub_ps(dv, x), lvv));
-            out[0][i] = y[0];
-            out[1][i] = y[1];
-            out[2][i] = y[2];
-            out[3][i] = y[3];
+            for (int j = 0; j < count; ++j) {
+                if (lane[j]->add) out[j][i] += y[j];
+                else out[j][i] = y[j];
+            }
         }
         _mm_store_ps(d, dv);
         for (int j = 0; j < count; ++j) *lane[j]->dc = flushTiny(d[j]);
@@ -1383,7 +1597,8 @@ void Oscillator::finishOutputs() {
             for (int i = 0; i < L; ++i) {
                 const float x = job.ring[(readPos + i) & ringMask];
                 d = 0.01f * x + 0.99f * d;
-                job.out[i] = (d - x) * job.level;
+                if (job.add) job.out[i] += (d - x) * job.level;
+                else job.out[i] = (d - x) * job.level;
             }
             *job.dc = flushTiny(d);
         }

@@ -9,8 +9,8 @@
 // output runs D samples behind the generator.
 #pragma once
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
-#include <xmmintrin.h>
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
 #define HALVORN_OSCILLATOR_LANES 1
 #else
 #define HALVORN_OSCILLATOR_LANES 0
@@ -132,7 +132,10 @@ private:
     void generate(Slot& s, int syncBase, bool sawOn, bool pulseOn, bool triangleOn, bool phaseOn);
     void commit(Slot& s, bool sawOn, bool pulseOn, bool triangleOn);
     void placeStep(float* ring, const float* table, const float* rows, int writePos, double height, int32_t offset);
-    void triangleRun(Slot& s, int at, int count);
+    void triangleRun(Slot& s, int at, int count, bool kept);
+    void deferTriangle(Slot& s, int at, int count);
+    void flushTriangle(Slot& s);
+    void trianglePair(Slot& a, Slot& b);
     void sineSample(Slot& s);
     void outputStage(Slot& s);
     void finishOutputs();
@@ -182,13 +185,15 @@ private:
 
     std::vector<Slot> slots;
     // Pulse and sawtooth terms at a settled level: their DC filters run several at once after
-    // every slot's output stage, and the slots' later terms are added after them.
+    // every slot's output stage, in their order, each adding to the output where a term came
+    // before it; the slots' later terms are added after them.
     struct DcJob {
         float* ring;
         float* dc;
         float level;
         float* out;
         bool clearBehind;
+        bool add;
     };
     DcJob dcJobs[2 * kSlots];
     int dcJobCount = 0;
