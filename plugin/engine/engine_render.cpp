@@ -292,7 +292,7 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
     sendToBus(v, s, scratch, toRing, toRingEffects);
 }
 
-// Step 11 for every sounding slot. With the wah on, slots go through the pedal two at a
+// Step 11 for every sounding slot. With the wah on, slots go through the pedal four at a
 // time; each still reaches the buses in slot order.
 void SynthEngine::mixSlots(bool& toRing, bool& toRingEffects) {
     const int mode = pedalMode();
@@ -301,29 +301,26 @@ void SynthEngine::mixSlots(bool& toRing, bool& toRingEffects) {
             if (slots[s].state == kSlotSounding) mixSlot(s, toRing, toRingEffects);
         return;
     }
+    constexpr int kGroup = kPedalScratch3 - kVoiceScratch + 1;
     const int L = blockLength;
-    float* first = workBuffer[kPairScratch];
-    float* second = workBuffer[kVoiceScratch];
-    int waiting = -1;
+    float* blocks[kGroup];
+    int group[kGroup];
+    int waiting = 0;
+    const auto flush = [&]() {
+        pedal.processSlots(mode, group, blocks, waiting, L, expression);
+        for (int k = 0; k < waiting; ++k) sendToBus(slots[group[k]], group[k], blocks[k], toRing, toRingEffects);
+        waiting = 0;
+    };
     for (int s = 0; s < kSlots; ++s) {
         VoiceSlot& v = slots[s];
         if (v.state != kSlotSounding) continue;
         startGains(v, v.volume * v.lineMix * masterVolume, v.volume * (1.f - v.lineMix) * masterVolume);
-        if (waiting < 0) {
-            mixLines(v, s, first);
-            waiting = s;
-            continue;
-        }
-        mixLines(v, s, second);
-        pedal.processPair(mode, waiting, first, s, second, L, expression);
-        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
-        sendToBus(v, s, second, toRing, toRingEffects);
-        waiting = -1;
+        blocks[waiting] = workBuffer[kVoiceScratch + waiting];
+        group[waiting] = s;
+        mixLines(v, s, blocks[waiting]);
+        if (++waiting == kGroup) flush();
     }
-    if (waiting >= 0) {
-        pedal.process(mode, waiting, first, first, L, expression);
-        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
-    }
+    if (waiting > 0) flush();
 }
 
 void SynthEngine::renderBlock() {
