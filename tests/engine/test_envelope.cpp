@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "engine/envelope.h"
@@ -601,6 +602,42 @@ TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
     for (int s = 0; s < 32; ++s) {
         SCOPED_TRACE(s);
         test::expectAudibleAndSameBits(render(s)[s], together[s]);
+    }
+}
+
+// A result is reused for the next slot only when that slot's input is the same: slots whose
+// inputs differ, or repeat another slot's, each hold their own modulated initial level.
+TEST(Envelope, SlotsWithTheirOwnModulationEachTakeTheirOwnLevel) {
+    Envelope envelope;
+    EnvelopeRecord record = EnvelopeRecord();
+    record.slotCount = 32;
+    record.blockLength = kTestBlock;
+    record.historyLength = kTestHistory;
+    record.mode = kEnvModeFilter;
+    ASSERT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+    std::vector<std::unique_ptr<TestSignal>> sources;
+    std::vector<float*> out(32);
+    for (int s = 0; s < 32; ++s) {
+        out[s] = envelope.takeOutput(0, s)->samples;
+        record.slot = s;
+        record.attackTime = record.decayTime = record.releaseTime = 10.f;
+        record.initialLevel = 0.5f;
+        record.attackLevel = record.sustainLevel = 1.f;
+        envelope.message(&record, kEnvSettings);
+        sources.push_back(std::unique_ptr<TestSignal>(new TestSignal()));
+        ASSERT_EQ(envelope.connectModulation(kEnvModInitialLevel, sources[s]->get(), s, 7), 0);
+    }
+    const auto sumFor = [](int s, int block) { return 0.1f * static_cast<float>((s * (block + 1)) % 4); };
+    for (int block = 0; block < 3; ++block) {
+        SCOPED_TRACE(block);
+        for (int s = 0; s < 32; ++s) sources[s]->set(sumFor(s, block));
+        envelope.process();
+        for (int s = 0; s < 32; ++s) {
+            const float sum = sumFor(s, block);
+            const float expected = sum != 0.f ? 0.5f * std::pow(10.f, 1.2f * sum) : 0.5f;
+            ASSERT_EQ(out[s][0], expected) << "slot " << s;
+            ASSERT_EQ(out[s][kTestBlock - 1], expected) << "slot " << s;
+        }
     }
 }
 
