@@ -131,21 +131,26 @@ int Chorus::message(const ChorusRecord* record, int code) {
 
 void Chorus::process(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
     if (!initialised || !leftIn || !rightIn || !leftOut || !rightOut) return;
+    // The state on locals: the lines' and outputs' stores could otherwise be these floats.
+    float d = depth;
+    const float dTarget = depthTarget, dCoefficient = depthCoefficient;
+    const float c0 = b0, c2 = b2, p1 = a1, p2 = a2;
+    float h1 = x1, h2 = x2, g1 = y1, g2 = y2;
     for (int n = 0; n < count; ++n) {
-        depth += (depthTarget - depth) * depthCoefficient;
+        d += (dTarget - d) * dCoefficient;
         float v1 = lfo1.step();
         float v2 = lfo2.step();
 
         float m = (leftIn[n] + rightIn[n]) * 0.5f;
         float x = fx::flushState(m);
-        float y = fx::flushState(b0 * x + b2 * x2 - a1 * y1 - a2 * y2);
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
+        float y = fx::flushState(c0 * x + c2 * h2 - p1 * g1 - p2 * g2);
+        h2 = h1;
+        h1 = x;
+        g2 = g1;
+        g1 = y;
 
-        float dl = v1 * depth;
-        float dr = v2 * depth;
+        float dl = v1 * d;
+        float dr = v2 * d;
         float r = dl - dr + 2.0f;
         line1.push(y);
         float t = line1.read(1.065f * r + 3.17f);
@@ -156,6 +161,11 @@ void Chorus::process(const float* leftIn, const float* rightIn, float* leftOut, 
         leftOut[n] = dry + (1.0f + 0.8f * dl) * u + (1.0f + 0.8f * dr) * t;
         rightOut[n] = dry + (1.0f - 0.8f * dl) * u + (1.0f - 0.8f * dr) * t;
     }
+    x1 = h1;
+    x2 = h2;
+    y1 = g1;
+    y2 = g2;
+    depth = d;
     if (std::fabs(depth - depthTarget) < 1e-7f) depth = depthTarget;
 }
 
