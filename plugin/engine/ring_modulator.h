@@ -68,7 +68,7 @@ private:
     void stepBlock();
     void run(const float* input, float* output, int count, bool lanes);
     void runStretch(const float* input, float* output, int count, bool lanes);
-    void modulate(int count);
+    void modulate(int count, bool lanes);
     void upsampleLanes(int count);
     void downsampleLanes(int count, float* output) const;
     void upsampleOne(int n, float& up0, float& up1) const;

@@ -314,6 +314,9 @@ TEST(RingModulator, FourOutputsAtATimeMatchTheOneSampleReferenceToTheBit) {
             a[n] = (float)(0.8 * std::sin(0.05 * (start + n))) + (float)(seed >> 8) * 1e-8f;
         }
         if (round == 17) a[count / 2] = NAN;
+        // Products that fall below the flush threshold.
+        if (round >= 25 && round < 28)
+            for (float& v : a) v *= 3e-36f;
         if (round == 20) {
             for (Ring* r : {&lanes, &reference}) r->gate(false);
         }
