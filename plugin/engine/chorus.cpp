@@ -1,6 +1,11 @@
 #include "engine/chorus.h"
 
+#include <cfloat>
+#include <cmath>
+
 #include <new>
+
+#include <emmintrin.h>
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -129,7 +134,164 @@ int Chorus::message(const ChorusRecord* record, int code) {
     return 0;
 }
 
+// Taps of one line for four samples: ms = scale r + offset, as DelayLine::tap turns it into
+// whole samples and a fraction, and the quadratic read's three weights of that fraction.
+namespace {
+struct QuadraticTaps {
+    alignas(16) int back[4];
+    alignas(16) float w0[4], w1[4], w2[4];
+};
+
+inline void quadraticTaps(__m128 r, float scale, float offset, float samplesPerMs, float maxDelay,
+                          QuadraticTaps& taps) {
+    const __m128 ms = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(scale), r), _mm_set1_ps(offset));
+    __m128 d = _mm_mul_ps(ms, _mm_set1_ps(samplesPerMs));
+    d = _mm_and_ps(d, _mm_cmpgt_ps(d, _mm_setzero_ps()));  // also NaN
+    d = _mm_min_ps(d, _mm_set1_ps(maxDelay));
+    const __m128i i = _mm_cvttps_epi32(d);
+    const __m128 a = _mm_sub_ps(d, _mm_cvtepi32_ps(i));
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128 b = _mm_sub_ps(_mm_set1_ps(1.0f), a);
+    const __m128 aa = _mm_mul_ps(a, a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(taps.back), i);
+    _mm_store_ps(taps.w0, _mm_mul_ps(_mm_mul_ps(b, b), half));
+    _mm_store_ps(taps.w1, _mm_sub_ps(_mm_add_ps(half, a), aa));
+    _mm_store_ps(taps.w2, _mm_mul_ps(aa, half));
+}
+
+// The quadratic read of four samples whose newest positions are newest[0..3].
+inline __m128 readQuadratic(const float* buffer, const int* newest, const QuadraticTaps& taps) {
+    alignas(16) float p[3][4];
+    for (int k = 0; k < 4; ++k) {
+        const float* at = buffer + newest[k] - taps.back[k];
+        p[0][k] = at[0];
+        p[1][k] = at[-1];
+        p[2][k] = at[-2];
+    }
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_load_ps(taps.w0), _mm_load_ps(p[0])),
+                                 _mm_mul_ps(_mm_load_ps(taps.w1), _mm_load_ps(p[1]))),
+                      _mm_mul_ps(_mm_load_ps(taps.w2), _mm_load_ps(p[2])));
+}
+}  // namespace
+
 void Chorus::process(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
+    if (!initialised || !leftIn || !rightIn || !leftOut || !rightOut) return;
+    // The stretch path reads both lines quadratically; delays of exactly 0 ms never occur here
+    // (at least 1.685 ms), so the reads are DelayLine::read's.
+    if (line1.getReadMode() != kDelayReadQuadratic || line2.getReadMode() != kDelayReadQuadratic) {
+        processReference(leftIn, rightIn, leftOut, rightOut, count);
+        return;
+    }
+    for (int start = 0; start < count; start += kStretch) {
+        const int n = count - start < kStretch ? count - start : kStretch;
+        runStretch(leftIn + start, rightIn + start, leftOut + start, rightOut + start, n);
+    }
+    if (std::fabs(depth - depthTarget) < 1e-7f) depth = depthTarget;
+}
+
+// processReference's steps reordered: the depth, the LFOs and the band-pass run sample by
+// sample first; every band-passed sample then goes into the first line at once, and each
+// read goes from where the newest sample stood at its turn. The reads reach at least 1.685 ms
+// back and the lines hold a second, so no later push reaches a sample a read takes. The taps,
+// weights and mixes take four samples at a time.
+void Chorus::runStretch(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
+    alignas(16) float band[kStretch], mono[kStretch], dl[kStretch], dr[kStretch], t[kStretch], u[kStretch];
+    float d = depth;
+    const float dTarget = depthTarget, dCoefficient = depthCoefficient;
+    const float c0 = b0, c2 = b2, p1 = a1, p2 = a2;
+    float h1 = x1, h2 = x2, g1 = y1, g2 = y2;
+    for (int n = 0; n < count; ++n) {
+        d += (dTarget - d) * dCoefficient;
+        const float v1 = lfo1.step();
+        const float v2 = lfo2.step();
+        const float m = (leftIn[n] + rightIn[n]) * 0.5f;
+        const float x = fx::flushState(m);
+        const float y = fx::flushState(c0 * x + c2 * h2 - p1 * g1 - p2 * g2);
+        h2 = h1;
+        h1 = x;
+        g2 = g1;
+        g1 = y;
+        band[n] = y;
+        mono[n] = m;
+        dl[n] = v1 * d;
+        dr[n] = v2 * d;
+    }
+    x1 = h1;
+    x2 = h2;
+    y1 = g1;
+    y2 = g2;
+    depth = d;
+
+    // Each sample's newest positions: the first line's after its own push, the second line's
+    // before it.
+    alignas(16) int newest1[kStretch], newest2[kStretch];
+    newest2[0] = line2.newestPosition();
+    for (int n = 0; n < count; ++n) {
+        newest1[n] = line1.newestAfter(n + 1);
+        if (n > 0) newest2[n] = line2.newestAfter(n);
+    }
+    line1.pushBlock(band, count);
+    const float* buffer1 = line1.samples();
+    const float* buffer2 = line2.samples();
+    const float spm1 = line1.getSamplesPerMs(), max1 = line1.getMaxDelaySamples();
+    const float spm2 = line2.getSamplesPerMs(), max2 = line2.getMaxDelaySamples();
+    const __m128 two = _mm_set1_ps(2.0f);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 low = _mm_set1_ps(1e-37f), high = _mm_set1_ps(FLT_MAX);
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 r = _mm_add_ps(_mm_sub_ps(_mm_load_ps(dl + n), _mm_load_ps(dr + n)), two);
+        QuadraticTaps taps;
+        quadraticTaps(r, 1.065f, 3.17f, spm1, max1, taps);
+        const __m128 v = readQuadratic(buffer1, newest1 + n, taps);
+        // The second line takes t flushed.
+        const __m128 m = _mm_and_ps(v, magnitude);
+        _mm_store_ps(t + n, v);
+        _mm_store_ps(band + n, _mm_and_ps(v, _mm_and_ps(_mm_cmpge_ps(m, low), _mm_cmple_ps(m, high))));
+    }
+    for (; n < count; ++n) {
+        const float r = dl[n] - dr[n] + 2.0f;
+        const DelayLine::Tap tap = line1.tap(1.065f * r + 3.17f);
+        const float* at = buffer1 + newest1[n] - tap.samples;
+        const float a = tap.fraction, b = 1.0f - a;
+        t[n] = b * b * 0.5f * at[0] + (0.5f + a - a * a) * at[-1] + a * a * 0.5f * at[-2];
+        band[n] = fx::flushState(t[n]);
+    }
+    line2.pushBlock(band, count);
+    n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 r = _mm_add_ps(_mm_sub_ps(_mm_load_ps(dl + n), _mm_load_ps(dr + n)), two);
+        QuadraticTaps taps;
+        quadraticTaps(r, 0.7575f, 1.685f, spm2, max2, taps);
+        _mm_store_ps(u + n, readQuadratic(buffer2, newest2 + n, taps));
+    }
+    for (; n < count; ++n) {
+        const float r = dl[n] - dr[n] + 2.0f;
+        const DelayLine::Tap tap = line2.tap(0.7575f * r + 1.685f);
+        const float* at = buffer2 + newest2[n] - tap.samples;
+        const float a = tap.fraction, b = 1.0f - a;
+        u[n] = b * b * 0.5f * at[0] + (0.5f + a - a * a) * at[-1] + a * a * 0.5f * at[-2];
+    }
+
+    const __m128 one = _mm_set1_ps(1.0f), spread = _mm_set1_ps(0.8f), dryGain = _mm_set1_ps(0.6f);
+    n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 sl = _mm_mul_ps(spread, _mm_load_ps(dl + n)), sr = _mm_mul_ps(spread, _mm_load_ps(dr + n));
+        const __m128 vt = _mm_load_ps(t + n), vu = _mm_load_ps(u + n);
+        const __m128 dry = _mm_mul_ps(dryGain, _mm_load_ps(mono + n));
+        _mm_storeu_ps(leftOut + n, _mm_add_ps(_mm_add_ps(dry, _mm_mul_ps(_mm_add_ps(one, sl), vu)),
+                                              _mm_mul_ps(_mm_add_ps(one, sr), vt)));
+        _mm_storeu_ps(rightOut + n, _mm_add_ps(_mm_add_ps(dry, _mm_mul_ps(_mm_sub_ps(one, sl), vu)),
+                                               _mm_mul_ps(_mm_sub_ps(one, sr), vt)));
+    }
+    for (; n < count; ++n) {
+        const float dry = 0.6f * mono[n];
+        leftOut[n] = dry + (1.0f + 0.8f * dl[n]) * u[n] + (1.0f + 0.8f * dr[n]) * t[n];
+        rightOut[n] = dry + (1.0f - 0.8f * dl[n]) * u[n] + (1.0f - 0.8f * dr[n]) * t[n];
+    }
+}
+
+void Chorus::processReference(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
     if (!initialised || !leftIn || !rightIn || !leftOut || !rightOut) return;
     // The state on locals: the lines' and outputs' stores could otherwise be these floats.
     float d = depth;

@@ -72,6 +72,9 @@ public:
     int message(const ChorusRecord* record, int code);
     // Works in place when the outputs are the inputs.
     void process(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
+    // The same one sample at a time, every step in turn: the reference process must match
+    // to the bit.
+    void processReference(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
     // Empties the delay lines and the band-pass history.
     void clear();
     void free();
@@ -82,7 +85,10 @@ public:
     float getLfoRate(int index) const { return (index == 0 ? lfo1 : lfo2).getRate(); }
 
 private:
+    static constexpr int kStretch = 64;  // samples worked out together
+
     void computeBandPass();
+    void runStretch(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
 
     int initialised;
     float sampleRate;
