@@ -1,6 +1,5 @@
 #include "engine/chorus.h"
 
-#include <cfloat>
 #include <cmath>
 
 #include <new>
@@ -69,7 +68,7 @@ void ChorusLfo::free() {
 
 Chorus::Chorus()
     : initialised(0), sampleRate(44100.0f), mode(0), depthTarget(1.0f), depth(0.5f),
-      depthCoefficient(0.0f), b0(0), b2(0), a1(0), a2(0), x1(0), x2(0), y1(0), y2(0) {}
+      depthCoefficient(0.0f), bandPass() {}
 
 Chorus::~Chorus() { free(); }
 
@@ -88,7 +87,7 @@ int Chorus::init(const ChorusRecord* record) {
     depth = 0.5f;
     depthCoefficient = (float)fx::onePoleCoefficient(0.2 * sampleRate);
     computeBandPass();
-    x1 = x2 = y1 = y2 = 0.0f;
+    bandPass.x1 = bandPass.x2 = bandPass.y1 = bandPass.y2 = 0.0f;
     initialised = 1;
     return 0;
 }
@@ -111,10 +110,10 @@ void Chorus::computeBandPass() {
     const double w2d2 = (2000.0 * kPi) * (2000.0 * kPi) * d * d;
     const double bd = 4000.0 * kPi * d;
     const double g = 1.0 / (w2d2 + bd + 1.0);
-    b0 = (float)(bd * g);
-    b2 = -b0;
-    a1 = (float)(2.0 * (w2d2 - 1.0) * g);
-    a2 = (float)((w2d2 - bd + 1.0) * g);
+    bandPass.b0 = (float)(bd * g);
+    bandPass.b2 = -bandPass.b0;
+    bandPass.a1 = (float)(2.0 * (w2d2 - 1.0) * g);
+    bandPass.a2 = (float)((w2d2 - bd + 1.0) * g);
 }
 
 int Chorus::message(const ChorusRecord* record, int code) {
@@ -172,6 +171,36 @@ inline __m128 readQuadratic(const float* buffer, const int* newest, const Quadra
                                  _mm_mul_ps(_mm_load_ps(taps.w1), _mm_load_ps(p[1]))),
                       _mm_mul_ps(_mm_load_ps(taps.w2), _mm_load_ps(p[2])));
 }
+
+// A line's quadratic reads for a stretch: sample n at scale x r + offset ms, r = dl - dr + 2,
+// from where the newest sample stood at its turn.
+void readStretch(const DelayLine& line, const int* newest, const float* dl, const float* dr, float scale,
+                 float offset, float* out, int count) {
+    const float* buffer = line.samples();
+    const float samplesPerMs = line.getSamplesPerMs(), maxDelay = line.getMaxDelaySamples();
+    const __m128 two = _mm_set1_ps(2.0f);
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 r = _mm_add_ps(_mm_sub_ps(_mm_load_ps(dl + n), _mm_load_ps(dr + n)), two);
+        QuadraticTaps taps;
+        quadraticTaps(r, scale, offset, samplesPerMs, maxDelay, taps);
+        _mm_store_ps(out + n, readQuadratic(buffer, newest + n, taps));
+    }
+    for (; n < count; ++n) {
+        const float r = dl[n] - dr[n] + 2.0f;
+        const DelayLine::Tap tap = line.tap(scale * r + offset);
+        const float* at = buffer + newest[n] - tap.samples;
+        const float a = tap.fraction, b = 1.0f - a;
+        out[n] = b * b * 0.5f * at[0] + (0.5f + a - a * a) * at[-1] + a * a * 0.5f * at[-2];
+    }
+}
+
+// fx::flushState of each sample, four at a time.
+void flushInto(float* out, const float* in, int count) {
+    int n = 0;
+    for (; n + 4 <= count; n += 4) _mm_store_ps(out + n, fx::flushState(_mm_load_ps(in + n)));
+    for (; n < count; ++n) out[n] = fx::flushState(in[n]);
+}
 }  // namespace
 
 void Chorus::process(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count) {
@@ -198,28 +227,18 @@ void Chorus::runStretch(const float* leftIn, const float* rightIn, float* leftOu
     alignas(16) float band[kStretch], mono[kStretch], dl[kStretch], dr[kStretch], t[kStretch], u[kStretch];
     float d = depth;
     const float dTarget = depthTarget, dCoefficient = depthCoefficient;
-    const float c0 = b0, c2 = b2, p1 = a1, p2 = a2;
-    float h1 = x1, h2 = x2, g1 = y1, g2 = y2;
+    BandPass filter = bandPass;
     for (int n = 0; n < count; ++n) {
         d += (dTarget - d) * dCoefficient;
         const float v1 = lfo1.step();
         const float v2 = lfo2.step();
         const float m = (leftIn[n] + rightIn[n]) * 0.5f;
-        const float x = fx::flushState(m);
-        const float y = fx::flushState(c0 * x + c2 * h2 - p1 * g1 - p2 * g2);
-        h2 = h1;
-        h1 = x;
-        g2 = g1;
-        g1 = y;
-        band[n] = y;
+        band[n] = filter.step(m);
         mono[n] = m;
         dl[n] = v1 * d;
         dr[n] = v2 * d;
     }
-    x1 = h1;
-    x2 = h2;
-    y1 = g1;
-    y2 = g2;
+    bandPass = filter;
     depth = d;
 
     // Each sample's newest positions: the first line's after its own push, the second line's
@@ -231,50 +250,14 @@ void Chorus::runStretch(const float* leftIn, const float* rightIn, float* leftOu
         if (n > 0) newest2[n] = line2.newestAfter(n);
     }
     line1.pushBlock(band, count);
-    const float* buffer1 = line1.samples();
-    const float* buffer2 = line2.samples();
-    const float spm1 = line1.getSamplesPerMs(), max1 = line1.getMaxDelaySamples();
-    const float spm2 = line2.getSamplesPerMs(), max2 = line2.getMaxDelaySamples();
-    const __m128 two = _mm_set1_ps(2.0f);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    const __m128 low = _mm_set1_ps(1e-37f), high = _mm_set1_ps(FLT_MAX);
-    int n = 0;
-    for (; n + 4 <= count; n += 4) {
-        const __m128 r = _mm_add_ps(_mm_sub_ps(_mm_load_ps(dl + n), _mm_load_ps(dr + n)), two);
-        QuadraticTaps taps;
-        quadraticTaps(r, 1.065f, 3.17f, spm1, max1, taps);
-        const __m128 v = readQuadratic(buffer1, newest1 + n, taps);
-        // The second line takes t flushed.
-        const __m128 m = _mm_and_ps(v, magnitude);
-        _mm_store_ps(t + n, v);
-        _mm_store_ps(band + n, _mm_and_ps(v, _mm_and_ps(_mm_cmpge_ps(m, low), _mm_cmple_ps(m, high))));
-    }
-    for (; n < count; ++n) {
-        const float r = dl[n] - dr[n] + 2.0f;
-        const DelayLine::Tap tap = line1.tap(1.065f * r + 3.17f);
-        const float* at = buffer1 + newest1[n] - tap.samples;
-        const float a = tap.fraction, b = 1.0f - a;
-        t[n] = b * b * 0.5f * at[0] + (0.5f + a - a * a) * at[-1] + a * a * 0.5f * at[-2];
-        band[n] = fx::flushState(t[n]);
-    }
+    readStretch(line1, newest1, dl, dr, 1.065f, 3.17f, t, count);
+    // The second line takes t flushed.
+    flushInto(band, t, count);
     line2.pushBlock(band, count);
-    n = 0;
-    for (; n + 4 <= count; n += 4) {
-        const __m128 r = _mm_add_ps(_mm_sub_ps(_mm_load_ps(dl + n), _mm_load_ps(dr + n)), two);
-        QuadraticTaps taps;
-        quadraticTaps(r, 0.7575f, 1.685f, spm2, max2, taps);
-        _mm_store_ps(u + n, readQuadratic(buffer2, newest2 + n, taps));
-    }
-    for (; n < count; ++n) {
-        const float r = dl[n] - dr[n] + 2.0f;
-        const DelayLine::Tap tap = line2.tap(0.7575f * r + 1.685f);
-        const float* at = buffer2 + newest2[n] - tap.samples;
-        const float a = tap.fraction, b = 1.0f - a;
-        u[n] = b * b * 0.5f * at[0] + (0.5f + a - a * a) * at[-1] + a * a * 0.5f * at[-2];
-    }
+    readStretch(line2, newest2, dl, dr, 0.7575f, 1.685f, u, count);
 
     const __m128 one = _mm_set1_ps(1.0f), spread = _mm_set1_ps(0.8f), dryGain = _mm_set1_ps(0.6f);
-    n = 0;
+    int n = 0;
     for (; n + 4 <= count; n += 4) {
         const __m128 sl = _mm_mul_ps(spread, _mm_load_ps(dl + n)), sr = _mm_mul_ps(spread, _mm_load_ps(dr + n));
         const __m128 vt = _mm_load_ps(t + n), vu = _mm_load_ps(u + n);
@@ -296,20 +279,14 @@ void Chorus::processReference(const float* leftIn, const float* rightIn, float* 
     // The state on locals: the lines' and outputs' stores could otherwise be these floats.
     float d = depth;
     const float dTarget = depthTarget, dCoefficient = depthCoefficient;
-    const float c0 = b0, c2 = b2, p1 = a1, p2 = a2;
-    float h1 = x1, h2 = x2, g1 = y1, g2 = y2;
+    BandPass filter = bandPass;
     for (int n = 0; n < count; ++n) {
         d += (dTarget - d) * dCoefficient;
         float v1 = lfo1.step();
         float v2 = lfo2.step();
 
         float m = (leftIn[n] + rightIn[n]) * 0.5f;
-        float x = fx::flushState(m);
-        float y = fx::flushState(c0 * x + c2 * h2 - p1 * g1 - p2 * g2);
-        h2 = h1;
-        h1 = x;
-        g2 = g1;
-        g1 = y;
+        float y = filter.step(m);
 
         float dl = v1 * d;
         float dr = v2 * d;
@@ -323,10 +300,7 @@ void Chorus::processReference(const float* leftIn, const float* rightIn, float* 
         leftOut[n] = dry + (1.0f + 0.8f * dl) * u + (1.0f + 0.8f * dr) * t;
         rightOut[n] = dry + (1.0f - 0.8f * dl) * u + (1.0f - 0.8f * dr) * t;
     }
-    x1 = h1;
-    x2 = h2;
-    y1 = g1;
-    y2 = g2;
+    bandPass = filter;
     depth = d;
     if (std::fabs(depth - depthTarget) < 1e-7f) depth = depthTarget;
 }
@@ -334,7 +308,7 @@ void Chorus::processReference(const float* leftIn, const float* rightIn, float* 
 void Chorus::clear() {
     line1.clear();
     line2.clear();
-    x1 = x2 = y1 = y2 = 0.0f;
+    bandPass.x1 = bandPass.x2 = bandPass.y1 = bandPass.y2 = 0.0f;
 }
 
 void Chorus::free() {

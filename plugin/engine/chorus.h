@@ -100,6 +100,18 @@ private:
     float depthTarget;
     float depth;
     float depthCoefficient;  // 200 ms per sample
-    float b0, b2, a1, a2;    // band-pass (b1 = 0)
-    float x1, x2, y1, y2;
+    // The band-pass (b1 = 0) and its history, one sample a step.
+    struct BandPass {
+        float b0, b2, a1, a2;
+        float x1, x2, y1, y2;
+        float step(float m) {
+            const float x = fx::flushState(m);
+            const float y = fx::flushState(b0 * x + b2 * x2 - a1 * y1 - a2 * y2);
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    } bandPass;
 };

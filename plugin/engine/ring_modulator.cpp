@@ -1,6 +1,5 @@
 #include "engine/ring_modulator.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -313,8 +312,6 @@ void RingModulator::modulate(int count, bool lanes) {
     }
     phase = p;
     const __m128 wet = _mm_set1_ps(wetGain), dry = _mm_set1_ps(dryGain);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    const __m128 low = _mm_set1_ps(1e-37f), high = _mm_set1_ps(FLT_MAX);
     float* lines[2] = {evenLine + kHistory, oddLine + kHistory};
     for (int h = 0; h < 2; ++h) {
         float* u = lines[h];
@@ -322,8 +319,7 @@ void RingModulator::modulate(int count, bool lanes) {
         int n = 0;
         for (; lanes && n + 4 <= count; n += 4) {
             const __m128 v = _mm_mul_ps(_mm_loadu_ps(u + n), _mm_add_ps(_mm_mul_ps(_mm_load_ps(c + n), wet), dry));
-            const __m128 m = _mm_and_ps(v, magnitude);
-            _mm_storeu_ps(u + n, _mm_and_ps(v, _mm_and_ps(_mm_cmpge_ps(m, low), _mm_cmple_ps(m, high))));
+            _mm_storeu_ps(u + n, fx::flushState(v));
         }
         for (; n < count; ++n) u[n] = fx::flushState(u[n] * (c[n] * wetGain + dryGain));
     }

@@ -562,6 +562,17 @@ TEST_F(EnvelopeTest, AModuleNobodyReadsIsNotProcessedAndReportsIdle) {
     EXPECT_EQ(envelope.getState(0), kEnvIdleState);
 }
 
+// An envelope of all 32 slots at the test rate; the record, for the slots' settings.
+EnvelopeRecord initWholeModule(Envelope& envelope, int mode) {
+    EnvelopeRecord record = EnvelopeRecord();
+    record.slotCount = 32;
+    record.blockLength = kTestBlock;
+    record.historyLength = kTestHistory;
+    record.mode = mode;
+    EXPECT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+    return record;
+}
+
 // Slots that decay and release side by side run several at a time; each must give what it
 // gives alone, history included, with every slot's times, levels and gate times its own.
 TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
@@ -569,12 +580,7 @@ TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
     const auto gateAt = [](int s, int b) { return b >= s % 7 && b < 30 + (s * 5) % 60; };
     const auto render = [&](int only) {
         Envelope envelope;
-        EnvelopeRecord record = EnvelopeRecord();
-        record.slotCount = 32;
-        record.blockLength = kTestBlock;
-        record.historyLength = kTestHistory;
-        record.mode = kEnvModeAmplifier;
-        EXPECT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+        EnvelopeRecord record = initWholeModule(envelope, kEnvModeAmplifier);
         std::vector<TestGate> gates(32);
         std::vector<float*> out(32);
         for (int s = 0; s < 32; ++s) {
@@ -609,12 +615,7 @@ TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
 // inputs differ, or repeat another slot's, each hold their own modulated initial level.
 TEST(Envelope, SlotsWithTheirOwnModulationEachTakeTheirOwnLevel) {
     Envelope envelope;
-    EnvelopeRecord record = EnvelopeRecord();
-    record.slotCount = 32;
-    record.blockLength = kTestBlock;
-    record.historyLength = kTestHistory;
-    record.mode = kEnvModeFilter;
-    ASSERT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+    EnvelopeRecord record = initWholeModule(envelope, kEnvModeFilter);
     std::vector<std::unique_ptr<TestSignal>> sources;
     std::vector<float*> out(32);
     for (int s = 0; s < 32; ++s) {
