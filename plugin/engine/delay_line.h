@@ -65,8 +65,8 @@ public:
         }
     }
 
-    // Where the newest sample stands now, and where it will stand after `pushes` more: reads
-    // of a block whose samples were all pushed at once go from there (see readQuadraticFrom).
+    // Where the newest sample stands now, and where it will stand after `pushes` more: a
+    // stretch's reads, once all its samples are pushed, go from where each read's turn was.
     int newestPosition() const { return newest; }
     int newestAfter(int pushes) const { return (write + pushes - 1) % capacity + capacity; }
     const float* samples() const { return buffer; }
