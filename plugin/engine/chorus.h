@@ -72,6 +72,9 @@ public:
     int message(const ChorusRecord* record, int code);
     // Works in place when the outputs are the inputs.
     void process(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
+    // The same one sample at a time, every step in turn: the reference process must match
+    // to the bit.
+    void processReference(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
     // Empties the delay lines and the band-pass history.
     void clear();
     void free();
@@ -82,7 +85,10 @@ public:
     float getLfoRate(int index) const { return (index == 0 ? lfo1 : lfo2).getRate(); }
 
 private:
+    static constexpr int kStretch = 64;  // samples worked out together
+
     void computeBandPass();
+    void runStretch(const float* leftIn, const float* rightIn, float* leftOut, float* rightOut, int count);
 
     int initialised;
     float sampleRate;
@@ -94,6 +100,18 @@ private:
     float depthTarget;
     float depth;
     float depthCoefficient;  // 200 ms per sample
-    float b0, b2, a1, a2;    // band-pass (b1 = 0)
-    float x1, x2, y1, y2;
+    // The band-pass (b1 = 0) and its history, one sample a step.
+    struct BandPass {
+        float b0, b2, a1, a2;
+        float x1, x2, y1, y2;
+        float step(float m) {
+            const float x = fx::flushState(m);
+            const float y = fx::flushState(b0 * x + b2 * x2 - a1 * y1 - a2 * y2);
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    } bandPass;
 };

@@ -49,6 +49,29 @@ public:
         }
     }
 
+    // count samples, as count calls of push would write them.
+    void pushBlock(const float* samples, int count) {
+        if (!buffer || count <= 0) return;
+        for (int n = 0; n < count;) {
+            const int run = count - n < capacity - write ? count - n : capacity - write;
+            for (int k = 0; k < run; ++k) buffer[write + k] = buffer[write + k + capacity] = samples[n + k];
+            n += run;
+            write += run;
+            newest = write - 1 + capacity;
+            if (write == capacity) {
+                write = 0;
+                wrapped = 1;
+            }
+        }
+    }
+
+    // Where the newest sample stands now, and where it will stand after `pushes` more: a
+    // stretch's reads, once all its samples are pushed, go from where each read's turn was.
+    int newestPosition() const { return newest; }
+    int newestAfter(int pushes) const { return (write + pushes - 1) % capacity + capacity; }
+    const float* samples() const { return buffer; }
+    float getMaxDelaySamples() const { return maxDelaySamples; }
+
     // A delay in whole samples back and the fraction beyond, worked out once for reads of
     // the same time.
     struct Tap {

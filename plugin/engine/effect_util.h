@@ -5,6 +5,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include <emmintrin.h>
+
 namespace fx {
 
 // The effects run at any rate from 8 kHz to 384 kHz: their buffers do not depend on the rate
@@ -32,6 +34,12 @@ inline double onePoleCoefficient(double steps) { return 1.0 - std::exp(-1.0 / st
 inline float flushState(float v) {
     float a = std::fabs(v);
     return (a >= 1e-37f && a <= FLT_MAX) ? v : 0.0f;
+}
+// The same for four floats at once.
+inline __m128 flushState(__m128 v) {
+    const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+    return _mm_and_ps(v, _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(1e-37f)),
+                                    _mm_cmple_ps(magnitude, _mm_set1_ps(FLT_MAX))));
 }
 // Double histories are flushed well above the double denormals: a value this small is
 // below the float denormals once it reaches the output.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "engine/synth_engine.h"
 
 using engine::kSlotOff;
@@ -200,6 +202,37 @@ void startGains(VoiceSlot& v, float g1, float g2) {
 bool glides(const float* gains, float first, float second) {
     return std::fabs(gains[0] - first) > kGainSettled || std::fabs(gains[1] - second) > kGainSettled;
 }
+
+// The steady sums of mixing, four samples at a time, the same operations on each sample
+// (the buffers never overlap). out = a ga + b gb:
+void mixTwo(float* out, const float* a, float ga, const float* b, float gb, int count) {
+    const __m128 va = _mm_set1_ps(ga), vb = _mm_set1_ps(gb);
+    int n = 0;
+    for (; n + 4 <= count; n += 4)
+        _mm_storeu_ps(out + n, _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(a + n), va), _mm_mul_ps(_mm_loadu_ps(b + n), vb)));
+    for (; n < count; ++n) out[n] = a[n] * ga + b[n] * gb;
+}
+
+// x into its part's output (none: null) and x pl, x pr into the bus; x is a ga + b gb, or
+// with b null the samples of a themselves.
+void addToBus(float* part, float* left, float* right, const float* a, float ga, const float* b, float gb, float pl,
+              float pr, int count) {
+    const __m128 va = _mm_set1_ps(ga), vb = _mm_set1_ps(gb), vl = _mm_set1_ps(pl), vr = _mm_set1_ps(pr);
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 x = b ? _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(a + n), va), _mm_mul_ps(_mm_loadu_ps(b + n), vb))
+                           : _mm_loadu_ps(a + n);
+        if (part) _mm_storeu_ps(part + n, _mm_add_ps(_mm_loadu_ps(part + n), x));
+        _mm_storeu_ps(left + n, _mm_add_ps(_mm_loadu_ps(left + n), _mm_mul_ps(x, vl)));
+        _mm_storeu_ps(right + n, _mm_add_ps(_mm_loadu_ps(right + n), _mm_mul_ps(x, vr)));
+    }
+    for (; n < count; ++n) {
+        const float x = b ? a[n] * ga + b[n] * gb : a[n];
+        if (part) part[n] += x;
+        left[n] += x * pl;
+        right[n] += x * pr;
+    }
+}
 }  // namespace
 
 // A slot's two lines with their smoothed gains, into scratch.
@@ -219,7 +252,7 @@ void SynthEngine::mixLines(VoiceSlot& v, int s, float* scratch) {
         v.lineGain[0] = std::fabs(a) < kFlush ? 0.f : a;
         v.lineGain[1] = std::fabs(b) < kFlush ? 0.f : b;
     } else {
-        for (int n = 0; n < L; ++n) scratch[n] = line1[n] * g1 + line2[n] * g2;
+        mixTwo(scratch, line1, g1, line2, g2, L);
     }
 }
 
@@ -228,7 +261,8 @@ void SynthEngine::sendToBus(VoiceSlot& v, int s, const float* scratch, bool& toR
     const int L = blockLength;
 #if HALVORN_OUTPUTS == 10
     float* part = partQueue[s % kParts] + queueFill;
-    for (int n = 0; n < L; ++n) part[n] += scratch[n];
+#else
+    float* part = nullptr;
 #endif
     float* left;
     float* right;
@@ -236,6 +270,8 @@ void SynthEngine::sendToBus(VoiceSlot& v, int s, const float* scratch, bool& toR
     const float pl = v.pan;
     const float pr = 1.f - v.pan;
     if (glides(v.panGain, pl, pr)) {
+        if (part)
+            for (int n = 0; n < L; ++n) part[n] += scratch[n];
         float a = v.panGain[0], b = v.panGain[1];
         for (int n = 0; n < L; ++n) {
             a += (pl - a) * gainCoefficient;
@@ -246,10 +282,7 @@ void SynthEngine::sendToBus(VoiceSlot& v, int s, const float* scratch, bool& toR
         v.panGain[0] = std::fabs(a) < kFlush ? 0.f : a;
         v.panGain[1] = std::fabs(b) < kFlush ? 0.f : b;
     } else {
-        for (int n = 0; n < L; ++n) {
-            left[n] += scratch[n] * pl;
-            right[n] += scratch[n] * pr;
-        }
+        addToBus(part, left, right, scratch, 1.f, nullptr, 0.f, pl, pr, L);
     }
 }
 
@@ -271,19 +304,12 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
         float* left;
         float* right;
         slotBus(v, left, right, toRing, toRingEffects);
-        float* __restrict l = left;
-        float* __restrict r = right;
 #if HALVORN_OUTPUTS == 10
-        float* __restrict part = partQueue[s % kParts] + queueFill;
+        float* part = partQueue[s % kParts] + queueFill;
+#else
+        float* part = nullptr;
 #endif
-        for (int n = 0; n < L; ++n) {
-            const float x = line1[n] * g1 + line2[n] * g2;
-#if HALVORN_OUTPUTS == 10
-            part[n] += x;
-#endif
-            l[n] += x * pl;
-            r[n] += x * pr;
-        }
+        addToBus(part, left, right, line1, g1, line2, g2, pl, pr, L);
         return;
     }
     float* scratch = workBuffer[kVoiceScratch];
@@ -292,7 +318,7 @@ void SynthEngine::mixSlot(int s, bool& toRing, bool& toRingEffects) {
     sendToBus(v, s, scratch, toRing, toRingEffects);
 }
 
-// Step 11 for every sounding slot. With the wah on, slots go through the pedal two at a
+// Step 11 for every sounding slot. With the wah on, slots go through the pedal four at a
 // time; each still reaches the buses in slot order.
 void SynthEngine::mixSlots(bool& toRing, bool& toRingEffects) {
     const int mode = pedalMode();
@@ -301,29 +327,26 @@ void SynthEngine::mixSlots(bool& toRing, bool& toRingEffects) {
             if (slots[s].state == kSlotSounding) mixSlot(s, toRing, toRingEffects);
         return;
     }
+    constexpr int kGroup = kPedalScratch3 - kVoiceScratch + 1;
     const int L = blockLength;
-    float* first = workBuffer[kPairScratch];
-    float* second = workBuffer[kVoiceScratch];
-    int waiting = -1;
+    float* blocks[kGroup];
+    int group[kGroup];
+    int waiting = 0;
+    const auto flush = [&]() {
+        pedal.processSlots(mode, group, blocks, waiting, L, expression);
+        for (int k = 0; k < waiting; ++k) sendToBus(slots[group[k]], group[k], blocks[k], toRing, toRingEffects);
+        waiting = 0;
+    };
     for (int s = 0; s < kSlots; ++s) {
         VoiceSlot& v = slots[s];
         if (v.state != kSlotSounding) continue;
         startGains(v, v.volume * v.lineMix * masterVolume, v.volume * (1.f - v.lineMix) * masterVolume);
-        if (waiting < 0) {
-            mixLines(v, s, first);
-            waiting = s;
-            continue;
-        }
-        mixLines(v, s, second);
-        pedal.processPair(mode, waiting, first, s, second, L, expression);
-        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
-        sendToBus(v, s, second, toRing, toRingEffects);
-        waiting = -1;
+        blocks[waiting] = workBuffer[kVoiceScratch + waiting];
+        group[waiting] = s;
+        mixLines(v, s, blocks[waiting]);
+        if (++waiting == kGroup) flush();
     }
-    if (waiting >= 0) {
-        pedal.process(mode, waiting, first, first, L, expression);
-        sendToBus(slots[waiting], waiting, first, toRing, toRingEffects);
-    }
+    if (waiting > 0) flush();
 }
 
 void SynthEngine::renderBlock() {

@@ -77,8 +77,10 @@ void Envelope::clearInputs() {
 
 void Envelope::forgetCachedValues() {
     // NaN matches no key.
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < 5; ++k) {
+        lastKey[k] = std::numeric_limits<float>::quiet_NaN();
         for (int s = 0; s < kVoiceSlots; ++s) cacheKey[k][s] = std::numeric_limits<float>::quiet_NaN();
+    }
 }
 
 void Envelope::resetAllSlots() {
@@ -223,10 +225,16 @@ void Envelope::readGate(int s) {
 
 // 10^(1.2 x sum) for a level, or the coefficient for a modulated time, reused while the
 // input stays the same: most modulation sources hold still for many blocks.
+// A global source (the expression pedal, say) gives every slot the same input: the last
+// result of a kind serves the next slot that asks with the same input.
 float Envelope::cached(int k, int s, float key, float (Envelope::*compute)(float) const) {
     if (cacheKey[k][s] != key) {
         cacheKey[k][s] = key;
-        cacheValue[k][s] = (this->*compute)(key);
+        if (lastKey[k] != key) {
+            lastKey[k] = key;
+            lastValue[k] = (this->*compute)(key);
+        }
+        cacheValue[k][s] = lastValue[k];
     }
     return cacheValue[k][s];
 }
@@ -314,67 +322,85 @@ bool Envelope::queueFall(int s, float v, float target, float c, float level, int
     return true;
 }
 
-// The queued falling segments, four slots in the lanes of one register: the same steps as
-// fallToward, sample by sample, so the values are the same to the bit. A lane that arrives
-// holds its level with a coefficient of 0 for the rest of the block, which is what
+// The queued falling segments, four slots in the lanes of one register and two registers
+// at a time, so that each one's chain of dependent steps fills the other's wait: the same
+// steps as fallToward, sample by sample, so the values are the same to the bit. A lane that
+// arrives holds its level with a coefficient of 0 for the rest of the block, which is what
 // fallToward writes (and, with an aim at an infinite distance, the same NaN).
 void Envelope::runFallingLanes() {
+    int g = 0;
+    for (; fallingCount - g > 4; g += 8) runFallingGroup<2>(g, std::min(8, fallingCount - g));
+    if (g < fallingCount) runFallingGroup<1>(g, fallingCount - g);
+    fallingCount = 0;
+}
+
+// Queued segments g .. g + lanes - 1, at most four per register.
+template <int kRegisters>
+void Envelope::runFallingGroup(int g, int lanes) {
     const int L = blockLength;
-    const int kChunk = 16;
-    alignas(16) float steps[kChunk][4];
-    alignas(16) float lane[6][4];
+    constexpr int kChunk = 16;
+    constexpr int kLanes = 4 * kRegisters;
+    alignas(16) float steps[kRegisters][kChunk][4];
+    alignas(16) float lane[6][kLanes];
     enum { kV, kTarget, kC, kLimit, kLevel, kArrived };
-    for (int g = 0; g < fallingCount; g += 4) {
-        const int lanes = std::min(4, fallingCount - g);
-        float* out[4];
-        for (int k = 0; k < 4; ++k) {
-            const bool used = k < lanes;
-            const FallingLane& f = falling[used ? g + k : g];
-            out[k] = outputs.block(f.slot);
-            // Unused lanes stay at 0 and never arrive.
-            lane[kV][k] = used ? f.v : 0.f;
-            lane[kTarget][k] = used ? f.target : 0.f;
-            lane[kC][k] = used ? f.c : 0.f;
-            lane[kLimit][k] = used ? f.level + endThreshold : 0.f;
-            lane[kLevel][k] = used ? f.level : 0.f;
-        }
-        __m128 v = _mm_load_ps(lane[kV]);
-        __m128 c = _mm_load_ps(lane[kC]);
-        const __m128 target = _mm_load_ps(lane[kTarget]);
-        const __m128 limit = _mm_load_ps(lane[kLimit]);
-        const __m128 level = _mm_load_ps(lane[kLevel]);
-        __m128 arrived = _mm_setzero_ps();
-        for (int i0 = 0; i0 < L; i0 += kChunk) {
-            const int n = std::min(kChunk, L - i0);
-            for (int i = 0; i < n; ++i) {
-                v = _mm_add_ps(v, _mm_mul_ps(_mm_sub_ps(target, v), c));
-                const __m128 there = _mm_cmplt_ps(v, limit);
-                v = _mm_or_ps(_mm_and_ps(there, level), _mm_andnot_ps(there, v));
-                c = _mm_andnot_ps(there, c);
-                arrived = _mm_or_ps(arrived, there);
-                _mm_store_ps(steps[i], v);
+    float* out[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+        const bool used = k < lanes;
+        const FallingLane& f = falling[used ? g + k : g];
+        out[k] = outputs.block(f.slot);
+        // Unused lanes stay at 0 and never arrive.
+        lane[kV][k] = used ? f.v : 0.f;
+        lane[kTarget][k] = used ? f.target : 0.f;
+        lane[kC][k] = used ? f.c : 0.f;
+        lane[kLimit][k] = used ? f.level + endThreshold : 0.f;
+        lane[kLevel][k] = used ? f.level : 0.f;
+    }
+    __m128 v[kRegisters], c[kRegisters], target[kRegisters], limit[kRegisters], level[kRegisters],
+        arrived[kRegisters];
+    for (int r = 0; r < kRegisters; ++r) {
+        v[r] = _mm_load_ps(lane[kV] + 4 * r);
+        c[r] = _mm_load_ps(lane[kC] + 4 * r);
+        target[r] = _mm_load_ps(lane[kTarget] + 4 * r);
+        limit[r] = _mm_load_ps(lane[kLimit] + 4 * r);
+        level[r] = _mm_load_ps(lane[kLevel] + 4 * r);
+        arrived[r] = _mm_setzero_ps();
+    }
+    for (int i0 = 0; i0 < L; i0 += kChunk) {
+        const int n = std::min(kChunk, L - i0);
+        for (int i = 0; i < n; ++i)
+            for (int r = 0; r < kRegisters; ++r) {
+                v[r] = _mm_add_ps(v[r], _mm_mul_ps(_mm_sub_ps(target[r], v[r]), c[r]));
+                const __m128 there = _mm_cmplt_ps(v[r], limit[r]);
+                v[r] = _mm_or_ps(_mm_and_ps(there, level[r]), _mm_andnot_ps(there, v[r]));
+                c[r] = _mm_andnot_ps(there, c[r]);
+                arrived[r] = _mm_or_ps(arrived[r], there);
+                _mm_store_ps(steps[r][i], v[r]);
             }
-            // Four samples of four slots at a time, turned from sample rows into slot rows.
+        // Four samples of four slots at a time, turned from sample rows into slot rows.
+        for (int r = 0; r < kRegisters && 4 * r < lanes; ++r) {
+            const int used = std::min(4, lanes - 4 * r);
+            float* const* slotOut = out + 4 * r;
             int i = 0;
             for (; i + 4 <= n; i += 4) {
-                __m128 r0 = _mm_load_ps(steps[i]), r1 = _mm_load_ps(steps[i + 1]);
-                __m128 r2 = _mm_load_ps(steps[i + 2]), r3 = _mm_load_ps(steps[i + 3]);
+                __m128 r0 = _mm_load_ps(steps[r][i]), r1 = _mm_load_ps(steps[r][i + 1]);
+                __m128 r2 = _mm_load_ps(steps[r][i + 2]), r3 = _mm_load_ps(steps[r][i + 3]);
                 _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
                 const __m128 rows[4] = {r0, r1, r2, r3};
-                for (int k = 0; k < lanes; ++k) _mm_storeu_ps(out[k] + i0 + i, rows[k]);
+                for (int k = 0; k < used; ++k) _mm_storeu_ps(slotOut[k] + i0 + i, rows[k]);
             }
             for (; i < n; ++i)
-                for (int k = 0; k < lanes; ++k) out[k][i0 + i] = steps[i][k];
-        }
-        _mm_store_ps(lane[kV], v);
-        _mm_store_ps(lane[kArrived], arrived);
-        for (int k = 0; k < lanes; ++k) {
-            const FallingLane& f = falling[g + k];
-            value[f.slot] = lane[kV][k];
-            if (lane[kArrived][k] != 0.f) state[f.slot] = f.endState;
+                for (int k = 0; k < used; ++k) slotOut[k][i0 + i] = steps[r][i][k];
         }
     }
-    fallingCount = 0;
+    for (int r = 0; r < kRegisters; ++r) {
+        _mm_store_ps(lane[kV] + 4 * r, v[r]);
+        _mm_store_ps(lane[kArrived] + 4 * r, arrived[r]);
+    }
+    for (int k = 0; k < lanes; ++k) {
+        const FallingLane& f = falling[g + k];
+        value[f.slot] = lane[kV][k];
+        if (lane[kArrived][k] != 0.f) state[f.slot] = f.endState;
+    }
 }
 
 namespace {

@@ -120,6 +120,8 @@ private:
     void renderSlot(int slot, const BlockValues& b);
     bool queueFall(int slot, float v, float target, float c, float level, int endState);
     void runFallingLanes();
+    template <int kRegisters>
+    void runFallingGroup(int first, int lanes);
 
     float sampleRate;    // Hz
     float samplesPerMs;  // sampleRate / 1000
@@ -157,6 +159,8 @@ private:
     // Per modulation kind and slot: the last input (a sum, or a time in ms) and what it gave.
     float cacheKey[5][engine::kVoiceSlots];
     float cacheValue[5][engine::kVoiceSlots];
+    float lastKey[5];  // per kind, the last input computed for any slot, and its result
+    float lastValue[5];
 
     // This block's falling segments that do not arrive at their first sample.
     struct FallingLane {

@@ -62,12 +62,15 @@ private:
     void clearState();
     void clearChannel(int channel);
     void renderChannel(int channel, int slot);
+    void setSumTarget(int slot, int index);
+    void addIntoSum(int slot, const float* out);
 
     int blockLength;        // L
     int historyLength;      // M
     float levelCoefficient;  // per sample, 30 ms
     int voiceState[engine::kVoiceSlots];
     float* sumTarget[engine::kVoiceSlots];  // block of the output that sum-mode channels add into
+    int sumOwner[engine::kVoiceSlots];      // its output's index, -1 with none
 
     int useCount[kChannels];
     int resetPending[kChannels];
@@ -77,5 +80,8 @@ private:
     InputList levelModulation[kChannels * engine::kVoiceSlots];
     float levelTarget[kChannels * engine::kVoiceSlots];  // 0..1
     float level[kChannels * engine::kVoiceSlots];        // smoothed toward the target
+    // Blocks (up to 2) an output without input was written as zeros in and nothing added to
+    // since: after two the history is zero as well, and the buffer holds what a block writes.
+    int silentBlocks[kChannels * engine::kVoiceSlots];
     PortBuffers outputs;
 };

@@ -20,9 +20,9 @@ public:
     // The volume, the wah coefficients and their smoothing are shared by all slots: each call
     // advances them by its samples.
     void process(int mode, int slot, const float* input, float* output, int count, float pedal);
-    // Two slots' blocks in place, as two calls of process would leave them (first, then
-    // second); once the wah's coefficients stand still the two run side by side.
-    void processPair(int mode, int firstSlot, float* first, int secondSlot, float* second, int count, float pedal);
+    // Several slots' blocks in place, as calls of process one slot after the other would
+    // leave them; once the wah's coefficients stand still, four slots run side by side.
+    void processSlots(int mode, const int* slots, float* const* blocks, int slotCount, int count, float pedal);
     // Empties the wah histories of every slot.
     void clear();
     void free() {}
@@ -42,7 +42,8 @@ private:
     // The filter alone, with coefficients that no longer move.
     static void runWah(History& h, double b0, double b1, double b2, double a1, double a2, const float* input,
                        float* output, int count);
-    void runWahPair(History& first, History& second, float* a, float* b, int count) const;
+    template <int kPairs>
+    void runWahLanes(const int* slots, float* const* blocks, int count);
 
     float sampleRate;
     double smoothing;  // per sample: 3 microseconds, values follow their targets within a few samples

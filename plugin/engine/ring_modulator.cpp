@@ -6,7 +6,7 @@
 
 #include "engine/effect_util.h"
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 const double RingModulator::kFir[RingModulator::kFirLength] = {
     0.0,
@@ -76,12 +76,19 @@ RingModulator::RingModulator()
       baseFrequency(100.0f), rangeExponent(7), depth(0.0f), phase(0.0f), increment(0.0f), carrierFrequency(100.0f),
       envelope(0.0f), gate(0), attackDone(0), haveSettings(0), attackMs(0.0f), decayMs(0.01f), attackCoefficient(1.0f),
       decayCoefficient(1.0f), releaseCoefficient(1.0f), mix(1.0f), mixTarget(1.0f), mixCoefficient(1.0f),
-      wetGain(1.0f), dryGain(0.0f), inputRing(nullptr), halfRing(nullptr), inputPosition(0), halfPosition(0) {
+      wetGain(1.0f), dryGain(0.0f), inputLine(nullptr), evenLine(nullptr), oddLine(nullptr) {
     for (int k = 0; k < kUpTaps; ++k) {
         upEven[k] = (float)(2.0 * kFir[64 - 2 * k]);
         upOdd[k] = (float)(2.0 * kFir[65 - 2 * k]);
     }
     for (int k = 0; k < kDownTaps; ++k) down[k] = (float)kFir[66 - k];
+    for (int j = 0; j < 4; ++j) {
+        for (int k = 0; k < kUpTaps; ++k) {
+            upEvenLanes[k][j] = upEven[k];
+            upOddLanes[k][j] = upOdd[k];
+        }
+        for (int k = 0; k < kDownTaps; ++k) downLanes[k][j] = down[k];
+    }
 }
 
 RingModulator::~RingModulator() { free(); }
@@ -89,9 +96,10 @@ RingModulator::~RingModulator() { free(); }
 int RingModulator::init(const RingModulatorRecord* record) {
     free();
     if (!record || !record->sineTable || record->sineSize < 2 || record->blockLength <= 0) return 1;
-    inputRing = new (std::nothrow) float[4 * kRing];
-    if (!inputRing) return 1;
-    halfRing = inputRing + 2 * kRing;
+    inputLine = new (std::nothrow) float[3 * kLine];
+    if (!inputLine) return 1;
+    evenLine = inputLine + kLine;
+    oddLine = evenLine + kLine;
     sine = record->sineTable;
     sineSize = record->sineSize;
     blockLength = record->blockLength;
@@ -203,47 +211,145 @@ void RingModulator::stepBlock() {
     dryGain = (1.0f - mix) * (1.0f - mix);
 }
 
-void RingModulator::process(const float* input, float* output, int count) {
+void RingModulator::process(const float* input, float* output, int count) { run(input, output, count, true); }
+
+void RingModulator::processReference(const float* input, float* output, int count) {
+    run(input, output, count, false);
+}
+
+void RingModulator::run(const float* input, float* output, int count, bool lanes) {
     if (!initialised || !input || !output) return;
     stepBlock();
+    for (int start = 0; start < count; start += kStretch)
+        runStretch(input + start, output + start, count - start < kStretch ? count - start : kStretch, lanes);
+}
+
+// The upsampler reads the 32 input values before sample n, oldest first: inputLine[n ..].
+void RingModulator::upsampleOne(int n, float& up0, float& up1) const {
+    static_assert(kUpTaps % 4 == 0 && kDownTaps % 4 == 2, "the dots' steps and tails");
+    dotPair(inputLine + n, upEven, upOdd, kUpTaps, up0, up1);
+}
+
+// The decimator reads the 66 newest half-rate values up to sample n's odd one, oldest first:
+// even and odd alternately from evenLine[n] on.
+float RingModulator::downsampleOne(int n) const {
+    alignas(16) float window[kDownTaps];
+    for (int k = 0; k < kDownTaps; k += 2) {
+        window[k] = evenLine[n + k / 2];
+        window[k + 1] = oddLine[n + k / 2];
+    }
+    return dot(window, down, kDownTaps);
+}
+
+namespace {
+// The sum of four running sums of lanes, as sumLanes adds them, for four outputs at once.
+inline __m128 sumFour(const __m128* s) { return _mm_add_ps(_mm_add_ps(s[0], s[2]), _mm_add_ps(s[1], s[3])); }
+}
+
+// Four outputs at a time, one in each lane: lane j's running sum k % 4 takes the products
+// of output j in the order dotPair takes them, so each output is upsampleOne's to the bit.
+void RingModulator::upsampleLanes(int count) {
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        __m128 even[4], odd[4];
+        for (int j = 0; j < 4; ++j) even[j] = odd[j] = _mm_setzero_ps();
+        const float* x = inputLine + n;
+        for (int k = 0; k < kUpTaps; k += 4) {
+            for (int j = 0; j < 4; ++j) {
+                const __m128 v = _mm_loadu_ps(x + k + j);
+                even[j] = _mm_add_ps(even[j], _mm_mul_ps(v, _mm_load_ps(upEvenLanes[k + j])));
+                odd[j] = _mm_add_ps(odd[j], _mm_mul_ps(v, _mm_load_ps(upOddLanes[k + j])));
+            }
+        }
+        _mm_storeu_ps(evenLine + kHistory + n, sumFour(even));
+        _mm_storeu_ps(oddLine + kHistory + n, sumFour(odd));
+    }
+    for (; n < count; ++n) upsampleOne(n, evenLine[kHistory + n], oddLine[kHistory + n]);
+}
+
+// The same for the decimator: tap k reads the even line for even k, the odd one for odd k,
+// and the last two taps go to sums 0 and 1, as dot's tail adds them.
+void RingModulator::downsampleLanes(int count, float* output) const {
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const float* even = evenLine + n;
+        const float* odd = oddLine + n;
+        const auto tap = [](__m128 sum, const float* x, const float* taps) {
+            return _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(x), _mm_load_ps(taps)));
+        };
+        __m128 s[4];
+        for (int j = 0; j < 4; ++j) s[j] = _mm_setzero_ps();
+        int k = 0;
+#pragma GCC unroll 16
+        for (; k + 4 <= kDownTaps; k += 4) {
+            s[0] = tap(s[0], even + k / 2, downLanes[k]);
+            s[1] = tap(s[1], odd + k / 2, downLanes[k + 1]);
+            s[2] = tap(s[2], even + k / 2 + 1, downLanes[k + 2]);
+            s[3] = tap(s[3], odd + k / 2 + 1, downLanes[k + 3]);
+        }
+        s[0] = tap(s[0], even + k / 2, downLanes[k]);
+        s[1] = tap(s[1], odd + k / 2, downLanes[k + 1]);
+        _mm_storeu_ps(output + n, sumFour(s));
+    }
+    for (; n < count; ++n) output[n] = downsampleOne(n);
+}
+
+// The carrier, sample by sample: its phase runs on from one half-rate sample to the next.
+// The products and flushes then take four samples at a time in the lanes, each what the
+// scalar steps of the reference give.
+void RingModulator::modulate(int count, bool lanes) {
+    alignas(16) float carrier[2][kStretch];
+    // On locals: the stores could otherwise be the members' floats.
+    float p = phase;
+    const float step = increment;
+    const float* table = sine;
+    const int size = sineSize;
     for (int n = 0; n < count; ++n) {
-        const float x = fx::flushState(input[n]);
-        inputRing[inputPosition] = x;
-        inputRing[inputPosition + kRing] = x;
-        // The 32 input values before x, oldest first.
-        const float* w = inputRing + inputPosition + kRing - kUpTaps;
-        static_assert(kUpTaps % 4 == 0 && kDownTaps % 2 == 0, "the dots' steps");
-        float u0, u1;
-        dotPair(w, upEven, upOdd, kUpTaps, u0, u1);
-        inputPosition = (inputPosition + 1) & (kRing - 1);
-
-        phase = fx::advancePhase(phase, increment, sineSize);
-        u0 *= fx::readSineTable(sine, phase) * wetGain + dryGain;
-        phase = fx::advancePhase(phase, increment, sineSize);
-        u1 *= fx::readSineTable(sine, phase) * wetGain + dryGain;
-
-        u0 = fx::flushState(u0);
-        u1 = fx::flushState(u1);
-        halfRing[halfPosition] = u0;
-        halfRing[halfPosition + kRing] = u0;
-        halfPosition = (halfPosition + 1) & (kRing - 1);
-        halfRing[halfPosition] = u1;
-        halfRing[halfPosition + kRing] = u1;
-        // The 66 newest half-rate values, oldest first, ending with u1.
-        output[n] = dot(halfRing + halfPosition + kRing - (kDownTaps - 1), down, kDownTaps);
-        halfPosition = (halfPosition + 1) & (kRing - 1);
+        p = fx::advancePhase(p, step, size);
+        carrier[0][n] = fx::readSineTable(table, p);
+        p = fx::advancePhase(p, step, size);
+        carrier[1][n] = fx::readSineTable(table, p);
+    }
+    phase = p;
+    const __m128 wet = _mm_set1_ps(wetGain), dry = _mm_set1_ps(dryGain);
+    float* lines[2] = {evenLine + kHistory, oddLine + kHistory};
+    for (int h = 0; h < 2; ++h) {
+        float* u = lines[h];
+        const float* c = carrier[h];
+        int n = 0;
+        for (; lanes && n + 4 <= count; n += 4) {
+            const __m128 v = _mm_mul_ps(_mm_loadu_ps(u + n), _mm_add_ps(_mm_mul_ps(_mm_load_ps(c + n), wet), dry));
+            _mm_storeu_ps(u + n, fx::flushState(v));
+        }
+        for (; n < count; ++n) u[n] = fx::flushState(u[n] * (c[n] * wetGain + dryGain));
     }
 }
 
+// At most kStretch samples: the input into its line, the upsampler's two phases into the
+// half-rate lines, the modulation there, the decimator; then each line's newest kHistory values move to its front.
+void RingModulator::runStretch(const float* input, float* output, int count, bool lanes) {
+    for (int n = 0; n < count; ++n) inputLine[kHistory + n] = fx::flushState(input[n]);
+    if (lanes) {
+        upsampleLanes(count);
+    } else {
+        for (int n = 0; n < count; ++n) upsampleOne(n, evenLine[kHistory + n], oddLine[kHistory + n]);
+    }
+    modulate(count, lanes);
+    if (lanes) {
+        downsampleLanes(count, output);
+    } else {
+        for (int n = 0; n < count; ++n) output[n] = downsampleOne(n);
+    }
+    float* const lines[3] = {inputLine, evenLine, oddLine};
+    for (float* line : lines) std::memmove(line, line + count, kHistory * sizeof(float));
+}
+
 void RingModulator::clear() {
-    if (inputRing) std::memset(inputRing, 0, 4 * kRing * sizeof(float));
-    inputPosition = 0;
-    halfPosition = 0;
+    if (inputLine) std::memset(inputLine, 0, 3 * kLine * sizeof(float));
 }
 
 void RingModulator::free() {
-    delete[] inputRing;
-    inputRing = nullptr;
-    halfRing = nullptr;
+    delete[] inputLine;
+    inputLine = evenLine = oddLine = nullptr;
     initialised = 0;
 }

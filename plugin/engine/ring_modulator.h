@@ -46,6 +46,9 @@ public:
     int message(const RingModulatorRecord* record, int code);
     // One mono block; works in place when output is input.
     void process(const float* input, float* output, int count);
+    // The same, with each output's dots taken one sample at a time: the reference that
+    // process must match to the bit.
+    void processReference(const float* input, float* output, int count);
     // Empties both rings (the signal history), not the settings or the sweep.
     void clear();
     void free();
@@ -55,12 +58,21 @@ public:
     float getEnvelope() const { return envelope; }
 
 private:
-    static constexpr int kRing = 256;  // each ring holds 2 x kRing floats, mirrored
     static constexpr int kUpTaps = 32;
     static constexpr int kDownTaps = 66;
+    static constexpr int kHistory = 32;  // samples each line keeps in front of a stretch
+    static constexpr int kStretch = 64;  // samples worked out together
+    static constexpr int kLine = kHistory + kStretch;
 
     void updateRateCoefficients();
     void stepBlock();
+    void run(const float* input, float* output, int count, bool lanes);
+    void runStretch(const float* input, float* output, int count, bool lanes);
+    void modulate(int count, bool lanes);
+    void upsampleLanes(int count);
+    void downsampleLanes(int count, float* output) const;
+    void upsampleOne(int n, float& up0, float& up1) const;
+    float downsampleOne(int n) const;
 
     int initialised;
     float sampleRate;
@@ -90,12 +102,18 @@ private:
     float wetGain, dryGain;
 
     // Upsampling phases (2 x h[64 - 2k], 2 x h[65 - 2k]) and decimation taps (h[66 - k]),
-    // each against the ring's values oldest first.
+    // each against the lines' values oldest first; the same in all four lanes of a register
+    // for the dots of four outputs at a time.
     alignas(16) float upEven[kUpTaps];
     alignas(16) float upOdd[kUpTaps];
     alignas(16) float down[kDownTaps];
-    float* inputRing;  // 2 x kRing
-    float* halfRing;   // 2 x kRing
-    int inputPosition;
-    int halfPosition;
+    alignas(16) float upEvenLanes[kUpTaps][4];
+    alignas(16) float upOddLanes[kUpTaps][4];
+    alignas(16) float downLanes[kDownTaps][4];
+    // Three lines of kLine floats: the input, and the even and odd half-rate samples after
+    // the modulation. Sample n of a stretch sits at index kHistory + n; the samples before
+    // it are the end of the last stretch.
+    float* inputLine;
+    float* evenLine;
+    float* oddLine;
 };

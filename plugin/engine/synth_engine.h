@@ -284,7 +284,9 @@ public:
 private:
     enum WorkBuffer {
         kVoiceScratch,
-        kPairScratch,  // the second slot of a pair that goes through the pedal together
+        kPedalScratch1,  // 1-3: the other slots of a group that goes through the pedal together
+        kPedalScratch2,
+        kPedalScratch3,
         kRingBusLeft,
         kRingBusRight,
         kRingEffectsBusLeft,

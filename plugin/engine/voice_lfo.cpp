@@ -51,6 +51,7 @@ int VoiceLfo::init(VoiceLfoRecord* record, int kind, float rate) {
         Slot& s = slots[i];
         std::memset(&s, 0, sizeof(Slot));
         s.osc.reset(kLfoSine, 0.1f);
+        s.shapedSum = std::nanf("");
         s.tempoSync = 0;
         s.tempo = 120.0f;
         s.division = 1;
@@ -189,7 +190,13 @@ void VoiceLfo::process() {
             s.lastTrigger = gate;
         }
         if (s.osc.rateChanged || s.rateMod.count > 0) {
-            s.osc.setShape(targetRate(s));
+            // The rate is a function of the settings, which raise the flag, and the sum of
+            // the rate inputs: while both hold, the shape stands.
+            const float sum = s.rateMod.count > 0 ? s.rateMod.sumFirst() : 0.f;
+            if (s.osc.rateChanged || !(sum == s.shapedSum)) {
+                s.osc.setShape(targetRate(s));
+                s.shapedSum = sum;
+            }
             s.osc.rateChanged = 0;
         }
         float v = s.osc.step(blockSeconds, sine, s.outputs.gateUses > 0, blockRandom, generator, portValue(s.hold));

@@ -82,6 +82,7 @@ private:
         int32_t resetPending;
         int32_t lastTrigger;
         InputList rateMod;
+        float shapedSum;  // the rate inputs' sum the oscillator's shape was last set for
         InputList amplitude;
         SignalPort* hold;
         SignalPort* trigger;

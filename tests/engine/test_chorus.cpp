@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <vector>
 
 #include "effects_measure.h"
@@ -248,6 +249,45 @@ TEST(Chorus, ClearAndBadSamplesLeaveNoTail) {
     rig.run(afterL, afterR);
     for (size_t n = 0; n < afterL.size(); ++n) ASSERT_TRUE(std::isfinite(afterL[n]) && std::isfinite(afterR[n])) << n;
     EXPECT_EQ(0.0f, afterL.back());
+}
+
+// The stretch path against the reference's steps one sample at a time, to the bit: at 8 kHz
+// the second line reads samples pushed earlier in the same block, at 44.1 kHz the lines wrap
+// (after about 1.09 s), and blocks of odd lengths and longer than a stretch come and go, with
+// the depth moving and both modes.
+TEST(Chorus, StretchesMatchTheOneSampleReferenceToTheBit) {
+    const int lengths[] = {44, 7, 3, 130, 1, 64, 44, 65};
+    for (float rate : {8000.0f, 44100.0f, 96000.0f}) {
+        SCOPED_TRACE(rate);
+        ChorusRig stretches(rate), reference(rate);
+        float peak = 0.0f;
+        int start = 0;
+        for (int round = 0; round < 1700; ++round) {
+            if (round % 400 == 0)
+                for (ChorusRig* r : {&stretches, &reference})
+                    r->settings(round % 800 ? 1 : 0, 1.5f + 0.001f * round, 0.3f + 0.0004f * round);
+            const int count = lengths[round % 8];
+            std::vector<float> l(count), r(count);
+            for (int n = 0; n < count; ++n) {
+                l[n] = (float)(0.6 * std::sin(0.031 * (start + n)) + 0.2 * std::sin(0.47 * (start + n)));
+                r[n] = (float)(0.5 * std::sin(0.013 * (start + n) + 1.0));
+            }
+            if (round == 900) l[count / 2] = NAN;
+            std::vector<float> refL = l, refR = r;
+            stretches.chorus.process(l.data(), r.data(), l.data(), r.data(), count);
+            reference.chorus.processReference(refL.data(), refR.data(), refL.data(), refR.data(), count);
+            for (int n = 0; n < count; ++n) {
+                ASSERT_EQ(0, std::memcmp(&l[n], &refL[n], sizeof(float)))
+                    << "round " << round << " left " << n << ": " << l[n] << " against " << refL[n];
+                ASSERT_EQ(0, std::memcmp(&r[n], &refR[n], sizeof(float)))
+                    << "round " << round << " right " << n << ": " << r[n] << " against " << refR[n];
+                if (std::isfinite(l[n])) peak = std::max(peak, std::fabs(l[n]));
+            }
+            start += count;
+        }
+        EXPECT_GT(peak, 0.05f);
+        EXPECT_EQ(stretches.chorus.getDepth(), reference.chorus.getDepth());
+    }
 }
 
 TEST(Chorus, InitAndFree) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "engine/envelope.h"
@@ -561,6 +562,17 @@ TEST_F(EnvelopeTest, AModuleNobodyReadsIsNotProcessedAndReportsIdle) {
     EXPECT_EQ(envelope.getState(0), kEnvIdleState);
 }
 
+// An envelope of all 32 slots at the test rate; the record, for the slots' settings.
+EnvelopeRecord initWholeModule(Envelope& envelope, int mode) {
+    EnvelopeRecord record = EnvelopeRecord();
+    record.slotCount = 32;
+    record.blockLength = kTestBlock;
+    record.historyLength = kTestHistory;
+    record.mode = mode;
+    EXPECT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+    return record;
+}
+
 // Slots that decay and release side by side run several at a time; each must give what it
 // gives alone, history included, with every slot's times, levels and gate times its own.
 TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
@@ -568,12 +580,7 @@ TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
     const auto gateAt = [](int s, int b) { return b >= s % 7 && b < 30 + (s * 5) % 60; };
     const auto render = [&](int only) {
         Envelope envelope;
-        EnvelopeRecord record = EnvelopeRecord();
-        record.slotCount = 32;
-        record.blockLength = kTestBlock;
-        record.historyLength = kTestHistory;
-        record.mode = kEnvModeAmplifier;
-        EXPECT_EQ(envelope.init(&record, Envelope::kInitKind, kTestRate), 0);
+        EnvelopeRecord record = initWholeModule(envelope, kEnvModeAmplifier);
         std::vector<TestGate> gates(32);
         std::vector<float*> out(32);
         for (int s = 0; s < 32; ++s) {
@@ -601,6 +608,37 @@ TEST(Envelope, SlotsFallingTogetherGiveWhatEachGivesAlone) {
     for (int s = 0; s < 32; ++s) {
         SCOPED_TRACE(s);
         test::expectAudibleAndSameBits(render(s)[s], together[s]);
+    }
+}
+
+// A result is reused for the next slot only when that slot's input is the same: slots whose
+// inputs differ, or repeat another slot's, each hold their own modulated initial level.
+TEST(Envelope, SlotsWithTheirOwnModulationEachTakeTheirOwnLevel) {
+    Envelope envelope;
+    EnvelopeRecord record = initWholeModule(envelope, kEnvModeFilter);
+    std::vector<std::unique_ptr<TestSignal>> sources;
+    std::vector<float*> out(32);
+    for (int s = 0; s < 32; ++s) {
+        out[s] = envelope.takeOutput(0, s)->samples;
+        record.slot = s;
+        record.attackTime = record.decayTime = record.releaseTime = 10.f;
+        record.initialLevel = 0.5f;
+        record.attackLevel = record.sustainLevel = 1.f;
+        envelope.message(&record, kEnvSettings);
+        sources.push_back(std::unique_ptr<TestSignal>(new TestSignal()));
+        ASSERT_EQ(envelope.connectModulation(kEnvModInitialLevel, sources[s]->get(), s, 7), 0);
+    }
+    const auto sumFor = [](int s, int block) { return 0.1f * static_cast<float>((s * (block + 1)) % 4); };
+    for (int block = 0; block < 3; ++block) {
+        SCOPED_TRACE(block);
+        for (int s = 0; s < 32; ++s) sources[s]->set(sumFor(s, block));
+        envelope.process();
+        for (int s = 0; s < 32; ++s) {
+            const float sum = sumFor(s, block);
+            const float expected = sum != 0.f ? 0.5f * std::pow(10.f, 1.2f * sum) : 0.5f;
+            ASSERT_EQ(out[s][0], expected) << "slot " << s;
+            ASSERT_EQ(out[s][kTestBlock - 1], expected) << "slot " << s;
+        }
     }
 }
 

@@ -132,6 +132,48 @@ TEST_F(MixerBankTest, SumModeChannelAddsIntoThePrecedingChannel) {
     EXPECT_NEAR(out[kTestBlock - 1], 0.5f, 1e-6f);
 }
 
+// A channel without input holds zeros, history included, block after block; a sum-mode
+// channel that adds into it must not pile up, and one without input still turns a -0 of the
+// sum into +0, as adding its zeros does.
+TEST_F(MixerBankTest, AChannelWithoutInputHoldsZerosAndTakesWhatIsAddedAnew) {
+    TestSignal b(0.25f, 0);
+    setSumMode(1, 1);
+    setLevel(1, 0, 0.5f);
+    mixer.connectInput(1, b.get(), 0, 0);
+    float* out = mixer.takeOutput(0, 0)->samples;
+    settle();
+    const auto expectBlock = [&](float value, int from) {
+        for (int i = from; i < kTestBlock; ++i) ASSERT_EQ(out[i], value) << i;
+    };
+    for (int block = 0; block < 4; ++block) {
+        mixer.process();
+        expectBlock(0.125f, -kTestHistory);
+    }
+    mixer.releaseInput(1, 0, 0);
+    for (int block = 0; block < 5; ++block) {
+        mixer.process();
+        expectBlock(0.f, block == 0 ? 0 : -kTestHistory);
+    }
+    mixer.connectInput(1, b.get(), 0, 0);
+    mixer.process();
+    expectBlock(0.125f, 0);
+    for (int i = -kTestHistory; i < 0; ++i) ASSERT_EQ(out[i], 0.f) << i;
+
+    TestSignal negative(-1.f, 0);
+    mixer.releaseInput(1, 0, 0);
+    mixer.connectInput(0, negative.get(), 0, 0);
+    setLevel(0, 0, 0.f);
+    settle();
+    for (int block = 0; block < 4; ++block) {
+        mixer.process();
+        for (int i = 0; i < kTestBlock; ++i) ASSERT_FALSE(std::signbit(out[i])) << i;
+    }
+    // Channel 0 alone gives -1 x 0 = -0.
+    setSumMode(1, 0);
+    mixer.process();
+    EXPECT_TRUE(std::signbit(out[0]));
+}
+
 TEST_F(MixerBankTest, SumModeMessageIgnoresChannelZeroAndClampsHighChannels) {
     TestSignal a(0.5f, 0), b(0.25f, 0);
     setSumMode(0, 1);

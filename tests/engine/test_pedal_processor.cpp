@@ -184,42 +184,70 @@ TEST(PedalProcessor, SlotsKeepTheirOwnHistoriesUntilCleared) {
     for (float s : cleared) ASSERT_EQ(0.0f, s);
 }
 
-// Two slots through processPair leave exactly what two process calls leave, while the
-// coefficients move and once they stand still, with inputs that need flushing as well.
-TEST(PedalProcessor, APairGivesWhatTwoCallsGive) {
+// Slots through processSlots leave exactly what process calls one slot after the other
+// leave, in groups of every size the lanes split differently (four, a pair, one left), while
+// the coefficients move and once they stand still, with inputs that need flushing as well.
+TEST(PedalProcessor, AGroupGivesWhatCallsOneByOneGive) {
     const struct {
         const char* name;
         int mode;
     } modes[] = {{"wah", kPedalWah}, {"volume and wah", kPedalVolumeWah}, {"volume", kPedalVolume}};
     const float positions[] = {0.f, 0.3f, 0.3f, 0.3f, 0.3f, 0.9f, 0.9f, 0.9f, 0.9f, 0.f, 0.f, 0.f, 0.5f, 0.5f};
-    for (const auto& m : modes) {
-        SCOPED_TRACE(m.name);
-        PedalProcessor paired, single;
-        float peak = 0.f;
-        for (int b = 0; b < 14; ++b) {
-            SCOPED_TRACE(b);
-            float first[kBlock], second[kBlock], firstAlone[kBlock], secondAlone[kBlock];
-            for (int n = 0; n < kBlock; ++n) {
-                first[n] = firstAlone[n] = std::sin(0.37f * (b * kBlock + n));
-                second[n] = secondAlone[n] = 0.5f * std::sin(0.011f * (b * kBlock + n)) + 0.25f;
+    const int slotNumbers[] = {5, 20, 0, 31, 12, 7, 26, 3, 9};
+    for (const auto& m : modes)
+        for (int size : {1, 2, 3, 4, 5, 6, 7, 9}) {
+            SCOPED_TRACE(m.name);
+            SCOPED_TRACE(size);
+            PedalProcessor grouped, single;
+            float peak = 0.f;
+            for (int b = 0; b < 14; ++b) {
+                SCOPED_TRACE(b);
+                std::vector<std::vector<float>> together(size, std::vector<float>(kBlock)), alone;
+                for (int k = 0; k < size; ++k)
+                    for (int n = 0; n < kBlock; ++n)
+                        together[k][n] = (0.3f + 0.1f * k) * std::sin((0.37f - 0.03f * k) * (b * kBlock + n)) +
+                                         0.05f * k;
+                // Flushed to 0 on the way in.
+                together[0][3] = std::numeric_limits<float>::quiet_NaN();
+                together[size - 1][7] = 1e-39f;
+                together[size / 2][9] = -std::numeric_limits<float>::infinity();
+                alone = together;
+                float* blocks[9];
+                for (int k = 0; k < size; ++k) blocks[k] = together[k].data();
+                grouped.processSlots(m.mode, slotNumbers, blocks, size, kBlock, positions[b]);
+                for (int k = 0; k < size; ++k)
+                    single.process(m.mode, slotNumbers[k], alone[k].data(), alone[k].data(), kBlock, positions[b]);
+                for (int k = 0; k < size; ++k)
+                    for (int n = 0; n < kBlock; ++n) {
+                        if (std::isfinite(together[k][n])) peak = std::max(peak, std::fabs(together[k][n]));
+                        ASSERT_EQ(std::memcmp(&together[k][n], &alone[k][n], sizeof(float)), 0)
+                            << "slot " << k << " sample " << n << ": " << together[k][n] << " against "
+                            << alone[k][n];
+                    }
             }
-            // Flushed to 0 on the way in.
-            first[3] = firstAlone[3] = std::numeric_limits<float>::quiet_NaN();
-            second[7] = secondAlone[7] = 1e-39f;
-            second[9] = secondAlone[9] = -std::numeric_limits<float>::infinity();
-            paired.processPair(m.mode, 5, first, 20, second, kBlock, positions[b]);
-            single.process(m.mode, 5, firstAlone, firstAlone, kBlock, positions[b]);
-            single.process(m.mode, 20, secondAlone, secondAlone, kBlock, positions[b]);
-            for (int n = 0; n < kBlock; ++n) {
-                if (std::isfinite(first[n])) peak = std::max(peak, std::fabs(first[n]));
-                ASSERT_EQ(std::memcmp(&first[n], &firstAlone[n], sizeof(float)), 0) << n << ": " << first[n];
-                ASSERT_EQ(std::memcmp(&second[n], &secondAlone[n], sizeof(float)), 0) << n << ": " << second[n];
-            }
+            EXPECT_GT(peak, 0.01f);
+            EXPECT_EQ(grouped.isSettled(), single.isSettled());
+            EXPECT_EQ(grouped.getVolume(), single.getVolume());
         }
-        EXPECT_GT(peak, 0.01f);
-        EXPECT_EQ(paired.isSettled(), single.isSettled());
-        EXPECT_EQ(paired.getVolume(), single.getVolume());
-    }
+}
+
+// A slot named twice in a group goes through the pedal twice, on its one history, as two
+// calls take it.
+TEST(PedalProcessor, ASlotTwiceInAGroupRunsTwiceInTurn) {
+    PedalProcessor grouped, single;
+    settle(grouped, kPedalWah, 0.6f);
+    settle(single, kPedalWah, 0.6f);
+    std::vector<float> a(kBlock), b(kBlock);
+    for (int n = 0; n < kBlock; ++n) a[n] = b[n] = std::sin(0.2f * n);
+    std::vector<float> c = a, d = b;
+    const int slots[] = {4, 4};
+    float* blocks[] = {a.data(), b.data()};
+    grouped.processSlots(kPedalWah, slots, blocks, 2, kBlock, 0.6f);
+    single.process(kPedalWah, 4, c.data(), c.data(), kBlock, 0.6f);
+    single.process(kPedalWah, 4, d.data(), d.data(), kBlock, 0.6f);
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(d, b);
+    EXPECT_NE(a, b);
 }
 
 TEST(PedalProcessor, BadPedalSlotAndSamplesAreContained) {
