@@ -170,6 +170,7 @@ static const double kExp2Steps[64] = {
 };
 
 static const uint32_t kStepBase = 0x3f3f8000u;
+static const uint32_t kTenBits = 0x41200000u; /* 10.0f */
 
 float floatPower(float x, float y) {
     uint32_t ix;
@@ -177,17 +178,24 @@ float floatPower(float x, float y) {
     /* Positive normal finite bases only; y finite (checked through t below). */
     if (ix - 0x00800000u >= 0x7f800000u - 0x00800000u) return (float)pow(x, y);
 
-    const uint32_t offset = ix - kStepBase;
-    const int step = (int)((offset >> 16) & 127u);
-    const int exponent = (int32_t)offset >> 23;
-    const uint32_t iz = ix - (offset & 0xff800000u);
-    float zf;
-    memcpy(&zf, &iz, sizeof zf);
-    /* log(1 + r) for r = z (1/c) - 1, |r| <= 1/256: six terms leave under 1e-15 of it. */
-    const double r = (double)zf * kLogSteps[step][0] - 1.0;
-    const double r2 = r * r;
-    const double series = r + r2 * (-1.0 / 2 + r * (1.0 / 3)) + r2 * r2 * (-1.0 / 4 + r * (1.0 / 5) + r2 * (-1.0 / 6));
-    const double log2x = (double)exponent + kLogSteps[step][1] + series * 1.4426950408889634074;
+    double log2x;
+    if (ix == kTenBits) {
+        /* The voices' levels are powers of ten. */
+        log2x = 3.3219280948873623479;
+    } else {
+        const uint32_t offset = ix - kStepBase;
+        const int step = (int)((offset >> 16) & 127u);
+        const int exponent = (int32_t)offset >> 23;
+        const uint32_t iz = ix - (offset & 0xff800000u);
+        float zf;
+        memcpy(&zf, &iz, sizeof zf);
+        /* log(1 + r) for r = z (1/c) - 1, |r| <= 1/256: six terms leave under 1e-15 of it. */
+        const double r = (double)zf * kLogSteps[step][0] - 1.0;
+        const double r2 = r * r;
+        const double series =
+            r + r2 * (-1.0 / 2 + r * (1.0 / 3)) + r2 * r2 * (-1.0 / 4 + r * (1.0 / 5) + r2 * (-1.0 / 6));
+        log2x = (double)exponent + kLogSteps[step][1] + series * 1.4426950408889634074;
+    }
     const double t = (double)y * log2x;
     if (!(fabs(t) < 126.0)) return (float)pow(x, y);
 
