@@ -9,7 +9,10 @@
 // the audio (see threadProcessorSeconds); notes 36, 38, ... at velocity 100 start in the first block, one second plays
 // before the timing. The cost per voice-sample is marginal: (32 notes - 0 notes) / 32.
 //
-//   bench_plugin [seconds] [repetitions] [blocks...]
+//   bench_plugin [seconds] [repetitions] [blocks...] [default|rich]
+//
+// A patch named among the arguments plays alone with its 32 notes, without the idle run
+// and the construction times: a profile then shows the voices' cost.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -211,29 +214,42 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     std::vector<int> blocks;
-    for (int i = 3; i < argc; ++i) blocks.push_back(std::max(1, std::atoi(argv[i])));
+    int onlyPatch = -1;
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "default") == 0)
+            onlyPatch = 0;
+        else if (std::strcmp(argv[i], "rich") == 0)
+            onlyPatch = 1;
+        else
+            blocks.push_back(std::max(1, std::atoi(argv[i])));
+    }
     if (blocks.empty()) blocks = {64, 512};
 
-    double first = 0.0;
-    const double later = constructionMs(5, &first);
-    std::printf("construction of an instance: first %.1f ms, later ones %.1f ms (median of 5)\n", first, later);
+    if (onlyPatch < 0) {
+        double first = 0.0;
+        const double later = constructionMs(5, &first);
+        std::printf("construction of an instance: first %.1f ms, later ones %.1f ms (median of 5)\n", first, later);
+    }
     std::printf("%-16s %5s %6s %10s %12s %14s %8s\n", "patch", "block", "notes", "rtf", "ns/sample", "ns/voice-smp",
                 "peak");
-    for (int rich = 0; rich < 2; ++rich)
+    for (int rich = 0; rich < 2; ++rich) {
+        if (onlyPatch >= 0 && rich != onlyPatch) continue;
         for (int block : blocks) {
             double idle = 0.0;
             for (int notes : {0, 32}) {
+                if (onlyPatch >= 0 && notes == 0) continue;
                 const Figures f = play(rich != 0, notes, block, seconds, repetitions);
                 const double nsPerSample = f.secondsPerAudioSecond * 1e9 / kRate;
                 char marginal[32] = "-";
                 if (notes == 0)
                     idle = nsPerSample;
-                else
+                else if (onlyPatch < 0)
                     std::snprintf(marginal, sizeof marginal, "%.1f", (nsPerSample - idle) / notes);
                 std::printf("%-16s %5d %6d %10.1f %12.1f %14s %8.3f\n", rich ? "rich-8x4" : "default", block, notes,
                             1.0 / f.secondsPerAudioSecond, nsPerSample, marginal, f.peak);
                 std::fflush(stdout);
             }
         }
+    }
     return 0;
 }
