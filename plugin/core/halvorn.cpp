@@ -48,6 +48,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       interrupted(0),
       installSettings(nullptr),
       commandObserver(nullptr),
+      applyingProgram(false),
       constructionFailed(false),
       listeningToTree(false),
       usingTree(false) {

@@ -386,6 +386,8 @@ private:
     int partsOfPatchCount[kPatchCount];
     PartSignalPath signalPath[kPartCount];
     EngineCommandObserver* commandObserver;
+    // Set while setProgram sends the whole record.
+    bool applyingProgram;
 
     bool constructionFailed;
     bool listeningToTree;

@@ -335,14 +335,25 @@ void Halvorn::reapplyParameters() {
 void Halvorn::rebuildPartsOfPatch() {
     const ProgramRecord* record = currentRecord();
     if (!record) return;
+    int lists[kPatchCount][kPartCount];
+    int counts[kPatchCount];
     for (int patch = 0; patch < kPatchCount; patch++) {
-        partsOfPatchCount[patch] = 0;
-        for (int n = 0; n < kPartCount; n++) partsOfPatch[patch][n] = -1;
+        counts[patch] = 0;
+        for (int n = 0; n < kPartCount; n++) lists[patch][n] = -1;
     }
     for (int part = 0; part < kPartCount; part++) {
         // 8 or more counts as 7; a negative number from a file or chunk as 0.
         const int patch = clampPatchNumber(wholeNumber(record->globals.partPatch[part]));
-        partsOfPatch[patch][partsOfPatchCount[patch]++] = part;
+        lists[patch][counts[patch]++] = part;
     }
+    const bool unchanged = std::memcmp(lists, partsOfPatch, sizeof(lists)) == 0 &&
+                           std::memcmp(counts, partsOfPatchCount, sizeof(counts)) == 0;
+    std::memcpy(partsOfPatch, lists, sizeof(lists));
+    std::memcpy(partsOfPatchCount, counts, sizeof(counts));
+    // While a whole program is sent, every patch parameter has already gone to the parts of
+    // the lists as they stand, and each of the eight part patches (sent again by the multi
+    // mode, which then sends every patch parameter itself) rebuilds the same lists: sent
+    // again, the parameters would only repeat what the engine holds.
+    if (applyingProgram && unchanged) return;
     reapplyParameters();
 }

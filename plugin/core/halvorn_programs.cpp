@@ -13,11 +13,14 @@ void Halvorn::setProgram(VstInt32 program) {
     // The dispatcher checks the number too; direct callers must not select past the array.
     if (!programs || program < 0 || program >= programCount) return;
     curProgram = program;
+    const bool outer = applyingProgram;
+    applyingProgram = true;
     // Every parameter through the virtual operations, in this order; indices without a
     // slot go again with 0.
     const int ranges[4][2] = {{0, 495}, {496, 548}, {1000, 1351}, {2000, 2108}};
     for (const auto& range : ranges)
         for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
+    applyingProgram = outer;
 }
 
 void Halvorn::setProgramName(char* name) {
