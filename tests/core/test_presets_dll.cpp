@@ -926,6 +926,43 @@ TEST(PresetShared, AConstructionLoadsNoDialogLibrary) {
 
 // ---- hostile files -----------------------------------------------------------------------
 
+// Every operation reads the installation directory from the registry: another directory
+// named there, or the key deleted and made again, is where the next load reads.
+TEST(PresetFiles, EveryOperationReadsTheInstallationDirectoryAnew) {
+    Install first;
+    Session s;
+    ASSERT_TRUE(s);
+    auto setVolume = [](Install& install, const char* value) {
+        for (int c = 0; c < install.presets(0, 0); c++)
+            ASSERT_TRUE(install.writeFile(install.presetDir(0, 0, c) + "\\Parametres", std::string("VOLUME ") + value + "\n"));
+    };
+    // A directory the store cannot find shows the not-installed message: answered here.
+    std::atomic<bool> done{false};
+    std::atomic<int> alerts{0};
+    std::thread watcher([&] {
+        while (!done) {
+            if (HWND alert = FindWindowA("#32770", "Alert")) {
+                alerts++;
+                SendMessageA(alert, WM_CLOSE, 0, 0);
+            }
+            Sleep(5);
+        }
+    });
+    Install second;  // named in the registry from here on
+    setVolume(second, "2.500000e-001");
+    EXPECT_EQ(s->selectBank(0, 0, 0), 0);
+    EXPECT_EQ(s.get(kVolume), 0.25f) << "read from the directory named last";
+
+    setVolume(first, "1.250000e-001");
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vantrope\\Halvorn"), ERROR_SUCCESS);
+    TestInstall::setRegisteredDir(first.dir());
+    EXPECT_EQ(s->selectBank(0, 0, 0), 0);
+    EXPECT_EQ(s.get(kVolume), 0.125f) << "read through the key made again";
+    done = true;
+    watcher.join();
+    EXPECT_EQ(alerts, 0);
+}
+
 TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
     struct Case {
         const char* what;
