@@ -643,6 +643,42 @@ TEST_F(PresetOps, ASaveRewritesOnlyFilesThatDoNotHoldWhatItWrites) {
         << "no temporary file is left";
 }
 
+// Other running instances hear of a save that changed the tree (their "modified" markers),
+// not of one that gave every level the name it had, in an order already sorted.
+TEST(PresetSave, ASaveAnnouncesOnlyAChangedTree) {
+    Install install;
+    addOwnPresets(install);
+    for (int n = 1; n <= 2; n++) ASSERT_TRUE(install.writeFile("running" + std::to_string(n), ""));
+    Session s;
+    ASSERT_TRUE(s);
+    const OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    auto announced = [&]() { return install.exists("modified1") && install.exists("modified2"); };
+    auto forget = [&]() {
+        for (const char* marker : {"modified1", "modified2"}) install.removeFile(marker);
+    };
+    forget();
+    ASSERT_FALSE(announced());
+
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_FALSE(install.exists("modified1")) << "nothing changed";
+    EXPECT_FALSE(install.exists("modified2")) << "nothing changed";
+
+    // Each level renamed in turn: every change is announced, and the position follows.
+    const std::vector<std::string> names = s.names();
+    const std::vector<std::vector<std::string>> renamed = {
+        {names[0], names[1], "Darker"}, {names[0], "Moods", "Darker"}, {"Mine", "Moods", "Darker"}};
+    for (const std::vector<std::string>& to : renamed) {
+        s->setPresetNames(to[0].c_str(), to[1].c_str(), to[2].c_str());
+        ASSERT_EQ(s->saveCurrentPreset(), 0);
+        EXPECT_TRUE(announced()) << to[0] << "/" << to[1] << "/" << to[2];
+        EXPECT_EQ(s.names(), to);
+        forget();
+    }
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_FALSE(install.exists("modified1")) << "nothing changed";
+}
+
 TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
     Session& s = *session;
     // Another preset goes: the current one is found again by its name.
