@@ -49,6 +49,7 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       installSettings(nullptr),
       commandObserver(nullptr),
       applyingProgram(false),
+      patchSendsDeferred(false),
       constructionFailed(false),
       listeningToTree(false),
       usingTree(false) {

@@ -388,6 +388,9 @@ private:
     EngineCommandObserver* commandObserver;
     // Set while setProgram sends the whole record.
     bool applyingProgram;
+    // Set while such a record in the multi mode has its patch parameters only stored: the
+    // mode's setting sends them all to the final parts.
+    bool patchSendsDeferred;
 
     bool constructionFailed;
     bool listeningToTree;

@@ -84,6 +84,7 @@ bool Halvorn::storeAndApply(int index, float value) {
     switch (kind) {
         case kPatchParameter:
         case kPatchInternalParameter: {
+            if (patchSendsDeferred) break;
             if (kind == kPatchInternalParameter && isSignalPathParameter(local)) {
                 applySignalPathParameter(patch, local);
                 break;
@@ -351,9 +352,9 @@ void Halvorn::rebuildPartsOfPatch() {
     std::memcpy(partsOfPatch, lists, sizeof(lists));
     std::memcpy(partsOfPatchCount, counts, sizeof(counts));
     // While a whole program is sent, every patch parameter has already gone to the parts of
-    // the lists as they stand, and each of the eight part patches (sent again by the multi
-    // mode, which then sends every patch parameter itself) rebuilds the same lists: sent
-    // again, the parameters would only repeat what the engine holds.
-    if (applyingProgram && unchanged) return;
+    // the lists as they stand (or waits for the multi mode's setting), and each of the eight
+    // part patches (sent again by that setting) rebuilds the same lists: sent again, the
+    // parameters would only repeat what the engine holds.
+    if (applyingProgram && (unchanged || patchSendsDeferred)) return;
     reapplyParameters();
 }
