@@ -48,6 +48,8 @@ Halvorn::Halvorn(audioMasterCallback audioMaster)
       interrupted(0),
       installSettings(nullptr),
       commandObserver(nullptr),
+      applyingProgram(false),
+      patchSendsDeferred(false),
       constructionFailed(false),
       listeningToTree(false),
       usingTree(false) {

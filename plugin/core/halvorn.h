@@ -386,6 +386,11 @@ private:
     int partsOfPatchCount[kPatchCount];
     PartSignalPath signalPath[kPartCount];
     EngineCommandObserver* commandObserver;
+    // Set while setProgram sends the whole record.
+    bool applyingProgram;
+    // Set while such a record in the multi mode has its patch parameters only stored: the
+    // mode's setting sends them all to the final parts.
+    bool patchSendsDeferred;
 
     bool constructionFailed;
     bool listeningToTree;

@@ -84,6 +84,7 @@ bool Halvorn::storeAndApply(int index, float value) {
     switch (kind) {
         case kPatchParameter:
         case kPatchInternalParameter: {
+            if (patchSendsDeferred) break;
             if (kind == kPatchInternalParameter && isSignalPathParameter(local)) {
                 applySignalPathParameter(patch, local);
                 break;
@@ -335,14 +336,25 @@ void Halvorn::reapplyParameters() {
 void Halvorn::rebuildPartsOfPatch() {
     const ProgramRecord* record = currentRecord();
     if (!record) return;
+    int lists[kPatchCount][kPartCount];
+    int counts[kPatchCount];
     for (int patch = 0; patch < kPatchCount; patch++) {
-        partsOfPatchCount[patch] = 0;
-        for (int n = 0; n < kPartCount; n++) partsOfPatch[patch][n] = -1;
+        counts[patch] = 0;
+        for (int n = 0; n < kPartCount; n++) lists[patch][n] = -1;
     }
     for (int part = 0; part < kPartCount; part++) {
         // 8 or more counts as 7; a negative number from a file or chunk as 0.
         const int patch = clampPatchNumber(wholeNumber(record->globals.partPatch[part]));
-        partsOfPatch[patch][partsOfPatchCount[patch]++] = part;
+        lists[patch][counts[patch]++] = part;
     }
+    const bool unchanged = std::memcmp(lists, partsOfPatch, sizeof(lists)) == 0 &&
+                           std::memcmp(counts, partsOfPatchCount, sizeof(counts)) == 0;
+    std::memcpy(partsOfPatch, lists, sizeof(lists));
+    std::memcpy(partsOfPatchCount, counts, sizeof(counts));
+    // While a whole program is sent, every patch parameter has already gone to the parts of
+    // the lists as they stand (or waits for the multi mode's setting), and each of the eight
+    // part patches (sent again by that setting) rebuilds the same lists: sent again, the
+    // parameters would only repeat what the engine holds.
+    if (applyingProgram && (unchanged || patchSendsDeferred)) return;
     reapplyParameters();
 }

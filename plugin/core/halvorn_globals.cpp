@@ -367,6 +367,7 @@ void Halvorn::applyMultiMode() {
                                          {2008, 2015}, {2061, 2065}, {2016, 2023}, {2032, 2039}, {2024, 2031}};
         for (const auto& group : kGroups)
             for (int index = group[0]; index <= group[1]; index++) resendParameter(index);
+        patchSendsDeferred = false;
         reapplyParameters();
         return;
     }

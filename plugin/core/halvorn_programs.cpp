@@ -13,11 +13,18 @@ void Halvorn::setProgram(VstInt32 program) {
     // The dispatcher checks the number too; direct callers must not select past the array.
     if (!programs || program < 0 || program >= programCount) return;
     curProgram = program;
+    const bool outer = applyingProgram, outerDeferred = patchSendsDeferred;
+    applyingProgram = true;
+    // The multi mode's setting sends every patch parameter to the parts at its end; the
+    // single mode routes the parts by the multi mode's lists first, and keeps that order.
+    patchSendsDeferred = saneParameterValue(programs[program].globals.multiMode) == 0.f;
     // Every parameter through the virtual operations, in this order; indices without a
     // slot go again with 0.
     const int ranges[4][2] = {{0, 495}, {496, 548}, {1000, 1351}, {2000, 2108}};
     for (const auto& range : ranges)
         for (int index = range[0]; index <= range[1]; index++) setParameter(index, getParameter(index));
+    applyingProgram = outer;
+    patchSendsDeferred = outerDeferred;
 }
 
 void Halvorn::setProgramName(char* name) {

@@ -21,9 +21,13 @@ int32_t setLimited(std::string* target, const char* text) {
 }
 
 template <typename Node>
+bool byName(const Node* a, const Node* b) {
+    return std::strcmp(a->getName(), b->getName()) < 0;
+}
+
+template <typename Node>
 void stableSortByName(std::vector<Node*>* nodes) {
-    std::stable_sort(nodes->begin(), nodes->end(),
-                     [](const Node* a, const Node* b) { return std::strcmp(a->getName(), b->getName()) < 0; });
+    std::stable_sort(nodes->begin(), nodes->end(), byName<Node>);
 }
 
 // A word that the text files can carry: no blank, control character or zero byte.
@@ -174,6 +178,8 @@ int32_t SubBank::deletePreset(const std::string& bankDir, int32_t subBankNumber,
     return kFileOk;
 }
 
+bool SubBank::presetsInPlace() const { return inPlace(presets, byName<Preset>); }
+
 int32_t SubBank::sortPresets(const std::string& bankDir, int32_t subBankNumber) {
     stableSortByName(&presets);
     return renumber(settings, subBankDir(bankDir, subBankNumber), 'I', presets);
@@ -228,6 +234,8 @@ int32_t Bank::deleteSubBank(const std::string& bankDir, int32_t position) {
     delete subBank;
     return kFileOk;
 }
+
+bool Bank::subBanksInPlace() const { return inPlace(subBanks, byName<SubBank>); }
 
 int32_t Bank::sortSubBanks(const std::string& bankDir) {
     stableSortByName(&subBanks);

@@ -121,6 +121,8 @@ public:
     int32_t deletePreset(const std::string& bankDir, int32_t subBankNumber, int32_t position);
     // Stable sort by name, then renumbering of the I<n> directories.
     int32_t sortPresets(const std::string& bankDir, int32_t subBankNumber);
+    // Whether sortPresets would change nothing.
+    bool presetsInPlace() const;
 
     int32_t writePresetDir(const char* presetName, const std::string& bankDir, int32_t subBankNumber,
                            int32_t presetNumber);
@@ -157,6 +159,8 @@ public:
     int32_t addSubBank(SubBank* subBank, const std::string& bankDir, bool write);
     int32_t deleteSubBank(const std::string& bankDir, int32_t position);
     int32_t sortSubBanks(const std::string& bankDir);
+    // Whether sortSubBanks would change nothing.
+    bool subBanksInPlace() const;
     // Deletes the sub-banks; the merged bank's sub-banks own no presets.
     void clearSubBanks();
 

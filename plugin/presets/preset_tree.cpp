@@ -367,6 +367,8 @@ int32_t PresetTree::renameBank(const char* name, int32_t bank) {
     if (std::strlen(name) == 0 || std::strlen(name) > kMaxNameLength) return kFileNotOpened;
     int32_t result = writeBankNameFile(name, bank);
     if (result != kFileOk) return result;
+    // The name it has, in a list in order: nothing to sort, nothing changed to announce.
+    if (std::strcmp(banks[bank]->getName(), name) == 0 && inPlace(banks, bankOrder)) return kFileOk;
     banks[bank]->setName(name);
     if (sortBanks() != kFileOk) return kFileWriteFailed;
     notifyBankListChanged();
@@ -382,6 +384,7 @@ int32_t PresetTree::renameSubBank(const char* name, int32_t bank, int32_t subBan
     if (!subBankNode) return kFileNotOpened;
     int32_t result = writeSubBankNameFile(name, bank, subBankNode->getIndex());
     if (result != kFileOk) return result;
+    if (std::strcmp(subBankNode->getName(), name) == 0 && node->subBanksInPlace()) return kFileOk;
     subBankNode->setName(name);
     if (settleRenumbering(node->sortSubBanks(bankDirPath(bank))) != kFileOk) return kFileWriteFailed;
     refreshAllBank();
@@ -398,6 +401,7 @@ int32_t PresetTree::renamePreset(const char* name, int32_t bank, int32_t subBank
     if (!presetNode) return kFileNotOpened;
     int32_t result = writePresetNameFile(name, bank, node->getIndex(), presetNode->getIndex());
     if (result != kFileOk) return result;
+    if (std::strcmp(presetNode->getName(), name) == 0 && node->presetsInPlace()) return kFileOk;
     presetNode->setName(name);
     if (settleRenumbering(node->sortPresets(bankDirPath(bank), node->getIndex())) != kFileOk) return kFileWriteFailed;
     refreshAllBank();

@@ -67,6 +67,17 @@ std::string presetBarName(const std::string& name);
 // Renumbers directories after a sort: nodes[i] moves from <letter><index> to
 // <letter><i> through the bare number i, which never collides with a lettered name.
 // Stops at the first failed rename with its code.
+// Whether a stable sort by order and a renumbering would leave these nodes and their
+// numbered directories as they are.
+template <typename Node, typename Order>
+bool inPlace(const std::vector<Node*>& nodes, Order order) {
+    for (size_t i = 0; i < nodes.size(); i++) {
+        if (nodes[i]->getIndex() != (int32_t)i) return false;
+        if (i > 0 && order(nodes[i], nodes[i - 1])) return false;
+    }
+    return true;
+}
+
 template <typename Node>
 int32_t renumber(InstallSettings* settings, const std::string& parent, char letter, const std::vector<Node*>& nodes) {
     std::vector<int32_t> marked;

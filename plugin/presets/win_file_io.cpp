@@ -70,6 +70,42 @@ private:
 
 int32_t fromExport(int32_t result) { return result == -1 ? kFileUnavailable : result; }
 
+// Every operation reads the installation directory from the registry. While holders live
+// the key stays open, so that a read costs one question to the registry rather than an
+// open, a read and a close (under wine each a round trip to its server). A read that fails
+// on the open key (a key deleted and made again, say) opens it anew before it answers.
+struct InstallKey {
+    std::mutex lock;
+    HKEY key = nullptr;
+    std::string path;
+
+    // Under the lock.
+    void close() {
+        if (key) RegCloseKey(key);
+        key = nullptr;
+        path.clear();
+    }
+};
+
+InstallKey& installKey() {
+    static InstallKey cached;
+    return cached;
+}
+
+bool fileAccessHeld() {
+    DorvaneBinding& binding = dorvaneBinding();
+    std::lock_guard<std::mutex> guard(binding.lock);
+    return binding.holders > 0;
+}
+
+// At most kMaxPath bytes of the value into buffer.
+LONG queryInstallDir(HKEY key, char* buffer, DWORD* size, DWORD* type) {
+    std::memset(buffer, 0, kMaxPath + 1);
+    *size = kMaxPath;
+    *type = 0;
+    return RegQueryValueExA(key, "installdir", nullptr, type, reinterpret_cast<BYTE*>(buffer), size);
+}
+
 }  // namespace
 
 CCPFileIO* createFileIO(InstallSettings* settings) { return new (std::nothrow) CWinFileIO(settings); }
@@ -81,23 +117,49 @@ void holdFileAccess() {
 }
 
 void releaseFileAccess() {
-    DorvaneBinding& binding = dorvaneBinding();
-    std::lock_guard<std::mutex> guard(binding.lock);
-    if (binding.holders > 0) binding.holders--;
-    binding.releaseIfUnused();
+    bool last;
+    {
+        DorvaneBinding& binding = dorvaneBinding();
+        std::lock_guard<std::mutex> guard(binding.lock);
+        if (binding.holders > 0) binding.holders--;
+        last = binding.holders == 0;
+        binding.releaseIfUnused();
+    }
+    if (!last) return;
+    InstallKey& cached = installKey();
+    std::lock_guard<std::mutex> guard(cached.lock);
+    cached.close();
 }
 
 CWinFileIO::CWinFileIO(InstallSettings* settings) : StdioFileIO(settings, std::string()) {}
 
 bool CWinFileIO::readInstallDir(const InstallSettings& settings, std::string* dir) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, settings.getRegistryKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    char buffer[kMaxPath + 1] = {0};
-    DWORD size = kMaxPath;
+    const std::string& path = settings.getRegistryKey();
+    char buffer[kMaxPath + 1];
+    DWORD size = 0;
     DWORD type = 0;
-    LONG result = RegQueryValueExA(key, "installdir", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
+    LONG result = ERROR_FILE_NOT_FOUND;
+    {
+        const bool keep = fileAccessHeld();
+        InstallKey& cached = installKey();
+        std::lock_guard<std::mutex> guard(cached.lock);
+        if (cached.key && (cached.path != path || !keep)) cached.close();
+        if (cached.key) {
+            result = queryInstallDir(cached.key, buffer, &size, &type);
+            if (result != ERROR_SUCCESS) cached.close();
+        }
+        if (result != ERROR_SUCCESS) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+            result = queryInstallDir(key, buffer, &size, &type);
+            if (keep) {
+                cached.key = key;
+                cached.path = path;
+            } else {
+                RegCloseKey(key);
+            }
+        }
+    }
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
     // A registry text need not carry its terminator.
     buffer[size < (DWORD)kMaxPath ? size : (DWORD)kMaxPath] = 0;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -643,6 +644,42 @@ TEST_F(PresetOps, ASaveRewritesOnlyFilesThatDoNotHoldWhatItWrites) {
         << "no temporary file is left";
 }
 
+// Other running instances hear of a save that changed the tree (their "modified" markers),
+// not of one that gave every level the name it had, in an order already sorted.
+TEST(PresetSave, ASaveAnnouncesOnlyAChangedTree) {
+    Install install;
+    addOwnPresets(install);
+    for (int n = 1; n <= 2; n++) ASSERT_TRUE(install.writeFile("running" + std::to_string(n), ""));
+    Session s;
+    ASSERT_TRUE(s);
+    const OwnPresets own = s.own();
+    ASSERT_EQ(s->selectBank(0, 0, own.dark), 0);
+    auto announced = [&]() { return install.exists("modified1") && install.exists("modified2"); };
+    auto forget = [&]() {
+        for (const char* marker : {"modified1", "modified2"}) install.removeFile(marker);
+    };
+    forget();
+    ASSERT_FALSE(announced());
+
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_FALSE(install.exists("modified1")) << "nothing changed";
+    EXPECT_FALSE(install.exists("modified2")) << "nothing changed";
+
+    // Each level renamed in turn: every change is announced, and the position follows.
+    const std::vector<std::string> names = s.names();
+    const std::vector<std::vector<std::string>> renamed = {
+        {names[0], names[1], "Darker"}, {names[0], "Moods", "Darker"}, {"Mine", "Moods", "Darker"}};
+    for (const std::vector<std::string>& to : renamed) {
+        s->setPresetNames(to[0].c_str(), to[1].c_str(), to[2].c_str());
+        ASSERT_EQ(s->saveCurrentPreset(), 0);
+        EXPECT_TRUE(announced()) << to[0] << "/" << to[1] << "/" << to[2];
+        EXPECT_EQ(s.names(), to);
+        forget();
+    }
+    ASSERT_EQ(s->saveCurrentPreset(), 0);
+    EXPECT_FALSE(install.exists("modified1")) << "nothing changed";
+}
+
 TEST_F(PresetOps, DeletingFindsTheCurrentPresetAgain) {
     Session& s = *session;
     // Another preset goes: the current one is found again by its name.
@@ -924,7 +961,210 @@ TEST(PresetShared, AConstructionLoadsNoDialogLibrary) {
     EXPECT_EQ(libraries[0]->loads(), 1) << "the dialog's common controls";
 }
 
+// ---- a load against every parameter sent again ------------------------------------------
+
+// The four index ranges of the program, in the order a whole program is applied.
+const int kRanges[4][2] = {{0, 495}, {496, 548}, {1000, 1351}, {2000, 2108}};
+// The part tunes draw from the engine's random generator at every send: a load sends them
+// once, and so does the ordinary path; sent again they would move the generator on.
+const int kFirstPartTune = 2097, kLastPartTune = 2104;
+const int kFirstPartPatch = 2000, kLastPartPatch = 2007;
+const int kMultiMode = 2089;
+
+std::string partPatches(const std::array<int, 8>& patches) {
+    std::string text;
+    for (int part = 0; part < 8; part++)
+        text += "NUM_PATCH_VOIE" + std::to_string(part + 1) + " " + std::to_string(patches[(size_t)part]) + "\n";
+    return text;
+}
+
+// Patch files (Patch<n> holds patch n - 1) whose signal paths differ: two modulation rows
+// into one input, oscillator 2 merged into line 1, sines mixed in and filters left out,
+// LFOs on the pulse width and in both trigger modes, 4-pole filters and sync.
+const std::map<int, std::string> kRoutedPatches = {
+    {1, "MODULATION01_OUTPUT 1\nMODULATION01_INPUT 3\nMODULATION01_AMOUNT 0.8\n"
+        "MODULATION02_OUTPUT 1\nMODULATION02_INPUT 7\nMODULATION02_AMOUNT 0.3\n"
+        "MODULATION03_OUTPUT 8\nMODULATION03_INPUT 5\nMODULATION03_AMOUNT 0.7\n"},
+    {2, "OSC2_DERIVE 1\nMIXE 0.3\nON_HIGHT1 0\nMODULATION01_OUTPUT 16\nMODULATION01_INPUT 2\n"},
+    {3, "OSC1_ON_SIN 1\nOSC1_SINUS 0.7\nOSC2_ON_SIN 1\nON_LOW2 0\nLFO1_DEPTH_PWM 0.6\n"
+        "MODULATION01_OUTPUT 16\nMODULATION01_INPUT 8\nMODULATION02_OUTPUT 16\nMODULATION02_INPUT 0\n"},
+    {4, "LFO1_TRIGG 0\nLFO2_TRIGG 0.5\nLFO2_DEPTH_PWM 0.4\nFILTRE1_TYPE 1\nOSC1_SYNCHRO 1\nOSC2_DERIVE 1\n"
+        "OSC2_ON_SIN 1\nON_HIGHT2 0\n"},
+};
+
+// The routed patches in a sub-bank of their own, on parts spread over them, with the
+// modulation panel open or closed, and in the single mode.
+void addRoutedPresets(Install& install) {
+    const int b = install.subBanks(0);
+    install.subBank(0, b, "Routes");
+    const std::string voices = "ZONE1_MODE 1\nNBR_POLY_CARTE 1\n";
+    install.preset(0, b, 0, "Spread", voices + "TRAPPE_MODUL 1\n" + partPatches({0, 1, 2, 3, 1, 2, 3, 0}),
+                   kRoutedPatches);
+    install.preset(0, b, 1, "Single", voices + "TRAPPE_MODUL 1\nTRAPPE_MULTI 3\n" + partPatches({3, 2, 1, 0, 0, 1, 2, 3}),
+                   kRoutedPatches);
+    install.preset(0, b, 2, "Closed", voices + "TRAPPE_MODUL 0\n" + partPatches({3, 3, 2, 2, 1, 1, 0, 0}),
+                   kRoutedPatches);
+}
+
+// Every parameter again through the effect's setParameter, in the program's order. In the
+// single mode the part patches are left out: each would route every part by the multi
+// mode's lists until the mode setting takes them back, and the chains rebuilt on that
+// detour end in another order than a load builds.
+void setEveryParameterAgain(AEffect* fx) {
+    const bool single = fx->getParameter(fx, kMultiMode) != 0.f;
+    for (const auto& range : kRanges)
+        for (int index = range[0]; index <= range[1]; index++) {
+            if (index >= kFirstPartTune && index <= kLastPartTune) continue;
+            if (single && index >= kFirstPartPatch && index <= kLastPartPatch) continue;
+            fx->setParameter(fx, index, fx->getParameter(fx, index));
+        }
+}
+
+// A chord held and released, rendered in 256-frame blocks: every output, end to end.
+std::vector<std::vector<float>> playChord(Session& s) {
+    static const unsigned char kNotes[] = {48, 55, 60, 64, 67, 72};
+    std::vector<std::vector<float>> take((size_t)s.fx->numOutputs), block;
+    auto render = [&](int blocks) {
+        for (int n = 0; n < blocks; n++) {
+            s.host.render(block, 256);
+            for (size_t c = 0; c < block.size(); c++) take[c].insert(take[c].end(), block[c].begin(), block[c].end());
+        }
+    };
+    for (unsigned char note : kNotes) {
+        s.host.sendMidi(0x90, note, 100);
+        render(2);
+    }
+    render(40);
+    for (unsigned char note : kNotes) s.host.sendMidi(0x80, note, 0);
+    render(30);
+    return take;
+}
+
+struct Position {
+    int bank, subBank, preset;
+    std::string name;
+};
+
+// Every preset of the first bank, in the tree's order.
+std::vector<Position> presetsOfFirstBank(Session& s) {
+    std::vector<Position> found;
+    for (int b = 0; b < s->getNbSubBanks(0); b++)
+        for (int c = 0; c < s->getNbPresets(0, b); c++) {
+            char name[kPresetNameSize];
+            s->getPresetName(name, c, 0, b);
+            found.push_back({0, b, c, name});
+        }
+    return found;
+}
+
+// The first sample where two takes part, as "output n, frame f", or "" when they are equal.
+std::string firstDifference(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+    if (a.size() != b.size()) return "output count";
+    for (size_t c = 0; c < a.size(); c++) {
+        if (a[c].size() != b[c].size()) return "length of output " + std::to_string(c);
+        for (size_t i = 0; i < a[c].size(); i++)
+            if (std::memcmp(&a[c][i], &b[c][i], sizeof(float)) != 0)
+                return "output " + std::to_string(c) + ", frame " + std::to_string(i);
+    }
+    return "";
+}
+
+double rms(const std::vector<float>& samples) {
+    double sum = 0.0;
+    for (float x : samples) sum += (double)x * x;
+    return samples.empty() ? 0.0 : std::sqrt(sum / (double)samples.size());
+}
+
+// A preset load leaves the engine as every parameter sent again one by one would: two
+// instances load the same presets, one of them then has every parameter set again as a host
+// sets it, and both must play the same notes to the bit.
+TEST(PresetLoad, LeavesTheEngineAsEveryParameterSentAgainWould) {
+    Install install;
+    addRoutedPresets(install);
+    std::vector<Position> factory, routed;
+    {
+        Session lister;
+        ASSERT_TRUE(lister);
+        for (const Position& p : presetsOfFirstBank(lister))
+            (p.name == "Spread" || p.name == "Single" || p.name == "Closed" ? routed : factory).push_back(p);
+    }
+    ASSERT_EQ(routed.size(), 3u);
+    ASSERT_GE(factory.size(), 6u);
+
+    // Each load starts from another preset's parts and signal paths, played: every factory
+    // preset after a routed one and before the next, and each routed one after the others.
+    std::vector<std::pair<Position, Position>> steps;
+    for (size_t n = 0; n < factory.size(); n++) {
+        steps.push_back({routed[n % routed.size()], factory[n]});
+        steps.push_back({factory[n], routed[(n + 1) % routed.size()]});
+    }
+    for (size_t n = 0; n < routed.size(); n++) steps.push_back({routed[n], routed[(n + 1) % routed.size()]});
+
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.first.name + " then " + step.second.name);
+        // A fresh pair each time: the two must have the same past up to the load.
+        Session loaded, resent;
+        ASSERT_TRUE(loaded);
+        ASSERT_TRUE(resent);
+        for (Session* session : {&loaded, &resent}) {
+            const Position& p = step.first;
+            ASSERT_EQ((*session)->selectBank(p.bank, p.subBank, p.preset), 0);
+            playChord(*session);
+            const Position& q = step.second;
+            ASSERT_EQ((*session)->selectBank(q.bank, q.subBank, q.preset), 0);
+        }
+        setEveryParameterAgain(resent.fx);
+        const std::vector<std::vector<float>> a = playChord(loaded), b = playChord(resent);
+        ASSERT_GT(rms(a[0]), 1e-4) << "the preset plays nothing";
+        EXPECT_EQ(firstDifference(a, b), "");
+        if (step.second.name == "Spread" || step.second.name == "Closed") {
+            // The chord reaches parts of every routed patch.
+            int sounding = 0;
+            for (size_t part = 2; part < a.size(); part++) sounding += rms(a[part]) > 1e-4 ? 1 : 0;
+            EXPECT_GE(sounding, 4);
+        }
+    }
+}
+
+
 // ---- hostile files -----------------------------------------------------------------------
+
+// Every operation reads the installation directory from the registry: another directory
+// named there, or the key deleted and made again, is where the next load reads.
+TEST(PresetFiles, EveryOperationReadsTheInstallationDirectoryAnew) {
+    Install first;
+    Session s;
+    ASSERT_TRUE(s);
+    auto setVolume = [](Install& install, const char* value) {
+        for (int c = 0; c < install.presets(0, 0); c++)
+            ASSERT_TRUE(install.writeFile(install.presetDir(0, 0, c) + "\\Parametres", std::string("VOLUME ") + value + "\n"));
+    };
+    // A directory the store cannot find shows the not-installed message: answered here.
+    std::atomic<bool> done{false};
+    std::atomic<int> alerts{0};
+    std::thread watcher([&] {
+        while (!done) {
+            if (HWND alert = FindWindowA("#32770", "Alert")) {
+                alerts++;
+                SendMessageA(alert, WM_CLOSE, 0, 0);
+            }
+            Sleep(5);
+        }
+    });
+    Install second;  // named in the registry from here on
+    setVolume(second, "2.500000e-001");
+    EXPECT_EQ(s->selectBank(0, 0, 0), 0);
+    EXPECT_EQ(s.get(kVolume), 0.25f) << "read from the directory named last";
+
+    setVolume(first, "1.250000e-001");
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vantrope\\Halvorn"), ERROR_SUCCESS);
+    TestInstall::setRegisteredDir(first.dir());
+    EXPECT_EQ(s->selectBank(0, 0, 0), 0);
+    EXPECT_EQ(s.get(kVolume), 0.125f) << "read through the key made again";
+    done = true;
+    watcher.join();
+    EXPECT_EQ(alerts, 0);
+}
 
 TEST(PresetFiles, AHostileOrTruncatedPresetFileLoadsWhatItCan) {
     struct Case {
