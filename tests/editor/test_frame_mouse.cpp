@@ -53,22 +53,11 @@ public:
     void processReplacing(float**, float**, VstInt32) override {}
 };
 
-// wine keeps the pointer's position and the buttons' state for a moment before it asks the
-// X server again: each step of a gesture waits longer than that.
-const int kStepMs = 250;
+// The shared hand: every button event carries the pointer's position, so that a press
+// lands where the pointer was put even when wine has not yet caught up with the move.
+void button(DWORD flags) { sendMouse(flags); }
 
-void button(DWORD flags) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof input);
-    Sleep(kStepMs);
-}
-
-void moveTo(int x, int y) {
-    SetCursorPos(x, y);
-    Sleep(kStepMs);
-}
+void moveTo(int x, int y) { moveTo(POINT{x, y}); }
 
 // Plays the gesture on another thread while this one runs the window's messages.
 void play(const std::function<void()>& gesture) {
