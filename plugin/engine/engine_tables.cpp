@@ -1,6 +1,8 @@
 #include "engine/engine_tables.h"
 
 #include <cmath>
+#include <cstring>
+#include <mutex>
 #include <new>
 
 #include "engine/engine_math.h"
@@ -52,6 +54,37 @@ EngineTables::EngineTables()
 
 EngineTables::~EngineTables() { release(); }
 
+namespace {
+// The values are the same for every instance: computed once in the process (about 25000
+// transcendental calls, a millisecond or more under wine) and copied at each build.
+struct MasterTables {
+    float semitone[EngineTables::kSemitoneSize];
+    float sine[EngineTables::kSineSize + 1];
+    float tangent[EngineTables::kTangentSize];
+    float power256[EngineTables::kPowerSize];
+    float transpositionRatio[EngineTables::kTranspositionSize];
+    float velocityValue[EngineTables::kVelocitySize];
+
+    void compute() {
+        for (int i = 0; i < EngineTables::kSemitoneSize; ++i)
+            semitone[i] = static_cast<float>(semitonePower(i - EngineTables::kSemitoneCentre));
+        const int S = EngineTables::kSineSize, T = EngineTables::kTangentSize, P = EngineTables::kPowerSize;
+        for (int i = 0; i < S; ++i) sine[i] = static_cast<float>(std::sin(2.0 * kPi * i / S));
+        sine[S] = sine[0];
+        for (int i = 0; i < T; ++i) tangent[i] = static_cast<float>(std::tan((kPi / 2.0) * i / T));
+        for (int i = 0; i < P; ++i) power256[i] = static_cast<float>(std::pow(256.0, -3.0 + 6.0 * i / P));
+        for (int i = 0; i < EngineTables::kTranspositionSize; ++i)
+            transpositionRatio[i] = static_cast<float>(semitonePower(i + EngineTables::kTranspositionLowest));
+        for (int v = 0; v < EngineTables::kVelocitySize; ++v) velocityValue[v] = static_cast<float>(v) / 127.f;
+    }
+};
+
+MasterTables masterTables;
+std::once_flag masterTablesComputed;
+
+void copyTable(float* to, const float* from, int count) { std::memcpy(to, from, sizeof(float) * count); }
+}  // namespace
+
 int EngineTables::build() {
     release();
     semitone = new (std::nothrow) float[kSemitoneSize];
@@ -64,16 +97,14 @@ int EngineTables::build() {
         release();
         return 1;
     }
-    for (int i = 0; i < kSemitoneSize; ++i) semitone[i] = static_cast<float>(semitonePower(i - kSemitoneCentre));
-    for (int i = 0; i < kSineSize; ++i) sine[i] = static_cast<float>(std::sin(2.0 * kPi * i / kSineSize));
-    sine[kSineSize] = sine[0];
-    for (int i = 0; i < kTangentSize; ++i)
-        tangent[i] = static_cast<float>(std::tan((kPi / 2.0) * i / kTangentSize));
-    for (int i = 0; i < kPowerSize; ++i)
-        power256[i] = static_cast<float>(std::pow(256.0, -3.0 + 6.0 * i / kPowerSize));
-    for (int i = 0; i < kTranspositionSize; ++i)
-        transpositionRatio[i] = static_cast<float>(semitonePower(i + kTranspositionLowest));
-    for (int v = 0; v < kVelocitySize; ++v) velocityValue[v] = static_cast<float>(v) / 127.f;
+    std::call_once(masterTablesComputed, [] { masterTables.compute(); });
+    const MasterTables& m = masterTables;
+    copyTable(semitone, m.semitone, kSemitoneSize);
+    copyTable(sine, m.sine, kSineSize + 1);
+    copyTable(tangent, m.tangent, kTangentSize);
+    copyTable(power256, m.power256, kPowerSize);
+    copyTable(transpositionRatio, m.transpositionRatio, kTranspositionSize);
+    copyTable(velocityValue, m.velocityValue, kVelocitySize);
     return 0;
 }
 
