@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include <xmmintrin.h>
+
 namespace engine {
 
 const int kVoiceSlots = 32;
@@ -32,6 +34,25 @@ inline bool areUsableLengths(int blockLength, int historyLength) {
 inline float onePoleCoefficient(float timeSamples) {
     if (!(timeSamples > 0.f)) return 1.f;
     return 1.f - std::exp(-1.f / timeSamples);
+}
+
+// out = x g, four samples at a time, the same product for each; in place when out is x.
+inline void scaleBlock(float* out, const float* x, float g, int count) {
+    const __m128 gain = _mm_set1_ps(g);
+    int n = 0;
+    for (; n + 4 <= count; n += 4) _mm_storeu_ps(out + n, _mm_mul_ps(_mm_loadu_ps(x + n), gain));
+    for (; n < count; ++n) out[n] = x[n] * g;
+}
+
+// Whether the processor and the system offer the 256-bit registers: modules built with code
+// for them choose it when they start.
+inline bool hasWideRegisters() {
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
 }
 
 }  // namespace engine

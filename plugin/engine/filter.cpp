@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "engine/engine_math.h"
+
 #if HALVORN_FILTER_WIDE
 #include <immintrin.h>
 #endif
@@ -54,15 +56,6 @@ inline void moveHistory(float* buffer, int L, int M) {
     for (; i < M; ++i) buffer[i] = buffer[L + i];
 }
 
-bool hasWideRegisters() {
-#if HALVORN_FILTER_WIDE
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-#else
-    return false;
-#endif
-}
-
 inline bool usableTable(const float* table, int size, float start, float end) {
     return table != nullptr && size >= 2 && std::isfinite(start) && std::isfinite(end) && end > start;
 }
@@ -100,7 +93,7 @@ Filter::Filter()
       resetPending(0),
       scalarPath(0),
       pairedPath(0),
-      wideLanes(hasWideRegisters() ? 1 : 0),
+      wideLanes(HALVORN_FILTER_WIDE && engine::hasWideRegisters() ? 1 : 0),
       buffers(nullptr) {
     std::memset(slots, 0, sizeof(slots));
 }

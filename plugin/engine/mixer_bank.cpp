@@ -14,14 +14,7 @@ using engine::kVoiceSlots;
 namespace {
 int clampChannel(int channel) { return clampInt(channel, 0, MixerBank::kChannels - 1); }
 
-// Four samples at a time, the same product or sum for each; in place when out is x.
-void scale(float* out, const float* x, float g, int count) {
-    const __m128 gain = _mm_set1_ps(g);
-    int n = 0;
-    for (; n + 4 <= count; n += 4) _mm_storeu_ps(out + n, _mm_mul_ps(_mm_loadu_ps(x + n), gain));
-    for (; n < count; ++n) out[n] = x[n] * g;
-}
-
+// Four samples at a time, the same sum for each.
 void addInto(float* sum, const float* x, int count) {
     int n = 0;
     for (; n + 4 <= count; n += 4) _mm_storeu_ps(sum + n, _mm_add_ps(_mm_loadu_ps(sum + n), _mm_loadu_ps(x + n)));
@@ -208,7 +201,7 @@ void MixerBank::renderChannel(int c, int s) {
             scaleIntoSum(out, sum, x, wanted, blockLength);
             return;
         }
-        scale(out, x, wanted, blockLength);
+        engine::scaleBlock(out, x, wanted, blockLength);
     }
     if (!sumMode[c])
         setSumTarget(s, i);

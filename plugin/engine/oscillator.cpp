@@ -283,6 +283,21 @@ const float* stepRows(const float* table, int length, int ticksPerSample) {
     return nullptr;
 }
 
+// A triangle position's stored pair (the latched width and 1/f) when it differs from the
+// last: a new width or frequency takes the gain that keeps the peak-to-peak at 1, and the
+// running sum is rescaled to it.
+inline void retuneTriangle(const float* pair, double sampleRate, double& sum, double& gain, double& width,
+                           double& invFrequency) {
+    const double w = std::clamp(double(pair[0]), 0.01, 0.99);
+    const double invF = pair[1];
+    if (w == width && invF == invFrequency) return;
+    const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
+    sum *= gain / g;
+    gain = g;
+    width = w;
+    invFrequency = invF;
+}
+
 }  // namespace
 
 struct Oscillator::Slot {
@@ -969,15 +984,7 @@ void Oscillator::triangleRun(Slot& s, int at, int count, bool kept) {
             std::memcpy(&bits, shape + 2 * k, sizeof bits);
             if (bits != seen) {
                 seen = bits;
-                const double w = std::clamp(double(shape[2 * k]), 0.01, 0.99);
-                const double invF = shape[2 * k + 1];
-                if (w != width || invF != invFrequency) {
-                    const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-                    sum *= gain / g;
-                    gain = g;
-                    width = w;
-                    invFrequency = invF;
-                }
+                retuneTriangle(shape + 2 * k, sampleRate, sum, gain, width, invFrequency);
             }
             sum += pulse[k];
             const double y = sum * gain;
@@ -1067,15 +1074,7 @@ void Oscillator::trianglePair(Slot& a, Slot& b) {
                 for (int j = 0; j < 2; ++j) {
                     if (bits[j] == seen[j]) continue;
                     seen[j] = bits[j];
-                    const double w = std::clamp(double(shape[j][0]), 0.01, 0.99);
-                    const double invF = shape[j][1];
-                    if (w != width[j] || invF != invFrequency[j]) {
-                        const double g = 1.0 / (w * 0.5 * (1.0 - w) * sampleRate * invF);
-                        sum[j] *= gain[j] / g;
-                        gain[j] = g;
-                        width[j] = w;
-                        invFrequency[j] = invF;
-                    }
+                    retuneTriangle(shape[j], sampleRate, sum[j], gain[j], width[j], invFrequency[j]);
                 }
                 sumLanes = _mm_load_pd(sum);
                 gainLanes = _mm_load_pd(gain);

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 
 #include "engine/effect_util.h"
+#include "engine/engine_math.h"
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -84,10 +85,7 @@ void PedalProcessor::applyVolume(const float* input, float* output, int count, f
         return;
     }
     const float gain = pedal * kVolumeSlope + kVolumeFloor;
-    const __m128 g = _mm_set1_ps(gain);
-    int n = 0;
-    for (; n + 4 <= count; n += 4) _mm_storeu_ps(output + n, _mm_mul_ps(_mm_loadu_ps(input + n), g));
-    for (; n < count; ++n) output[n] = input[n] * gain;
+    engine::scaleBlock(output, input, gain, count);
 }
 
 // Peaking filter at fc = 250 x 8^p Hz (250 to 2000 Hz) with A = 30 + 6p dB of boost and

@@ -30,15 +30,6 @@ inline float mutedProduct(float x, float g) { return g < 0.f ? 0.f : x * g; }
 inline __m128 mutedProduct(__m128 x, __m128 g) { return _mm_and_ps(_mm_cmpnlt_ps(g, _mm_setzero_ps()), _mm_mul_ps(x, g)); }
 #endif
 
-bool hasWideRegisters() {
-#if HALVORN_VCA_WIDE
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-#else
-    return false;
-#endif
-}
-
 #if HALVORN_VCA_WIDE
 HALVORN_VCA_WIDE_CODE inline __m256 mutedProduct(__m256 x, __m256 g) {
     return _mm256_and_ps(_mm256_cmp_ps(g, _mm256_setzero_ps(), _CMP_NLT_UQ), _mm256_mul_ps(x, g));
@@ -84,7 +75,7 @@ Vca::Vca()
       resetPending(0),
       scalarPath(0),
       fourLanes(0),
-      wideLanes(hasWideRegisters() ? 1 : 0),
+      wideLanes(HALVORN_VCA_WIDE && engine::hasWideRegisters() ? 1 : 0),
       gainBuffer(nullptr),
       gainPowers(nullptr) {
     clearState();
