@@ -64,9 +64,6 @@ bool isPatchFileName(const std::string& name);
 // of & ( ) + - . _; other characters become '_', longer names are cut.
 std::string presetBarName(const std::string& name);
 
-// Renumbers directories after a sort: nodes[i] moves from <letter><index> to
-// <letter><i> through the bare number i, which never collides with a lettered name.
-// Stops at the first failed rename with its code.
 // Whether a stable sort by order and a renumbering would leave these nodes and their
 // numbered directories as they are.
 template <typename Node, typename Order>
@@ -78,6 +75,9 @@ bool inPlace(const std::vector<Node*>& nodes, Order order) {
     return true;
 }
 
+// Renumbers directories after a sort: nodes[i] moves from <letter><index> to
+// <letter><i> through the bare number i, which never collides with a lettered name.
+// Stops at the first failed rename with its code.
 template <typename Node>
 int32_t renumber(InstallSettings* settings, const std::string& parent, char letter, const std::vector<Node*>& nodes) {
     std::vector<int32_t> marked;
