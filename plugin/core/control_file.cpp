@@ -108,7 +108,8 @@ void readAssignmentLine(const char* word, const char* number, MidiMap& map) {
     if (!readWholeNumber(number, &controller)) return;
     // -1 (and anything else outside 0-127) leaves the parameter without a controller.
     if (controller < 0 || controller >= kMidiControllerCount) return;
-    map.record(index, controller);
+    // A parameter named again moves to the later line's controller.
+    map.assign(index, controller);
 }
 
 void appendLine(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));

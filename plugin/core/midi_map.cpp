@@ -53,13 +53,6 @@ bool MidiMap::assign(int index, int controller) {
     return true;
 }
 
-bool MidiMap::record(int index, int controller) {
-    if (!validIndex(index) || !validController(controller)) return false;
-    paramController[index] = controller;
-    listUnder(index, controller);
-    return true;
-}
-
 bool MidiMap::clearController(int controller) {
     if (!validController(controller)) return false;
     for (int32_t& entry : controllerParams[controller]) {

@@ -28,10 +28,6 @@ public:
     // -1..127 are refused: false.
     bool assign(int index, int controller);
 
-    // As a control file line says: the parameter takes the controller and is listed in its
-    // first free entry, without leaving the list of a controller it had. False when refused.
-    bool record(int index, int controller);
-
     // Takes every parameter off the controller. False when the controller is out of range.
     bool clearController(int controller);
 

@@ -66,6 +66,14 @@ double rms(const std::vector<float>& x, size_t from = 0) {
     return x.size() > from ? std::sqrt(sum / (double)(x.size() - from)) : 0.0;
 }
 
+// Whether the controller moves the parameter: from 0 to a full value at the next pass.
+bool moves(Session& s, int controller, int index) {
+    s.fx->setParameter(s.fx, index, 0.f);
+    s.controller(controller, 127);
+    s.render(1);
+    return s.fx->getParameter(s.fx, index) == 1.f;
+}
+
 // Every parameter that has a controller, as (index, controller).
 std::vector<std::pair<int, int>> assignments(VstInstInterface* instrument) {
     std::vector<std::pair<int, int>> found;
@@ -456,16 +464,36 @@ TEST_F(ControllersDll, HostileControlFilesAreReadSafely) {
     }
 }
 
-// Both controllers of a parameter named twice in a file drive it.
-TEST_F(ControllersDll, AParameterNamedTwiceFollowsBothControllers) {
-    ASSERT_TRUE(install.writeFile(kControlFile, "AUTO_VIB_RATE 3\nAUTO_VIB_RATE 4\n"));
-    Session s;
-    ASSERT_TRUE(s);
-    for (int controller : {3, 4}) {
-        s.fx->setParameter(s.fx, 496, 0.f);
-        s.controller(controller, 127);
-        s.render(1);
-        EXPECT_EQ(s.fx->getParameter(s.fx, 496), 1.f) << controller;
+// A parameter has one controller: of two lines that name it, the later one gives it, and
+// taking it off that controller, or moving it to another, leaves no other driving it.
+TEST_F(ControllersDll, AParameterNamedTwiceFollowsTheLaterLineOnly) {
+    const int kVibRate = 496;
+    const struct {
+        const char* what;
+        const char* file;
+        int controller;
+        std::vector<int> others;
+    } cases[] = {
+        {"two controllers", "AUTO_VIB_RATE 3\nAUTO_VIB_RATE 4\n", 4, {3}},
+        {"one controller twice", "AUTO_VIB_RATE 3\nAUTO_VIB_RATE 3\n", 3, {}},
+        {"three lines", "AUTO_VIB_RATE 3\nAUTO_VIB_RATE 4\nAUTO_VIB_RATE 3\n", 3, {4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(install.writeFile(kControlFile, c.file));
+        Session s;
+        ASSERT_TRUE(s);
+        EXPECT_EQ(assignments(s.instrument), (std::vector<std::pair<int, int>>{{kVibRate, c.controller}}));
+        EXPECT_TRUE(moves(s, c.controller, kVibRate));
+        for (int other : c.others) EXPECT_FALSE(moves(s, other, kVibRate)) << other;
+
+        s.instrument->setMidiCC(kVibRate, -1);
+        EXPECT_EQ(s.instrument->getMidiCC(kVibRate), -1);
+        for (int controller : {3, 4}) EXPECT_FALSE(moves(s, controller, kVibRate)) << controller;
+
+        s.instrument->setMidiCC(kVibRate, 5);
+        EXPECT_TRUE(moves(s, 5, kVibRate));
+        for (int controller : {3, 4}) EXPECT_FALSE(moves(s, controller, kVibRate)) << controller;
     }
 }
 
