@@ -48,8 +48,7 @@ bool MidiMap::assign(int index, int controller) {
                 entry = -1;
                 break;
             }
-    if (controller >= 0) listUnder(index, controller);
-    paramController[index] = controller;
+    paramController[index] = controller >= 0 && listUnder(index, controller) ? controller : -1;
     return true;
 }
 

@@ -23,9 +23,9 @@ public:
     void clear();
 
     // Moves a parameter to a controller (0-127), or takes it off its controller (-1). A
-    // controller that already lists 16 parameters still becomes the parameter's, but does
-    // not list it, so it does not drive it. Indices outside 0-2108 and controllers outside
-    // -1..127 are refused: false.
+    // parameter has one controller at most, and has it only while that controller lists
+    // it: one whose 16 entries are taken leaves the parameter without a controller.
+    // Indices outside 0-2108 and controllers outside -1..127 are refused: false.
     bool assign(int index, int controller);
 
     // Takes every parameter off the controller. False when the controller is out of range.

@@ -143,14 +143,17 @@ TEST_F(ControllersDll, TheMapOperationsAssignRemoveAndClear) {
     EXPECT_EQ(s.fx->getParameter(s.fx, 50), 0.f) << "removed from its controller's list";
     EXPECT_EQ(s.fx->getParameter(s.fx, 51), 1.f);
 
-    // A controller that drives sixteen parameters records a seventeenth that does not follow.
+    // A controller drives sixteen parameters at most: a seventeenth moved to it is left with
+    // no controller, the one it had included.
+    s.instrument->setMidiCC(216, 31);
     for (int n = 0; n < 17; n++) s.instrument->setMidiCC(200 + n, 30);
-    EXPECT_EQ(s.instrument->getMidiCC(216), 30);
+    EXPECT_EQ(s.instrument->getMidiCC(216), -1);
     for (int n = 0; n < 17; n++) s.fx->setParameter(s.fx, 200 + n, 0.f);
     s.controller(30, 127);
     s.render(1);
     for (int n = 0; n < 16; n++) EXPECT_EQ(s.fx->getParameter(s.fx, 200 + n), 1.f) << n;
     EXPECT_EQ(s.fx->getParameter(s.fx, 216), 0.f);
+    EXPECT_FALSE(moves(s, 31, 216));
 
     // Out of range: refused, nothing written anywhere.
     std::vector<std::pair<int, int>> before = assignments(s.instrument);
@@ -169,6 +172,49 @@ TEST_F(ControllersDll, TheMapOperationsAssignRemoveAndClear) {
     EXPECT_EQ(s.fx->getParameter(s.fx, 51), 0.f);
     EXPECT_EQ(s.instrument->clearAllMidiCC(), -1);
     EXPECT_TRUE(assignments(s.instrument).empty());
+}
+
+// A controller offered seventeen parameters drives sixteen, and clearing it leaves none of
+// them assigned to it, in this instance and in the next, whether the editor or a control
+// file gave them.
+TEST_F(ControllersDll, AClearedControllerKeepsNoParameter) {
+    // Patch 3, locals 14-30: parameters 200-216.
+    static const char* const kKeys[17] = {
+        "RELEASE_TEMPS_VCF1", "ATTACK_TEMPS_VCA1", "DECAY_TEMPS_VCA1", "SUSTAIN_LEVEL_VCA1", "RELEASE_TEMPS_VCA1",
+        "VOLUME_VCA1",        "INITIAL_BRILLANCE1", "INITIAL_LEVEL1",  "AFTER_BRILLANCE1",   "AFTER_LEVEL1",
+        "LFO2_SPEED",         "LFO2_DEPTH_PWM",    "OSC2_WIDTH",       "OSC2_NOISE",         "CUTOFF_HIGHT2",
+        "RES_HIGHT2",         "CUTOFF_LOW2"};
+    std::string seventeenLines;
+    for (const char* key : kKeys) seventeenLines += std::string("AUTO_VOIX_3_") + key + " 30\n";
+    for (bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "from the control file" : "from the editor");
+        if (fromFile) {
+            ASSERT_TRUE(install.writeFile(kControlFile, seventeenLines));
+        }
+        {
+            Session s;
+            ASSERT_TRUE(s);
+            if (!fromFile)
+                for (int n = 0; n < 17; n++) s.instrument->setMidiCC(200 + n, 30);
+            for (int n = 0; n < 16; n++) EXPECT_EQ(s.instrument->getMidiCC(200 + n), 30) << n;
+            EXPECT_EQ(s.instrument->getMidiCC(216), -1);
+            for (int n = 0; n < 16; n++) EXPECT_TRUE(moves(s, 30, 200 + n)) << n;
+            EXPECT_FALSE(moves(s, 30, 216));
+
+            s.instrument->clearMidiCC(30);
+            EXPECT_TRUE(assignments(s.instrument).empty());
+            for (int n = 0; n < 17; n++) EXPECT_FALSE(moves(s, 30, 200 + n)) << n;
+            s.close();
+        }
+        const std::vector<std::string> lines = linesOf(readFile(install.path(kControlFile)));
+        EXPECT_EQ(lines.size(), 638u);
+        for (const std::string& line : lines) EXPECT_EQ(line.find(" 30"), std::string::npos) << line;
+
+        Session next;
+        ASSERT_TRUE(next);
+        EXPECT_TRUE(assignments(next.instrument).empty());
+        for (int n = 0; n < 17; n++) EXPECT_FALSE(moves(next, 30, 200 + n)) << n;
+    }
 }
 
 TEST_F(ControllersDll, AssignableParameters) {
