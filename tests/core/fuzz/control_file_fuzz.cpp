@@ -1,5 +1,6 @@
 // libFuzzer harness for the MIDI control file reader: any bytes are read without harm, what
-// is read stays inside the tables, and the file written from it reads back the same.
+// is read stays inside the tables, which agree, and the file written from it reads back the
+// same.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -42,11 +43,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int controller = map.controllerOf(index);
         check(controller >= -1 && controller < kMidiControllerCount);
     }
+    // The two tables agree: a parameter has a controller exactly when that controller lists
+    // it, once.
+    int listed[kMappedIndexCount] = {};
     for (int controller = 0; controller < kMidiControllerCount; controller++)
         for (int n = 0; n < kParametersPerController; n++) {
             const int index = map.parametersOf(controller)[n];
             check(index >= -1 && index < kMappedIndexCount);
+            if (index == -1) continue;
+            check(map.controllerOf(index) == controller);
+            listed[index]++;
         }
+    for (int index = 0; index < kMappedIndexCount; index++)
+        check(listed[index] == (map.controllerOf(index) == -1 ? 0 : 1));
     for (float value : tuning) check(std::isfinite(value) && std::fabs(value) <= 1e6f);
 
     const std::string text = writeControlFile(map, tuning);
