@@ -196,10 +196,14 @@ TEST_F(Program, RegistersItsFileTypesAndTakesOverAnExtension) {
     EXPECT_TRUE(program.close(frame));
 }
 
+// The message, then the quit message posted; the start goes on (the file types are
+// registered) and ends without a frame and without another message to answer.
 TEST_F(Program, WithNoInstrumentInstalledSaysSoAndEnds) {
     delete install;
     install = nullptr;
     clearInstruments();
+    for (const char* key : {".halvorn", ".ayc", "Halvorn.document", "Halvorn.bank"})
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
     ProgramRun program;
     ASSERT_TRUE(program.start());
     ProgramRun::Dialog box = program.waitDialog();
@@ -210,6 +214,10 @@ TEST_F(Program, WithNoInstrumentInstalledSaysSoAndEnds) {
     EXPECT_EQ(program.waitExit(), kExitNoInstrument);
     // No second message: the program ended after the first.
     EXPECT_EQ(program.waitDialog(1).window, nullptr);
+    char type[64] = {0};
+    LONG size = sizeof(type) - 1;
+    EXPECT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, ".halvorn", type, &size), 0);
+    EXPECT_STREQ(type, "Halvorn.document");
 }
 
 // A document for the instrument with the given program chunk and settings.
