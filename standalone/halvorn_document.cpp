@@ -31,9 +31,22 @@ bool readBytes(std::istream& in, int maximum, std::string& bytes) {
 
 int clampInt(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
+// A parameter is a fraction of its range.
+float parameterInRange(float value) {
+    if (!(value >= 0.f)) return 0.f;
+    return value > 1.f ? 1.f : value;
+}
+
+bool textFits(const std::string& text) { return text.size() <= (size_t)HalvornDocument::kMaxTextLength; }
+
 }  // namespace
 
-void HalvornDocument::write(std::ostream& out) const {
+bool HalvornDocument::write(std::ostream& out) const {
+    if (!textFits(instrumentName) || !textFits(midiInName) || !textFits(outputName) || !textFits(inputName))
+        return false;
+    if (programForm == kFormChunk ? chunk.size() > (size_t)kMaxChunkSize
+                                  : programForm != kFormParameters || parameters.size() > (size_t)kMaxParameters)
+        return false;
     // The file's numbers never follow the user's locale.
     out.imbue(std::locale::classic());
     writeInt(out, formatMark);
@@ -49,13 +62,14 @@ void HalvornDocument::write(std::ostream& out) const {
     writeInt(out, programForm);
     if (programForm == kFormChunk) {
         writeText(out, (const char*)chunk.data(), chunk.size());
-        return;
+        return true;
     }
     writeInt(out, (int)parameters.size());
-    for (float value : parameters) out << value << ' ';
+    for (float value : parameters) out << parameterInRange(value) << ' ';
     std::string name = programName;
     name.resize(kProgramNameSize, '\0');
     writeText(out, name.data(), name.size());
+    return true;
 }
 
 bool HalvornDocument::read(std::istream& in) {
@@ -77,9 +91,7 @@ bool HalvornDocument::read(std::istream& in) {
         doc.parameters.resize((size_t)count);
         for (float& value : doc.parameters) {
             if (!(in >> value)) return false;
-            // A parameter is a fraction of its range.
-            if (!(value >= 0.f)) value = 0.f;
-            if (value > 1.f) value = 1.f;
+            value = parameterInRange(value);
         }
         if (!readBytes(in, kProgramNameSize, doc.programName) || (int)doc.programName.size() != kProgramNameSize)
             return false;

@@ -35,7 +35,10 @@ struct HalvornDocument {
     std::vector<float> parameters;  // form 1
     std::string programName;        // form 1: 25 bytes as the plug-in wrote them
 
-    void write(std::ostream& out) const;
+    // Writes the document; false, writing nothing, when it breaks a limit of the reader, so
+    // that no document is written that could not be opened again. Parameter values are
+    // brought into 0 to 1 as the reader brings them.
+    bool write(std::ostream& out) const;
     // Reads a whole document; false for a stream that ends early or breaks a limit, and
     // the document is then left as it was. Values outside their ranges (channel, octave,
     // keys) are brought into them.

@@ -317,7 +317,7 @@ void CMainFrame::ApplySettings() {
         }
 }
 
-void CMainFrame::WriteDocument(std::ostream& out) {
+bool CMainFrame::WriteDocument(std::ostream& out) {
     Application* app = Application::instance();
     HalvornDocument doc;
     doc.instrumentName = instrumentName;
@@ -343,8 +343,7 @@ void CMainFrame::WriteDocument(std::ostream& out) {
         name[HalvornDocument::kProgramNameSize] = 0;
         doc.programName.assign(name, HalvornDocument::kProgramNameSize);
     }
-    doc.write(out);
-    app->setDirty(slot, false);
+    return doc.write(out);
 }
 
 bool CMainFrame::ReadDocument(std::istream& in) {
@@ -401,13 +400,14 @@ bool CMainFrame::OpenDocument(const std::string& path) {
 }
 
 bool CMainFrame::SaveDocument(const std::string& path) {
+    // A document the reader would refuse is not written at all.
+    std::ostringstream text;
+    if (!WriteDocument(text)) return false;
     // Written beside the old file and moved over it: a failed write leaves the old one whole.
     std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!out) return false;
-        std::ostringstream text;
-        WriteDocument(text);
         out << text.str();
         out.flush();
         if (!out) {
@@ -420,7 +420,15 @@ bool CMainFrame::SaveDocument(const std::string& path) {
         DeleteFileA(temporary.c_str());
         return false;
     }
+    // Only a document really written leaves nothing to save.
+    Application::instance()->setDirty(slot, false);
     return true;
+}
+
+bool CMainFrame::SaveDocumentOrSay(const std::string& path) {
+    if (SaveDocument(path)) return true;
+    AfxMessageBox(LoadText(IDS_SAVE_ERROR), MB_ICONSTOP);
+    return false;
 }
 
 bool CMainFrame::AskSavePath(std::string& path) {
@@ -432,20 +440,19 @@ bool CMainFrame::AskSavePath(std::string& path) {
 
 void CMainFrame::OnFileSave() {
     if (slot < 0) return;
-    if (documentPath.empty()) {
-        std::string path;
-        if (!AskSavePath(path)) return;
-        documentPath = path;
-        StandaloneApp()->AddToRecentFileList(path.c_str());
+    if (!documentPath.empty()) {
+        SaveDocumentOrSay(documentPath);
+        return;
     }
-    SaveDocument(documentPath);
+    OnFileSaveAs();
 }
 
 void CMainFrame::OnFileSaveAs() {
     if (slot < 0) return;
     std::string path;
     if (!AskSavePath(path)) return;
+    // Only a written document takes the new path and enters the recent files.
+    if (!SaveDocumentOrSay(path)) return;
     documentPath = path;
-    SaveDocument(documentPath);
     StandaloneApp()->AddToRecentFileList(path.c_str());
 }

@@ -35,9 +35,12 @@ public:
     void ApplySettings();
     bool OpenDocument(const std::string& path);
     bool ReadDocument(std::istream& in);
-    void WriteDocument(std::ostream& out);
+    // Writes the document; false, writing nothing, when it holds more than a document can.
+    bool WriteDocument(std::ostream& out);
     // Writes the document to the path through a temporary file; false when it failed.
     bool SaveDocument(const std::string& path);
+    // The same, with the program's message when it failed.
+    bool SaveDocumentOrSay(const std::string& path);
 
     void OnFileSave();
     void OnFileSaveAs();

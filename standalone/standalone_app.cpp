@@ -68,12 +68,9 @@ BOOL CStandaloneApp::InitInstance() {
 
     StartEngine();
 
+    // With nothing installed this says so and posts the quit message; the start goes on,
+    // and the frames' loads then fail without a word: the pending quit ends their messages.
     ScanInstruments();
-    if (installedInstruments().empty()) {
-        // Nothing to load: the message once, then a clean end without a frame (the start
-        // would otherwise go on to fail the "New" frame's load with messages of its own).
-        return FALSE;
-    }
 
     EnableShellOpen();
     RegisterFileTypes();

@@ -155,6 +155,10 @@ AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host) {
     fx.numInputs = config.inputs;
     fx.numOutputs = config.outputs;
     fx.flags = effFlagsIsSynth | effFlagsProgramChunks;
+    if (record.parameterCount > 0) {
+        fx.numParams = record.parameterCount;
+        fx.flags = effFlagsIsSynth;
+    }
     fx.object = self;
     record.hostId = host(&fx, audioMasterCurrentId, 0, 0, nullptr, 0.f);
     host(&fx, audioMasterGetVendorString, 0, 0, record.vendor, 0.f);

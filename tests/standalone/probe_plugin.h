@@ -54,6 +54,8 @@ struct ProbeRecord {
     // Set by a test: at its next idle the probe asks the host for this editor size.
     int sizeRequestWidth = 0;
     int sizeRequestHeight = 0;
+    // Set by a test before the load: this many parameters and programs that are no chunks.
+    int parameterCount = 0;
 };
 
 // With this variable naming a file mapping, the probe keeps its record there, so that a test

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include <atomic>
+#include <new>
 
 #include "host/test_host.h"
 #include "plugin_library.h"
@@ -87,4 +88,27 @@ public:
 
 private:
     std::thread worker;
+};
+
+// The recording probe's record, shared with the program's process through a file mapping
+// that this test makes before the program starts.
+class SharedProbeRecord {
+public:
+    SharedProbeRecord() {
+        std::string name = "HalvornProbeRecord" + std::to_string(GetCurrentProcessId());
+        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeRecord), name.c_str());
+        if (mapping) view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeRecord));
+        if (view) record = new (view) ProbeRecord;
+        SetEnvironmentVariableA(kProbeSharedRecordVariable, name.c_str());
+    }
+    ~SharedProbeRecord() {
+        SetEnvironmentVariableA(kProbeSharedRecordVariable, nullptr);
+        if (view) UnmapViewOfFile(view);
+        if (mapping) CloseHandle(mapping);
+    }
+    volatile ProbeRecord* record = nullptr;
+
+private:
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
 };

@@ -1,6 +1,9 @@
-// The program's documents as text: the layout byte for byte, and the reader's limits.
+// The program's documents as text: the layout byte for byte, the reader's limits, and the
+// writer's agreement with them.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "halvorn_document.h"
@@ -98,6 +101,78 @@ TEST(HalvornDocument, DamagedOrHostileDocumentsAreRefusedWhole) {
         EXPECT_FALSE(readBack(bad.text, doc));
         EXPECT_EQ(doc.instrumentName, "kept");
     }
+}
+
+// Every document the writer takes, the reader takes back as it was; one that breaks a
+// reader's limit is not written at all.
+TEST(HalvornDocument, TheWriterWritesOnlyWhatTheReaderTakesBack) {
+    const std::string longest(HalvornDocument::kMaxTextLength, 'x'), tooLong(HalvornDocument::kMaxTextLength + 1, 'x');
+    auto chunkDoc = [](size_t size) {
+        HalvornDocument doc;
+        doc.instrumentName = "Halvorn";
+        doc.chunk.assign(size, 'c');
+        return doc;
+    };
+    auto parameterDoc = [](size_t count) {
+        HalvornDocument doc;
+        doc.instrumentName = "Many";
+        doc.programForm = HalvornDocument::kFormParameters;
+        doc.parameters.assign(count, 0.5f);
+        return doc;
+    };
+    auto named = [](int which, const std::string& name) {
+        HalvornDocument doc;
+        std::string* texts[] = {&doc.instrumentName, &doc.midiInName, &doc.outputName, &doc.inputName};
+        *texts[which] = name;
+        return doc;
+    };
+    HalvornDocument unknownForm;
+    unknownForm.programForm = 2;
+    const struct {
+        const char* name;
+        HalvornDocument doc;
+        bool writes;
+    } cases[] = {
+        {"chunk of the limit", chunkDoc(HalvornDocument::kMaxChunkSize), true},
+        {"chunk over the limit", chunkDoc(HalvornDocument::kMaxChunkSize + 1), false},
+        {"parameters of the limit", parameterDoc(HalvornDocument::kMaxParameters), true},
+        {"5000 parameters", parameterDoc(5000), false},
+        {"instrument name of the limit", named(0, longest), true},
+        {"instrument name over the limit", named(0, tooLong), false},
+        {"MIDI-in name over the limit", named(1, tooLong), false},
+        {"output name over the limit", named(2, tooLong), false},
+        {"input name of the limit", named(3, longest), true},
+        {"input name over the limit", named(3, tooLong), false},
+        {"unknown program form", unknownForm, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ostringstream out;
+        EXPECT_EQ(c.doc.write(out), c.writes);
+        if (!c.writes) {
+            EXPECT_TRUE(out.str().empty()) << "nothing written";
+            continue;
+        }
+        HalvornDocument back;
+        ASSERT_TRUE(readBack(out.str(), back));
+        EXPECT_EQ(written(back), out.str());
+    }
+}
+
+// Values the reader would refuse in the file (not a number, infinities) are written as the
+// reader brings the others into range.
+TEST(HalvornDocument, ParameterValuesAreWrittenAsTheReaderTakesThem) {
+    const float inf = std::numeric_limits<float>::infinity();
+    HalvornDocument doc;
+    doc.instrumentName = "X";
+    doc.programForm = HalvornDocument::kFormParameters;
+    doc.parameters = {std::nanf(""), inf, -inf, 2.f, -0.5f, 1e-40f, 0.25f};
+    std::string text = written(doc);
+    HalvornDocument back;
+    ASSERT_TRUE(readBack(text, back)) << text;
+    ASSERT_EQ(back.parameters.size(), 7u);
+    const float expected[] = {0.f, 1.f, 0.f, 1.f, 0.f, 1e-40f, 0.25f};
+    for (size_t i = 0; i < 7; i++) EXPECT_FLOAT_EQ(back.parameters[i], expected[i]) << i;
 }
 
 }  // namespace

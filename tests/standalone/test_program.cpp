@@ -196,10 +196,14 @@ TEST_F(Program, RegistersItsFileTypesAndTakesOverAnExtension) {
     EXPECT_TRUE(program.close(frame));
 }
 
+// The message, then the quit message posted; the start goes on (the file types are
+// registered) and ends without a frame and without another message to answer.
 TEST_F(Program, WithNoInstrumentInstalledSaysSoAndEnds) {
     delete install;
     install = nullptr;
     clearInstruments();
+    for (const char* key : {".halvorn", ".ayc", "Halvorn.document", "Halvorn.bank"})
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
     ProgramRun program;
     ASSERT_TRUE(program.start());
     ProgramRun::Dialog box = program.waitDialog();
@@ -210,6 +214,10 @@ TEST_F(Program, WithNoInstrumentInstalledSaysSoAndEnds) {
     EXPECT_EQ(program.waitExit(), kExitNoInstrument);
     // No second message: the program ended after the first.
     EXPECT_EQ(program.waitDialog(1).window, nullptr);
+    char type[64] = {0};
+    LONG size = sizeof(type) - 1;
+    EXPECT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, ".halvorn", type, &size), 0);
+    EXPECT_STREQ(type, "Halvorn.document");
 }
 
 // A document for the instrument with the given program chunk and settings.
@@ -389,6 +397,171 @@ TEST_F(Program, ABankFileOnTheCommandLineOpensTheNewFrame) {
                  nullptr, first, &size);
     EXPECT_STREQ(first, "") << "a bank is no recent document";
     DeleteFileA(bank.c_str());
+}
+
+// The document's channel set from the toolbar, as a user sets it: a change to save.
+void selectChannel(HWND frame, int channel) {
+    HWND toolbar = FindWindowExA(frame, nullptr, "ToolbarWindow32", nullptr);
+    HWND box = GetDlgItem(toolbar, 144);
+    SendMessageA(box, CB_SETCURSEL, (WPARAM)channel, 0);
+    SendMessageA(toolbar, WM_COMMAND, MAKEWPARAM(144, CBN_SELCHANGE), (LPARAM)box);
+}
+
+// A file held open by another process, as an editor or a copy might hold it: the program
+// cannot replace it.
+HANDLE holdOpen(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void answer(const ProgramRun::Dialog& box, int button) {
+    PostMessageA(box.window, WM_COMMAND, (WPARAM)button, 0);
+    for (int i = 0; i < 500 && IsWindow(box.window); i++) Sleep(10);
+}
+
+// The program's next visible dialog other than the one given (the file dialog stays visible
+// under its overwrite prompt).
+struct OtherDialog {
+    DWORD process;
+    HWND other;
+    HWND found;
+};
+BOOL CALLBACK matchOtherDialog(HWND window, LPARAM parameter) {
+    auto* search = (OtherDialog*)parameter;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[16] = {0};
+    GetClassNameA(window, className, sizeof(className));
+    if (owner != search->process || window == search->other || std::string(className) != "#32770" ||
+        !IsWindowVisible(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+HWND waitOtherDialog(const ProgramRun& program, HWND other, int seconds = 30) {
+    OtherDialog search = {program.processId(), other, nullptr};
+    for (int i = 0; i < seconds * 50 && !search.found; i++) {
+        EnumWindows(matchOtherDialog, (LPARAM)&search);
+        if (!search.found) Sleep(20);
+    }
+    return search.found;
+}
+
+std::string recentFile(const char* name) {
+    char text[MAX_PATH] = {0};
+    DWORD size = sizeof(text) - 1;
+    RegGetValueA(HKEY_CURRENT_USER, "Software\\Vantrope\\Halvorn\\Recent File List", name, RRF_RT_REG_SZ, nullptr,
+                 text, &size);
+    return text;
+}
+
+// A save that cannot replace the document says so, leaves the old file and keeps the change
+// unsaved: closing still asks. Once the file is free the same save writes it.
+TEST_F(Program, AFailedSaveSaysSoAndKeepsTheChangeUnsaved) {
+    const std::vector<uint8_t> chunk = chunkWith({});
+    const std::string path = tempPath("held.halvorn");
+    const std::string original = documentText(chunk, 2, 0, 0, 0, 127);
+    writeFile(path, original);
+    ProgramRun program;
+    ASSERT_TRUE(program.start(path));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    selectChannel(frame, 5);
+
+    HANDLE held = holdOpen(path);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ProgramRun::Dialog box = program.commandDialog(frame, 32002);
+    ASSERT_NE(box.window, nullptr) << "the failed save is reported";
+    EXPECT_EQ(box.title, "Halvorn");
+    EXPECT_EQ(box.text, "The document could not be saved.");
+    answer(box, IDOK);
+    CloseHandle(held);
+    EXPECT_TRUE(readFile(path) == original) << "the old document stays";
+    EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ProgramRun::Dialog ask = program.waitDialog();
+    ASSERT_NE(ask.window, nullptr) << "the change is still unsaved";
+    EXPECT_EQ(ask.text, "This windows has some unsaved changes\nClose it anyway?");
+    answer(ask, IDNO);
+
+    SendMessageA(frame, WM_COMMAND, 32002, 0);
+    EXPECT_TRUE(readFile(path) == documentText(chunk, 5, 0, 0, 0, 127)) << "written with the change";
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u) << "saved: closing asks nothing";
+    DeleteFileA(path.c_str());
+}
+
+// "Save As" to a file that cannot be replaced says so; the frame keeps its document's path
+// (the next "Save" writes there) and the failed path never enters the recent files.
+TEST_F(Program, AFailedSaveAsKeepsTheDocumentsPathAndTheRecentFiles) {
+    const std::vector<uint8_t> chunk = chunkWith({});
+    const std::string path = tempPath("own.halvorn"), blocked = tempPath("blocked.halvorn");
+    const std::string original = documentText(chunk, 2, 0, 0, 0, 127);
+    writeFile(path, original);
+    writeFile(blocked, "held elsewhere");
+    ProgramRun program;
+    ASSERT_TRUE(program.start(path));
+    HWND frame = program.waitFrame("Halvorn");
+    ASSERT_NE(frame, nullptr);
+    selectChannel(frame, 7);
+
+    HANDLE held = holdOpen(blocked);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ProgramRun::Dialog chooser = program.commandDialog(frame, 32003);
+    ASSERT_NE(chooser.window, nullptr);
+    SetDlgItemTextA(chooser.window, 0x47C, blocked.c_str());
+    PostMessageA(chooser.window, WM_COMMAND, IDOK, 0);
+    HWND replace = waitOtherDialog(program, chooser.window);
+    ASSERT_NE(replace, nullptr) << "the overwrite prompt";
+    PostMessageA(replace, WM_COMMAND, IDYES, 0);
+    for (int i = 0; i < 500 && IsWindow(chooser.window); i++) Sleep(10);
+    ProgramRun::Dialog box = program.waitDialog();
+    ASSERT_NE(box.window, nullptr) << "the failed save is reported";
+    EXPECT_EQ(box.text, "The document could not be saved.");
+    answer(box, IDOK);
+    CloseHandle(held);
+    EXPECT_EQ(readFile(blocked), "held elsewhere");
+
+    // The next save goes to the document's own path, now with the change.
+    SendMessageA(frame, WM_COMMAND, 32002, 0);
+    EXPECT_TRUE(readFile(path) == documentText(chunk, 7, 0, 0, 0, 127)) << "written to its own path";
+    EXPECT_EQ(readFile(blocked), "held elsewhere");
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    EXPECT_EQ(recentFile("File1"), path);
+    EXPECT_EQ(recentFile("File2"), "");
+    DeleteFileA(path.c_str());
+    DeleteFileA(blocked.c_str());
+}
+
+// An instrument with more parameters than a document may hold: saving says so and writes
+// nothing, since the program would refuse to open such a document.
+TEST_F(Program, ADocumentTooLargeToOpenAgainIsNotWritten) {
+    SharedProbeRecord shared;
+    ASSERT_NE(shared.record, nullptr);
+    shared.record->parameterCount = 5000;
+    ASSERT_TRUE(CopyFileA((TestHost::programDir() + "Probe.dll").c_str(), install->install.path("Probe.dll").c_str(),
+                          FALSE));
+    HalvornDocument doc;
+    doc.instrumentName = "Probe";
+    std::ostringstream text;
+    ASSERT_TRUE(doc.write(text));
+    const std::string path = tempPath("large.halvorn");
+    writeFile(path, text.str());
+    ProgramRun program;
+    ASSERT_TRUE(program.start(path));
+    HWND frame = program.waitFrame("Probe");
+    ASSERT_NE(frame, nullptr);
+
+    ProgramRun::Dialog box = program.commandDialog(frame, 32002);
+    ASSERT_NE(box.window, nullptr) << "the refused save is reported";
+    EXPECT_EQ(box.text, "The document could not be saved.");
+    answer(box, IDOK);
+    EXPECT_TRUE(readFile(path) == text.str()) << "the old document stays";
+    EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(program.close(frame));
+    EXPECT_EQ(program.waitExit(), 0u);
+    DeleteFileA(path.c_str());
 }
 
 struct HostileCase {
