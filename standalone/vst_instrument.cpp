@@ -228,9 +228,17 @@ unsigned int VstInstrument::popMidiMessage() {
 void VstInstrument::clearMidiQueue() {
     // Drained by the consumer: the producers' write index stays theirs.
     readIndex.store(writeIndex.load(std::memory_order_acquire), std::memory_order_release);
+    panicMark.store(-1);
 }
 
-void VstInstrument::allNotesOff() { panicRequested.store(true); }
+void VstInstrument::allNotesOff() {
+    // Taken with the producers' turn: no message can slip in between the mark and the
+    // messages it follows. The reader cannot pass the mark before it meets it, and the
+    // writer cannot come round to it again while the reader is short of it.
+    while (pushing.test_and_set(std::memory_order_acquire)) Sleep(0);
+    panicMark.store((int)writeIndex.load(std::memory_order_relaxed));
+    pushing.clear(std::memory_order_release);
+}
 
 void VstInstrument::sendMidiEvent(unsigned int message) {
     AEffect* fx = effect.load();
@@ -251,8 +259,11 @@ void VstInstrument::sendMidiEvent(unsigned int message) {
 
 void VstInstrument::sendPendingMidiEvent() {
     if (!effect.load()) return;
-    // The panic is one slice's message like any other, sent by the audio thread itself.
-    if (panicRequested.exchange(false)) {
+    // The panic is one slice's message like any other, sent once everything queued before
+    // it has gone out. A later panic that moved the mark meanwhile waits for its own turn.
+    int mark = panicMark.load();
+    if (mark >= 0 && mark == (int)readIndex.load(std::memory_order_relaxed) &&
+        panicMark.compare_exchange_strong(mark, -1)) {
         sendMidiEvent(kAllNotesOff);
         return;
     }

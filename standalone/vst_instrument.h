@@ -77,7 +77,7 @@ public:
     bool pushMidiMessage(unsigned int message);
     unsigned int popMidiMessage();
     void clearMidiQueue();
-    // Asks the audio thread to send All Notes Off before the next queued message.
+    // Queues All Notes Off behind every message already waiting, even in a full queue.
     void allNotesOff();
     double getTempo() const { return tempo.load(); }
 
@@ -122,7 +122,9 @@ private:
     std::atomic<unsigned int> writeIndex{0};
     // Producers (several MIDI devices' callbacks) take turns; the audio thread never waits.
     std::atomic_flag pushing = ATOMIC_FLAG_INIT;
-    std::atomic<bool> panicRequested{false};
+    // Write index at the last panic (-1: none): All Notes Off goes out when the reader gets
+    // there, so nothing queued before the panic sounds after it.
+    std::atomic<int> panicMark{-1};
 
     std::atomic<int> midiDevice{-1};
     std::atomic<int> midiChannel{0};

@@ -3,6 +3,7 @@
 // filter and queue, to the recording plug-in one message per 44-frame slice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "application.h"
@@ -127,18 +128,33 @@ TEST_F(MidiInput, ABurstReachesThePluginOneMessagePerSliceAndAFullQueueDropsTheN
     EXPECT_FALSE(instrument->pushMidiMessage(0x403D90));
 }
 
-TEST_F(MidiInput, PanicSendsAllNotesOffToEveryInstrumentBeforeWhatWaits) {
+TEST_F(MidiInput, PanicSendsAllNotesOffToEveryInstrumentAfterWhatWaits) {
+    const unsigned int allNotesOff = VstInstrument::kAllNotesOff;
     int first = app->loadInstrument("Probe");
     int second = app->loadInstrument("Probe");
     ASSERT_GE(second, 0);
     app->setMidiChannel(second, 16);  // the panic is not a channel message of the filter
     for (int i = 0; i < 255; i++) play(0, 0x403C90);
-    app->panic();
-    std::vector<unsigned int> events = received(1);
-    EXPECT_EQ(events, (std::vector<unsigned int>{VstInstrument::kAllNotesOff, VstInstrument::kAllNotesOff}));
-    events = received(300);
-    EXPECT_EQ(events.size(), 255u) << "the waiting notes follow";
+    app->panic();  // the first queue is full: the panic still gets through
+    std::vector<unsigned int> events = received(300);
+    // Both instances share the probe's record, the first rendered whole before the second:
+    // its 255 notes, then its All Notes Off, so none of them hangs; then the second's.
+    std::vector<unsigned int> expected(255, 0x403C90);
+    expected.push_back(allNotesOff);
+    expected.push_back(allNotesOff);
+    EXPECT_EQ(events, expected);
     app->unloadInstrument(first);
+    app->unloadInstrument(second);
+
+    int slot = app->loadInstrument("Probe");
+    ASSERT_GE(slot, 0);
+    play(0, 0x403C90);
+    play(0, 0x403E90);
+    app->panic();
+    play(0, 0x404090);  // played after the panic: it sounds
+    EXPECT_EQ(received(), (std::vector<unsigned int>{0x403C90, 0x403E90, allNotesOff, 0x404090}));
+    app->panic();
+    EXPECT_EQ(received(1), (std::vector<unsigned int>{allNotesOff})) << "nothing waits: at once";
 }
 
 TEST_F(MidiInput, TheDeviceListOfAMachineWithoutMidiIsEmpty) {
