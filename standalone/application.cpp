@@ -53,6 +53,7 @@ int Application::init(HWND window) {
     midi = new MidiDirectX();
     audio->open(window);
     audio->setCallback(audioCallback, this);
+    audio->setSampleRateCallback(sampleRateCallback, this);
     midi->openAll();
     midi->setCallback(midiCallback, this);
     // The idle thread ends with the object (a stop event) rather than outliving it.
@@ -235,6 +236,8 @@ void Application::audioCallback(float** inputs, int inputCount, float** outputs,
 void Application::midiCallback(int device, unsigned int message, void* user) {
     ((Application*)user)->dispatchMidi(device, message);
 }
+
+void Application::sampleRateCallback(float rate, void* user) { ((Application*)user)->setInstrumentsSampleRate(rate); }
 
 VstIntPtr Application::instrumentCallback(int slot, int code, VstIntPtr first, VstIntPtr second, void* user) {
     return ((Application*)user)->notify(slot, code, first, second);

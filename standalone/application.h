@@ -54,6 +54,7 @@ public:
     static void audioCallback(float** inputs, int inputCount, float** outputs, int outputCount, int frames,
                               void* user);
     static void midiCallback(int device, unsigned int message, void* user);
+    static void sampleRateCallback(float rate, void* user);
     static VstIntPtr instrumentCallback(int slot, int code, VstIntPtr first, VstIntPtr second, void* user);
 
     // The audio layer.

@@ -233,9 +233,11 @@ int AsioManager::prepare(int) {
             driverRate = sampleRate;
         } else if (rate > 0.0) {
             // A driver that cannot run at our rate (many run at 48000 only) is played at its
-            // own: the instruments follow the back end's rate.
+            // own, and the instruments are told before its first buffer, or they play out of tune.
             sampleRate = static_cast<float>(rate);
             driverRate = rate;
+            if (owner)
+                owner->sampleRateChanged(sampleRate);
         }
     }
     // Again at every preparation: a driver asks for a reset when its buffer size was changed

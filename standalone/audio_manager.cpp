@@ -296,6 +296,15 @@ void Audio::setCallback(AudioCallback newCallback, void* user) {
 
 void Audio::clearCallback() { callback.store(nullptr); }
 
+void Audio::setSampleRateCallback(SampleRateCallback newCallback, void* user) {
+    rateCallback = newCallback;
+    rateCallbackUser = user;
+}
+
+void Audio::sampleRateChanged(float rate) {
+    if (rateCallback) rateCallback(rate, rateCallbackUser);
+}
+
 void Audio::callCallback(float** inputs, int inputCount, float** outputs, int outputCount, int frames) {
     AudioCallback call = callback.load();
     if (call) call(inputs, inputCount, outputs, outputCount, frames, callbackUser.load());

@@ -15,6 +15,8 @@ class Audio;
 // (inputs, input count, outputs, output count, frames, user): the one audio callback.
 typedef void (*AudioCallback)(float** inputs, int inputCount, float** outputs, int outputCount, int frames,
                               void* user);
+// (rate, user): a back end took its driver's own rate; whatever renders must follow it.
+typedef void (*SampleRateCallback)(float rate, void* user);
 
 // What every channel has: its index among the back end's channels, its name, its ring.
 class AudioChannel {
@@ -215,6 +217,10 @@ public:
     void setCallback(AudioCallback callback, void* user);
     void clearCallback();
     void callCallback(float** inputs, int inputCount, float** outputs, int outputCount, int frames);
+    // The rate callback comes on the user-interface thread while the device is stopped,
+    // before its first buffer.
+    void setSampleRateCallback(SampleRateCallback callback, void* user);
+    void sampleRateChanged(float rate);
 
     int getProtocolCount() const { return kProtocolCount; }
     std::string getProtocolName(int index) const;
@@ -245,4 +251,6 @@ private:
     // sets or clears it.
     std::atomic<AudioCallback> callback{nullptr};
     std::atomic<void*> callbackUser{nullptr};
+    SampleRateCallback rateCallback = nullptr;
+    void* rateCallbackUser = nullptr;
 };

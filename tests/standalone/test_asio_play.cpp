@@ -8,7 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "application.h"
 #include "asio_fixture.h"
+#include "signal_measure.h"
+#include "standalone_fixture.h"
 
 namespace {
 
@@ -262,6 +265,45 @@ TEST_F(AsioPlayTest, PlainBufferSwitchAndBufferSizesOffTheBlockGrid) {
     play(ASIOSTInt32LSB, 0, 100, 30);
     play(ASIOSTInt16MSB, 0, 64, 30);
     play(ASIOSTFloat32LSB, 1, 1000, 10);
+}
+
+// A driver that runs at 48000 only: the program plays at that rate, and the loaded
+// instrument is told so before the first buffer, so its note sounds at its pitch.
+TEST_F(AsioTest, AnInstrumentPlaysInTuneThroughADriverThatRunsAt48000Only) {
+    StandaloneInstall setup(10, true, false);
+    FakeAsioConfig config;
+    config.rate = 48000.0;
+    config.rates[0] = 48000.0;
+    config.rateCount = 1;
+    config.minSize = config.maxSize = config.preferredSize = 480;
+    config.switchLimit = 100;
+    configure(config);
+    fake.resetCounters();
+
+    Application* app = Application::instance();
+    ASSERT_EQ(app->init(window), 0);
+    int slot = app->loadInstrument("Halvorn");
+    ASSERT_EQ(slot, 0);
+    app->setParameter(slot, 497, 1.f);  // vibrato off, to read the pitch
+    app->setOctaveShift(slot, 1);       // played as 57 + 12: 440 Hz
+    // Already waiting when the driver starts: the note begins in the first buffer.
+    MidiInDx keyboard(0, "Keyboard", app->getMidi());
+    MidiInDx::midiInProc(nullptr, MIM_DATA, (DWORD_PTR)&keyboard, 0x643990, 0);
+    ASSERT_EQ(app->selectProtocol(Audio::kProtocolAsio), 0);
+    ASSERT_EQ(app->selectDriver(0), 0);
+    EXPECT_EQ(app->getSampleRate(), 48000.f);
+    EXPECT_EQ(fake.counters().rate, 48000.0);
+    ASSERT_TRUE(fake.waitSwitches(100, 20000));
+    app->shutdown();
+
+    std::vector<uint8_t> bytes = fake.output(0);
+    std::vector<float> left(bytes.size() / sizeof(float));
+    std::memcpy(left.data(), bytes.data(), left.size() * sizeof(float));
+    ASSERT_EQ(left.size(), 101u * 480u);
+    const size_t from = 48000 / 5, length = 48000 / 5;
+    EXPECT_GT(rms(left, 0, 480), 1e-3) << "the note sounds from the first buffer";
+    EXPECT_GT(rms(left, from, length), 1e-3);
+    EXPECT_NEAR(strongestPartial(left, from, length, 48000.0), 440.0, 2.0);
 }
 
 }  // namespace
