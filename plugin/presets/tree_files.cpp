@@ -99,8 +99,11 @@ int32_t removeNumberedDir(InstallSettings* settings, const std::string& parent, 
     if (result != kFileOk && removeDir(settings, join(parent, aside)) == kFileOk)
         result = renameEntry(settings, parent, name, aside);  // a leftover of an earlier removal was in the way
     if (result != kFileOk) return result;
-    removeDir(settings, join(parent, aside));
-    return kFileOk;
+    result = removeDir(settings, join(parent, aside));
+    // A directory that could not go takes its name back: the deletion fails as a whole and
+    // the tree, which keeps its node, still finds it.
+    if (result != kFileOk) renameEntry(settings, parent, aside, name);
+    return result;
 }
 
 int32_t renameEntry(InstallSettings* settings, const std::string& base, const std::string& from,

@@ -38,9 +38,9 @@ int32_t writeText(InstallSettings* settings, const std::string& path, const std:
 int32_t makeDir(InstallSettings* settings, const std::string& base, const std::string& name);
 int32_t removeDir(InstallSettings* settings, const std::string& path);
 int32_t removeFile(InstallSettings* settings, const std::string& path);
-// Removes parent\name with everything in it: the directory is first moved aside, so it
-// is either gone from the numbered layout or untouched. What a failed removal leaves
-// under the temporary name, the repair scan clears.
+// Removes parent\name with everything in it: the directory is first moved aside, so a
+// later directory never shows through under its number. When the removal fails, the
+// directory takes its name back and the failure is answered.
 int32_t removeNumberedDir(InstallSettings* settings, const std::string& parent, const std::string& name);
 int32_t renameEntry(InstallSettings* settings, const std::string& base, const std::string& from,
                     const std::string& to);

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -206,6 +207,57 @@ protected:
     std::unique_ptr<Session> session;
     OwnPresets own;
 };
+
+// A thread that answers every dialog or message box of one title with one button while the
+// test's thread runs its modal loop, and keeps the texts of each one it answered.
+class DialogAnswerer {
+public:
+    DialogAnswerer(const char* title, int button) : title(title), button(button), thread([this] { run(); }) {}
+    ~DialogAnswerer() { stop(); }
+    void stop() {
+        done = true;
+        if (thread.joinable()) thread.join();
+    }
+    // The control texts of each dialog answered so far.
+    std::vector<std::vector<std::string>> answered() {
+        std::lock_guard<std::mutex> guard(lock);
+        return shown;
+    }
+
+private:
+    static BOOL CALLBACK collect(HWND child, LPARAM texts) {
+        char text[256] = {0};
+        GetWindowTextA(child, text, sizeof(text));
+        reinterpret_cast<std::vector<std::string>*>(texts)->push_back(text);
+        return TRUE;
+    }
+    void run() {
+        while (!done) {
+            HWND dialog = FindWindowA("#32770", title);
+            if (dialog && IsWindowVisible(dialog)) {
+                std::vector<std::string> texts;
+                EnumChildWindows(dialog, collect, reinterpret_cast<LPARAM>(&texts));
+                {
+                    std::lock_guard<std::mutex> guard(lock);
+                    shown.push_back(texts);
+                }
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                for (int i = 0; i < 1000 && IsWindow(dialog); i++) Sleep(5);
+            }
+            Sleep(5);
+        }
+    }
+    const char* title;
+    int button;
+    std::atomic<bool> done{false};
+    std::mutex lock;
+    std::vector<std::vector<std::string>> shown;
+    std::thread thread;
+};
+
+bool holds(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
 
 // ---- the start ---------------------------------------------------------------------------
 
@@ -723,6 +775,83 @@ TEST(PresetSave, DeletingABankOrSubBankRemovesItsDirectories) {
     EXPECT_FALSE(install.exists("save\\P" + std::to_string(a)));
     EXPECT_EQ(s->getBankIndex(), 0);
     EXPECT_EQ(s->getNbBanks(), a + 1);
+}
+
+const char kWithoutDorvaneVariable[] = "HALVORN_PLUGIN_WITHOUT_DORVANE";
+
+// Runs in a copy of this program in a folder without Dorvane.dll (see below): the variable
+// names the plug-in, and the installation is the one the parent registered.
+TEST(PresetWithoutDorvaneChild, ADeletionThatCannotRemoveTheDirectoryFails) {
+    char plugin[MAX_PATH] = {0};
+    if (!GetEnvironmentVariableA(kWithoutDorvaneVariable, plugin, MAX_PATH)) GTEST_SKIP() << "runs as a child only";
+    // Every operation that needs the library says so; each box is answered as it comes.
+    DialogAnswerer alerts("Alert !", IDCANCEL);
+    {
+        TestHost host;
+        ASSERT_TRUE(host.load(plugin));
+        AEffect* fx = host.create();
+        ASSERT_NE(fx, nullptr);
+        Halvorn* instrument = static_cast<Halvorn*>(static_cast<AudioEffect*>(fx->object));
+        ASSERT_EQ(GetModuleHandleA("Dorvane.dll"), nullptr);
+        const int presets = instrument->getNbPresets(0, 0);
+        int dark = -1;
+        for (int c = 0; c < presets; c++) {
+            char name[kPresetNameSize];
+            instrument->getPresetName(name, c, 0, 0);
+            if (std::string(name) == "Dark") dark = c;
+        }
+        ASSERT_GE(dark, 0);
+        // Twice at the same number: the first failure leaves nothing in the way of the second.
+        for (int attempt = 0; attempt < 2; attempt++) {
+            SCOPED_TRACE(attempt);
+            const size_t before = alerts.answered().size();
+            EXPECT_EQ(instrument->deletePreset(0, 0, dark), 1);
+            const auto shown = alerts.answered();
+            ASSERT_GT(shown.size(), before);
+            EXPECT_TRUE(holds(shown.back(), "Impossible to find Dorvane.dll"));
+            EXPECT_EQ(instrument->getNbPresets(0, 0), presets);
+            char name[kPresetNameSize];
+            instrument->getPresetName(name, dark, 0, 0);
+            EXPECT_STREQ(name, "Dark");
+        }
+        host.close();
+    }
+    alerts.stop();
+    if (!::testing::Test::HasFailure()) std::ofstream("child.done") << "ok";
+}
+
+TEST(PresetSave, WithoutDorvaneADeletionFailsAndTheDirectoryKeepsItsName) {
+    Install install;
+    addOwnPresets(install);
+    char self[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(CreateDirectoryA(install.path("alone").c_str(), nullptr));
+    const std::string copy = install.path("alone\\presets_child.exe");
+    ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+    SetEnvironmentVariableA(kWithoutDorvaneVariable, TestHost::pluginPath(10).c_str());
+    std::string command = "\"" + copy + "\" --gtest_filter=PresetWithoutDorvaneChild.*";
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const std::string workDir = install.path("alone");
+    const BOOL started =
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &startup, &process);
+    SetEnvironmentVariableA(kWithoutDorvaneVariable, nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(install.exists("alone\\child.done")) << "the child ran its test";
+    // The preset keeps its directory, its number and its files; nothing stays aside.
+    const std::string dir = findPreset(install, "Dark");
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(filesOf(install, dir), (std::vector<std::string>{"NomInstrument", "Parametres", "Patch6"}));
+    for (const std::string& name : listDir(install.path("save\\P0\\B0"), true))
+        EXPECT_EQ(name.rfind("tmp~", 0), std::string::npos) << name;
 }
 
 TEST(PresetSave, APresetOfTheMergedBankIsSavedIntoItsOwnBank) {
