@@ -11,6 +11,9 @@ namespace {
 // A file that lists more pairs than this is not one of ours: the rest is ignored.
 const size_t kMaxPresetValues = 8192;
 
+// The longest "key=value" word of an attribute, as a preset holds it.
+const size_t kMaxAttributeLength = 255;
+
 }  // namespace
 
 void readPresetFile(CCPFileIO* file, const std::function<CCPFileIO*(int)>& openPatch, PresetFileContents* contents) {
@@ -26,7 +29,10 @@ void readPresetFile(CCPFileIO* file, const std::function<CCPFileIO*(int)>& openP
                 continue;
             }
             if (std::strcmp(word, "@ATTR") == 0) {
-                char attribute[kPresetKeySize];
+                // Attributes are kept whole up to the 255 characters an import writes; one
+                // more character shows a longer word, which the preset refuses rather
+                // than keep it cut.
+                char attribute[kMaxAttributeLength + 2];
                 if (file->readWord(attribute, sizeof(attribute)) == kFileOk) contents->attributes.push_back(attribute);
                 continue;
             }

@@ -25,7 +25,8 @@ struct PresetFileContents {
 
 // Reads the open parameter file to its end (or to the first value that is not there). For
 // each patch a part plays, the first time it is named, openPatch (patch file number 1-8)
-// answers its file, or null when there is none; the reader closes and deletes it. Words
-// are cut to 31 characters, patch numbers taken within 0-7, and the number of pairs is
+// answers its file, or null when there is none; the reader closes and deletes it. Keys
+// are cut to 31 characters, attribute words to 256 (a preset takes at most 255), patch
+// numbers taken within 0-7, and the number of pairs is
 // bounded: no file makes it read past a buffer or without end.
 void readPresetFile(CCPFileIO* file, const std::function<CCPFileIO*(int)>& openPatch, PresetFileContents* contents);

@@ -111,10 +111,11 @@ int32_t Preset::addAttribute(const char* text) {
     if (!text) return kFileNotOpened;
     const char* equals = std::strchr(text, '=');
     if (!equals) return kFileNotOpened;
+    // The whole word as an import writes it (a value of up to 255 characters): a longer
+    // one is refused, never kept cut.
+    if (std::strlen(text) > kMaxNameLength) return kFileNotOpened;
     std::string key(text, equals - text);
     std::string value(equals + 1);
-    // Key and value pass through a 128-byte work buffer: longer ones are refused.
-    if (key.size() > 127 || value.size() > 127) return kFileNotOpened;
     if (hasAttribute(key.c_str())) return kFileOk;  // the first value stays
     auto attribute = std::make_unique<PresetAttribute>();
     attribute->setKey(key.c_str());

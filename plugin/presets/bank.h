@@ -77,7 +77,7 @@ public:
     int32_t getNbAttributes() const { return (int32_t)attributes.size(); }
     PresetAttribute* getAttribute(int32_t position) const;
     bool hasAttribute(const char* key) const;
-    // "key=value": 0, or -1 without "=" or with a key or value over 127 characters.
+    // "key=value": 0, or -1 without "=" or for a text over 255 characters.
     int32_t addAttribute(const char* text);
     int32_t getNbPatches() const { return full ? (int32_t)patches.size() : 0; }
     Patch* getPatch(int32_t position) const;

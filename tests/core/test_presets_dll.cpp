@@ -888,6 +888,31 @@ TEST(PresetSave, APresetOfTheMergedBankIsSavedIntoItsOwnBank) {
     EXPECT_EQ(s.names(), (std::vector<std::string>{"All", "Same", "Init"}));
 }
 
+TEST(PresetSave, AttributesAsLongAsAnImportWritesThemSurviveALoadAndASave) {
+    Install install;
+    const std::string kept[] = {"comment=Rhodes_through_a_small_amp_recorded_1977", "k=" + std::string(253, 'v')};
+    const std::string tooLong = "big=" + std::string(300, 'w');
+    std::string parameters = "Nom du fichier      : x\n";
+    for (const std::string& attribute : kept) parameters += "@ATTR " + attribute + "\n";
+    parameters += "@ATTR " + tooLong + "\nVOLUME 2.500000e-001\n" + allPartsPlay(0);
+    install.preset(0, 0, install.presets(0, 0), "Noted", parameters);
+    Session s;
+    ASSERT_TRUE(s);
+    const int at = s.presetIndexOf("Noted");
+    ASSERT_GE(at, 0);
+    ASSERT_EQ(s->selectBank(0, 0, at), 0);
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(s->saveCurrentPreset(), 0);
+        const std::vector<std::string> lines = linesOf(install.read(findPreset(install, "Noted") + "\\Parametres"));
+        for (const std::string& attribute : kept)
+            EXPECT_TRUE(std::find(lines.begin(), lines.end(), "@ATTR " + attribute) != lines.end()) << attribute.size();
+        // Longer than any import writes: left out rather than written cut.
+        for (const std::string& line : lines) EXPECT_NE(line.rfind("@ATTR big=", 0), 0u) << line.size();
+        ASSERT_EQ(s->selectPreset(s->getPresetIndex()), 0);
+    }
+}
+
 // ---- exchange files ----------------------------------------------------------------------
 
 // A file of the store's own kind, on the instrument's install settings.

@@ -1,6 +1,8 @@
 // The bank model's lists, names and attributes.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "presets/bank.h"
 #include "presets/install_settings.h"
 
@@ -43,8 +45,14 @@ TEST(BankModel, AttributesKeepTheirFirstValue) {
     EXPECT_STREQ(preset.getAttribute(2)->getValue(), "");
     EXPECT_TRUE(preset.hasAttribute("mode"));
     EXPECT_FALSE(preset.hasAttribute("Mode"));
-    EXPECT_EQ(preset.addAttribute((std::string(128, 'k') + "=v").c_str()), -1) << "beyond the work buffer";
-    EXPECT_EQ(preset.getAttribute(3), nullptr);
+    // Whole up to the 255 characters of an imported word; longer is refused, never cut.
+    const std::string longest = std::string(128, 'k') + "=" + std::string(126, 'v');
+    EXPECT_EQ(preset.addAttribute(longest.c_str()), 0);
+    ASSERT_NE(preset.getAttribute(3), nullptr);
+    EXPECT_EQ(preset.getAttribute(3)->getKey(), std::string(128, 'k'));
+    EXPECT_EQ(preset.getAttribute(3)->getValue(), std::string(126, 'v'));
+    EXPECT_EQ(preset.addAttribute(("x" + longest).c_str()), -1) << "beyond what an import writes";
+    EXPECT_EQ(preset.getAttribute(4), nullptr);
 }
 
 TEST(BankModel, LightPresetsHoldNoParametersAndListsAnswerNullOutside) {

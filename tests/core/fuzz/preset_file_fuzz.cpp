@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         &contents);
     file->close();
     if (contents.usedPatches > 8 || contents.values.size() > 8192) __builtin_trap();
+    for (const std::string& attribute : contents.attributes)
+        if (attribute.size() > 256) __builtin_trap();
     for (const PresetFileValue& value : contents.values)
         if (value.patch < -1 || value.patch > 7 || !std::memchr(value.key, 0, sizeof(value.key))) __builtin_trap();
     return 0;
