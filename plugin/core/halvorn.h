@@ -222,7 +222,7 @@ public:
     virtual int allocatePatch(int part);
 
     // Bank exchange files on a file the editor's dialog opened: 0, or 1 (null file, failed
-    // export). The import always answers 0; its failure is shown to the user by the store.
+    // export or import). A failed import is shown to the user as "Import failed".
     virtual int exportBank(CCPFileIO* file);
     virtual int exportSubBank(CCPFileIO* file);
     virtual int exportPreset(CCPFileIO* file);

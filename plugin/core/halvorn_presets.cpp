@@ -694,9 +694,17 @@ int Halvorn::exportPreset(CCPFileIO* file) {
 }
 
 // The store adds the bank under a name no real bank has, sorts and tells every listener.
+// A file it refuses is reported to the user once (the store reports a file that is no bank
+// file itself), after the tree is free again.
 int Halvorn::importBank(CCPFileIO* file) {
-    if (!file || !gPresetTree) return 0;
+    if (!file || !gPresetTree) return 1;
     TreeHold tree = gPresetTree->hold();
-    if (gPresetTree->importBank(file) == kFileOk) presetTreeChanged();
-    return 0;
+    bool reported = false;
+    if (gPresetTree->importBank(file, &reported) == kFileOk) {
+        presetTreeChanged();
+        return 0;
+    }
+    tree.unlock();
+    if (!reported) MessageDialog().show(1, "Import failed", "Your file seems to be corrupted !", "OK", nullptr);
+    return 1;
 }

@@ -43,6 +43,15 @@ bool isImportablePatchName(const std::string& name) {
     return name.size() == 6 && name.compare(0, 5, "Patch") == 0 && name[5] >= '1' && name[5] <= '8';
 }
 
+// The name under which a listed file of a preset directory is exported: a patch file the
+// load opens ("Patch" and 1-8, the letters in any case, as the file system takes them)
+// under the name an import accepts; empty for any other file ("Patch2.old", "Patch9").
+std::string exportedPatchName(const std::string& fileName) {
+    if (fileName.size() != 6 || !isPatchFileName(fileName)) return std::string();
+    std::string name = "Patch" + fileName.substr(5);
+    return isImportablePatchName(name) ? name : std::string();
+}
+
 }  // namespace
 
 // ---- names and lists --------------------------------------------------------------
@@ -324,13 +333,17 @@ int32_t Bank::readPresetDir(const std::string& bankDir, int32_t subBankNumber, i
     std::vector<std::string> files;
     result = list(settings, dir, false, &files);
     if (result != kFileOk) return result;
+    // Only what an import takes back, each patch once: a file that exports cleanly
+    // must import.
+    std::set<std::string> exported;
     for (const std::string& fileName : files) {
-        if (!isPatchFileName(fileName)) continue;
+        const std::string patchName = exportedPatchName(fileName);
+        if (patchName.empty() || !exported.insert(patchName).second) continue;
         pairs.clear();
         result = readFile(join(dir, fileName), &pairs);
         if (result != kFileOk) return result;
         auto patch = std::make_unique<Patch>();
-        patch->setName(fileName.c_str());
+        patch->setName(patchName.c_str());
         for (const WordPair& pair : pairs) {
             auto param = std::make_unique<PresetParam>();
             if (param->setName(pair.name.c_str()) != kFileOk || param->setValue(pair.value.c_str()) != kFileOk)
@@ -552,7 +565,10 @@ int32_t Bank::readSubBank() {
     return kFileOk;
 }
 
-void Bank::showImportFailed() { MessageDialog().show(1, "Import failed", "Your file seems to be corrupted !", "OK", nullptr); }
+void Bank::showImportFailed() {
+    importFailureShown = true;
+    MessageDialog().show(1, "Import failed", "Your file seems to be corrupted !", "OK", nullptr);
+}
 
 int32_t Bank::importFromFile(CCPFileIO* file, int32_t expectedBankCount) {
     clearSubBanks();

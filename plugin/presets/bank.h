@@ -180,6 +180,8 @@ public:
 
     // The directory written by the last successful import.
     const std::string& getDirPath() const { return dirPath; }
+    // Whether an import showed the user its failure.
+    bool importFailureWasShown() const { return importFailureShown; }
 
 private:
     friend class PresetTree;
@@ -208,6 +210,7 @@ private:
     int32_t exportSubBank = -1;
     int32_t exportPreset = -1;
     int32_t exportMode = -1;
+    bool importFailureShown = false;
     InstallSettings* settings;
     std::string name = "Bank?";
 };

@@ -513,11 +513,12 @@ int32_t PresetTree::exportEntry(CCPFileIO* file, int32_t mode, int32_t bank, int
     return result;
 }
 
-int32_t PresetTree::importBank(CCPFileIO* file) {
+int32_t PresetTree::importBank(CCPFileIO* file, bool* reported) {
     Guard guard(lock);
     auto bank = std::make_unique<Bank>(settings);
     int32_t result = bank->importFromFile(file, (int32_t)banks.size());
     bank->codec.detach();
+    if (reported) *reported = bank->importFailureWasShown();
     if (result != kFileOk) return result;
     char name[128];
     uniqueName(bank->getName(), name, [](const void* o, const char* n) { return ((const PresetTree*)o)->findBank(n) >= 0; },

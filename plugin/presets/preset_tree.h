@@ -84,9 +84,10 @@ public:
     void notifyOtherInstances();
 
     // Bank exchange files. An export from "All" takes the preset's own bank; mode 0
-    // cannot export "All". The import adds the file as a new bank with a unique name.
+    // cannot export "All". The import adds the file as a new bank with a unique name;
+    // reported tells whether it already showed the user why it failed.
     int32_t exportEntry(CCPFileIO* file, int32_t mode, int32_t bank, int32_t subBank, int32_t preset);
-    int32_t importBank(CCPFileIO* file);
+    int32_t importBank(CCPFileIO* file, bool* reported = nullptr);
 
     void reloadIfModified();
     int32_t countRunningInstances();

@@ -259,6 +259,39 @@ bool holds(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// The bytes of one chunk of a bank exchange file.
+std::string chunkBytes(const std::string& tag, const std::string& payload) {
+    return tag + (char)(payload.size() >> 8) + (char)(payload.size() & 0xFF) + payload;
+}
+
+// Runs the tests of this program that the filter names in a process of their own, in
+// workDir, with the variable set to the value; true when the process ended with 0.
+bool runChild(const std::string& program, const std::string& filter, const std::string& workDir,
+              const char* variable, const std::string& value) {
+    SetEnvironmentVariableA(variable, value.c_str());
+    std::string command = "\"" + program + "\" --gtest_filter=" + filter;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const BOOL started =
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &startup, &process);
+    SetEnvironmentVariableA(variable, nullptr);
+    if (!started) return false;
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return ended && code == 0;
+}
+
+std::string thisProgram() {
+    char self[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return self;
+}
+
 // ---- the start ---------------------------------------------------------------------------
 
 // The directory of the first preset of that name, in directory order.
@@ -823,28 +856,11 @@ TEST(PresetWithoutDorvaneChild, ADeletionThatCannotRemoveTheDirectoryFails) {
 TEST(PresetSave, WithoutDorvaneADeletionFailsAndTheDirectoryKeepsItsName) {
     Install install;
     addOwnPresets(install);
-    char self[MAX_PATH] = {0};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
     ASSERT_TRUE(CreateDirectoryA(install.path("alone").c_str(), nullptr));
     const std::string copy = install.path("alone\\presets_child.exe");
-    ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
-    SetEnvironmentVariableA(kWithoutDorvaneVariable, TestHost::pluginPath(10).c_str());
-    std::string command = "\"" + copy + "\" --gtest_filter=PresetWithoutDorvaneChild.*";
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    const std::string workDir = install.path("alone");
-    const BOOL started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &startup, &process);
-    SetEnvironmentVariableA(kWithoutDorvaneVariable, nullptr);
-    ASSERT_TRUE(started);
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(CopyFileA(thisProgram().c_str(), copy.c_str(), FALSE));
+    EXPECT_TRUE(runChild(copy, "PresetWithoutDorvaneChild.*", install.path("alone"), kWithoutDorvaneVariable,
+                         TestHost::pluginPath(10)));
     EXPECT_TRUE(install.exists("alone\\child.done")) << "the child ran its test";
     // The preset keeps its directory, its number and its files; nothing stays aside.
     const std::string dir = findPreset(install, "Dark");
@@ -1002,6 +1018,64 @@ TEST_F(PresetOps, ASubBankOrPresetExportHoldsThatEntry) {
         file->close();
         EXPECT_EQ(s->getNbBanks(), banks + 1);
     }
+}
+
+const char kImportChildVariable[] = "HALVORN_IMPORT_CHILD";
+
+// Runs in a process of its own (see below): the dialogs it answers leave their libraries in
+// the process, where the construction's test must find none.
+TEST(PresetImportChild, AFailedImportSaysSoOnceAndAnswersFailure) {
+    if (!GetEnvironmentVariableA(kImportChildVariable, nullptr, 0)) GTEST_SKIP() << "runs as a child only";
+    Install install;
+    addOwnPresets(install);
+    Session s;
+    ASSERT_TRUE(s);
+    const std::string exported = install.path("preset.ays");
+    {
+        auto file = openFile(s, exported, "wb");
+        ASSERT_TRUE(file);
+        ASSERT_EQ(s->exportPreset(file.get()), 0);
+        file->close();
+    }
+    const std::string good = readFile(exported);
+    ASSERT_GT(good.size(), 20u);
+    const std::string head = chunkBytes("VEXA", "0000") + chunkBytes("BANK", "New") + chunkBytes("NBSB", "01") +
+                             chunkBytes("SBNK", "S") + chunkBytes("NBPR", "01") + chunkBytes("PRST", "P") +
+                             chunkBytes("NBPA", "00");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"cut short", good.substr(0, good.size() - 3)},
+        {"a patch file no import writes", head + chunkBytes("NBPT", "01") + chunkBytes("PATC", "Patch2.old") +
+                                              chunkBytes("NBPA", "00")},
+        // Reported by the store itself: still once.
+        {"no bank file", chunkBytes("VEXA", "0000") + chunkBytes("NAME", "x") + chunkBytes("NBSB", "01")},
+        {"empty", ""},
+    };
+    const int banks = s->getNbBanks();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(install.writeFile("bad.ays", c.bytes));
+        auto file = openFile(s, install.path("bad.ays"), "rb");
+        ASSERT_TRUE(file);
+        DialogAnswerer answerer("Import failed", IDOK);
+        EXPECT_EQ(s->importBank(file.get()), 1);
+        answerer.stop();
+        file->close();
+        const auto shown = answerer.answered();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(holds(shown[0], "Your file seems to be corrupted !"));
+        EXPECT_EQ(s->getNbBanks(), banks);
+    }
+    s.close();
+    if (!::testing::Test::HasFailure()) std::ofstream("child.done") << "ok";
+}
+
+TEST(PresetImport, AFailedImportSaysSoOnceAndAnswersFailure) {
+    Install place;  // the child's working folder
+    EXPECT_TRUE(runChild(thisProgram(), "PresetImportChild.*", place.dir(), kImportChildVariable, "1"));
+    EXPECT_TRUE(place.exists("child.done")) << "the child ran its test";
 }
 
 // ---- two instances -----------------------------------------------------------------------

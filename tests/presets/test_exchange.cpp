@@ -96,6 +96,25 @@ TEST_F(Exchange, ExportWritesTheChunksOfABankASubBankOrAPreset) {
     }
 }
 
+TEST_F(Exchange, ExportWritesOnlyThePatchFilesAnImportTakesBack) {
+    // Files the repair scan keeps beside Patch2: one the load opens as Patch3 where case
+    // does not count, and others no load opens.
+    write("save/P0/B0/I0/patch3", "DETUNE 3\n");
+    write("save/P0/B0/I0/Patch2.old", "DETUNE 4\n");
+    write("save/P0/B0/I0/PATCH9", "DETUNE 5\n");
+    write("save/P0/B0/I0/Patch10", "DETUNE 6\n");
+    ASSERT_EQ(exportTo("out.ays", 0, 0, 0, 0), 0);
+    const std::string bytes = read("out.ays");
+    EXPECT_NE(bytes.find(chunk("PATC", "Patch3") + chunk("NBPA", "01") + chunk("PARA", "DETUNE")), std::string::npos);
+    EXPECT_NE(bytes.find(chunk("NBPT", "02")), std::string::npos);
+    for (const char* name : {"patch3", "Patch2.old", "PATCH9", "Patch10"})
+        EXPECT_EQ(bytes.find(chunk("PATC", name)), std::string::npos) << name;
+    ASSERT_EQ(importFrom(bytes), 0);
+    EXPECT_EQ(tree->getNbBanks(), 2);
+    EXPECT_EQ(entries("save/P1/B0/I0"), (Entries{"NomInstrument", "Parametres", "Patch2", "Patch3"}));
+    EXPECT_EQ(withoutReturns(read("save/P1/B0/I0/Patch3")), "DETUNE 3\n");
+}
+
 TEST_F(Exchange, AFailedExportLeavesNoFileAndKeepsAnOlderOne) {
     struct Case {
         int mode, bank, subBank, preset;
