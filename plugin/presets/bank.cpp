@@ -403,6 +403,25 @@ int32_t Bank::exportEntry(CCPFileIO* file, int32_t mode, const std::string& save
     return exportToFile(file);
 }
 
+int32_t Bank::exportAssembled(CCPFileIO* file, const char* bankName, const char* subBankName,
+                              const std::vector<PresetPlace>& places) {
+    clearSubBanks();
+    int32_t result = codec.attach(file);
+    if (result != kFileOk) return result;
+    if (places.empty()) return kFileNotOpened;
+    setName(bankName);
+    auto subBank = std::make_unique<SubBank>(settings);
+    subBank->setName(subBankName);
+    for (const PresetPlace& place : places) {
+        auto preset = std::make_unique<Preset>(true);
+        result = readPresetDir(place.bankDir, place.subBankNumber, place.presetNumber, preset.get());
+        if (result != kFileOk) return result;
+        subBank->addPreset(preset.release(), place.bankDir, place.subBankNumber, false);
+    }
+    addSubBank(subBank.release(), dirPath, false);
+    return exportToFile(file);
+}
+
 int32_t Bank::exportToFile(CCPFileIO* file) { return writeBankFile(); }
 
 int32_t Bank::writeBankFile() {

@@ -174,6 +174,15 @@ public:
     // Bank exchange file. mode 0: the whole bank, 1: one sub-bank, 2: one preset.
     int32_t exportEntry(CCPFileIO* file, int32_t mode, const std::string& saveDir, int32_t bankNumber,
                         int32_t subBankNumber, int32_t presetNumber);
+    // Mode 1 for a sub-bank whose presets live in several banks (a sub-bank of the merged
+    // bank): one sub-bank of that name holding the presets at the places, in that order.
+    struct PresetPlace {
+        std::string bankDir;
+        int32_t subBankNumber;
+        int32_t presetNumber;
+    };
+    int32_t exportAssembled(CCPFileIO* file, const char* bankName, const char* subBankName,
+                            const std::vector<PresetPlace>& places);
     // Reads a whole file into this new, empty bank, then writes it as the bank directory
     // numbered expectedBankCount, which must be the number of bank directories on disk.
     int32_t importFromFile(CCPFileIO* file, int32_t expectedBankCount);

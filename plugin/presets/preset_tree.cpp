@@ -490,12 +490,28 @@ int32_t PresetTree::exportEntry(CCPFileIO* file, int32_t mode, int32_t bank, int
     Guard guard(lock);
     int32_t result = kFileNotOpened;
     if (file && mode >= 0 && mode <= 2) {
-        if (isAllBank(bank)) {
-            // The merged bank has no directory: a sub-bank or preset of it is exported
-            // from the bank it really belongs to.
-            SubBank* merged = allBank->getSubBank(subBank);
-            Preset* node = merged ? merged->getPreset(mode == 2 ? preset : 0) : nullptr;
-            if (mode != 0 && node) {
+        SubBank* merged = isAllBank(bank) ? allBank->getSubBank(subBank) : nullptr;
+        if (merged && mode == 1) {
+            // A merged sub-bank is exported as the user sees it: the presets of every bank's
+            // sub-bank of that name, under the name of the first one's bank.
+            std::vector<Bank::PresetPlace> places;
+            for (int32_t c = 0; c < merged->getNbPresets(); c++) {
+                const Preset* node = merged->getPreset(c);
+                const Bank* real = getBank(node->realBank);
+                const SubBank* realSubBank = real ? real->getSubBank(node->realSubBank) : nullptr;
+                if (!realSubBank) break;
+                places.push_back({bankDirPath(real->getIndex()), realSubBank->getIndex(), node->getIndex()});
+            }
+            Bank exported(settings);
+            if (!places.empty() && places.size() == (size_t)merged->getNbPresets())
+                result = exported.exportAssembled(file, getBankName(merged->getPreset(0)->realBank).c_str(),
+                                                  merged->getName(), places);
+            bank = -1;
+        } else if (isAllBank(bank)) {
+            // The merged bank has no directory: a preset of it is exported from the bank it
+            // really belongs to.
+            Preset* node = merged && mode == 2 ? merged->getPreset(preset) : nullptr;
+            if (node) {
                 bank = node->realBank;
                 subBank = node->realSubBank;
                 preset = node->realPreset;

@@ -83,9 +83,10 @@ public:
     int32_t writePresetNameFile(const char* name, int32_t bank, int32_t subBank, int32_t preset);
     void notifyOtherInstances();
 
-    // Bank exchange files. An export from "All" takes the preset's own bank; mode 0
-    // cannot export "All". The import adds the file as a new bank with a unique name;
-    // reported tells whether it already showed the user why it failed.
+    // Bank exchange files. A preset of "All" is exported from its own bank, a sub-bank of
+    // "All" with its presets from every bank; mode 0 cannot export "All". The import adds
+    // the file as a new bank with a unique name; reported tells whether it already showed
+    // the user why it failed.
     int32_t exportEntry(CCPFileIO* file, int32_t mode, int32_t bank, int32_t subBank, int32_t preset);
     int32_t importBank(CCPFileIO* file, bool* reported = nullptr);
 

@@ -115,6 +115,36 @@ TEST_F(Exchange, ExportWritesOnlyThePatchFilesAnImportTakesBack) {
     EXPECT_EQ(withoutReturns(read("save/P1/B0/I0/Patch3")), "DETUNE 3\n");
 }
 
+TEST_F(Exchange, ASubBankOfTheMergedBankIsExportedAsItIsShown) {
+    // Pads of the second bank joins Pads of the first in "All": Warm, Wide, then B and C.
+    tree.reset();
+    addBank(1, "Two");
+    addSubBank(1, 0, "Pads");
+    addPreset(1, 0, 0, "B", "B 2\n");
+    write("save/P1/B0/I0/Patch1", "CUTOFF 3\n");
+    addPreset(1, 0, 1, "C", "");
+    tree = std::make_unique<PresetTree>(&settings);
+    const int all = tree->getNbBanks();
+    ASSERT_EQ(tree->getSubBankName(all, 1), "Pads");
+    ASSERT_EQ(tree->getNbPresets(all, 1), 4);
+
+    ASSERT_EQ(exportTo("out.ays", 1, all, 1, 0), 0);
+    std::string presets = chunk("PRST", "Warm") + chunk("NBPA", "01") + chunk("PARA", "A") + chunk("PARV", "1") +
+                          chunk("NBPT", "00") + chunk("PRST", "Wide") + chunk("NBPA", "00") + chunk("NBPT", "00") +
+                          chunk("PRST", "B") + chunk("NBPA", "01") + chunk("PARA", "B") + chunk("PARV", "2") +
+                          chunk("NBPT", "01") + chunk("PATC", "Patch1") + chunk("NBPA", "01") +
+                          chunk("PARA", "CUTOFF") + chunk("PARV", "3") + chunk("PRST", "C") + chunk("NBPA", "00") +
+                          chunk("NBPT", "00");
+    EXPECT_EQ(read("out.ays"), chunk("VEXA", "0000") + chunk("BANK", "Fac") + chunk("NBSB", "01") +
+                                   chunk("SBNK", "Pads") + chunk("NBPR", "04") + presets);
+    ASSERT_EQ(importFrom(read("out.ays")), 0);
+    const int imported = tree->findBank("Fac0");
+    ASSERT_GE(imported, 0);
+    ASSERT_EQ(tree->getNbPresets(imported, 0), 4);
+    const char* names[] = {"B", "C", "Warm", "Wide"};
+    for (int c = 0; c < 4; c++) EXPECT_EQ(tree->getPresetName(imported, 0, c), names[c]);
+}
+
 TEST_F(Exchange, AFailedExportLeavesNoFileAndKeepsAnOlderOne) {
     struct Case {
         int mode, bank, subBank, preset;
