@@ -90,6 +90,36 @@ TEST(Anim, CyclesFiveTimesASecondWhateverItsFrameCount) {
     EXPECT_EQ(anim.getCurrentFrame(), stopped);
 }
 
+}  // namespace
+
+// Reaches the animation's last tick, to stand for hours between two idles.
+class AAnimTestAccess {
+public:
+    static int64_t lastTick(const AAnim& anim) { return anim.lastTick; }
+    static void setLastTick(AAnim& anim, int64_t tick) { anim.lastTick = tick; }
+};
+
+namespace {
+
+// Ten hours between two idles, as the part strip's twelve-frame strip sees them when the
+// host stops idling a closed-over window: the strip catches up and goes on forwards.
+TEST(Anim, CatchesUpAfterTenHoursWithoutIdle) {
+    AAnim anim(nullptr, nullptr, 63, 63, 12);
+    anim.idle();  // first tick
+    AAnimTestAccess::setLastTick(anim, nowMilliseconds() - 36000000);
+    anim.idle();
+    int64_t caughtUp = AAnimTestAccess::lastTick(anim);
+    int64_t behind = nowMilliseconds() - caughtUp;
+    EXPECT_GE(behind, 0);
+    // Within a second of now (a frame lasts 1000 / 60 ms), not hours behind.
+    EXPECT_LT(behind, 1000) << "the last tick is brought up to the present";
+    for (int i = 0; i < 3; i++) {
+        anim.idle();
+        EXPECT_GE(AAnimTestAccess::lastTick(anim), caughtUp) << "never back in time";
+        caughtUp = AAnimTestAccess::lastTick(anim);
+    }
+}
+
 TEST(NoteNames, CountOctavesFromC0AtNote24AndFloorBelowIt) {
     const struct {
         int note;
