@@ -102,6 +102,8 @@ void HalvornEdit::releaseViews() {
 }
 
 bool HalvornEdit::open(void* parentWindow) {
+    // Some hosts open again without a close: the editor in that window stays as it is.
+    if (frame && frame->isOpen() && parentWindow == systemWindow) return true;
     Halvorn* host = instrument();
     if (!instrumentBridge) instrumentBridge = new VexaInterface(host);
     if (!guiBridge) guiBridge = new VexaGuiInterface();
@@ -117,7 +119,12 @@ bool HalvornEdit::open(void* parentWindow) {
 
     delete keptFrame;
     keptFrame = nullptr;
-    delete frame;
+    if (frame) {
+        // Open in another window, or the host's window went: the views leave the old frame
+        // before it is deleted, and are built anew in the new one.
+        releaseViews();
+        delete frame;
+    }
     int height = savedLayout == 1 ? kCompactHeight : kFullHeight;
     frame = new CFrame(CRect(x, y, x + kWidth, y + height), parentWindow, this);
 
