@@ -179,7 +179,7 @@ void HalvornEdit::showPending() {
     VexaBar* bar = presetBar;
     pendingValues.drain([gui, bar](int index, float value) {
         if (gui) gui->parameterChanged(index, value);
-        if (bar) bar->setModified();
+        if (bar) bar->setModified(index, value);
     });
     pendingHighlights.drain([gui](int index, float colour) {
         if (gui) gui->highlightParameter(index, colour);
@@ -217,6 +217,10 @@ void HalvornEdit::idle() {
         if (rootPanel) rootPanel->setLayout(savedLayout, false);
     }
     AEffGUIEditor::idle();
+}
+
+void HalvornEdit::copyPendingValues(std::map<int, float>& out) const {
+    pendingValues.peek([&out](int index, float value) { out[index] = value; });
 }
 
 void HalvornEdit::setParameter(int index, float value) {
