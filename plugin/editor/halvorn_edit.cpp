@@ -102,6 +102,8 @@ void HalvornEdit::releaseViews() {
 }
 
 bool HalvornEdit::open(void* parentWindow) {
+    // Some hosts open again without a close: the editor in that window stays as it is.
+    if (frame && frame->isOpen() && parentWindow == systemWindow) return true;
     Halvorn* host = instrument();
     if (!instrumentBridge) instrumentBridge = new VexaInterface(host);
     if (!guiBridge) guiBridge = new VexaGuiInterface();
@@ -117,7 +119,12 @@ bool HalvornEdit::open(void* parentWindow) {
 
     delete keptFrame;
     keptFrame = nullptr;
-    delete frame;
+    if (frame) {
+        // Open in another window, or the host's window went: the views leave the old frame
+        // before it is deleted, and are built anew in the new one.
+        releaseViews();
+        delete frame;
+    }
     int height = savedLayout == 1 ? kCompactHeight : kFullHeight;
     frame = new CFrame(CRect(x, y, x + kWidth, y + height), parentWindow, this);
 
@@ -172,7 +179,7 @@ void HalvornEdit::showPending() {
     VexaBar* bar = presetBar;
     pendingValues.drain([gui, bar](int index, float value) {
         if (gui) gui->parameterChanged(index, value);
-        if (bar) bar->setModified();
+        if (bar) bar->setModified(index, value);
     });
     pendingHighlights.drain([gui](int index, float colour) {
         if (gui) gui->highlightParameter(index, colour);
@@ -210,6 +217,10 @@ void HalvornEdit::idle() {
         if (rootPanel) rootPanel->setLayout(savedLayout, false);
     }
     AEffGUIEditor::idle();
+}
+
+void HalvornEdit::copyPendingValues(std::map<int, float>& out) const {
+    pendingValues.peek([&out](int index, float value) { out[index] = value; });
 }
 
 void HalvornEdit::setParameter(int index, float value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 
 #include "editor/ihalvorn_edit.h"
 #include "vstgui/aeffguieditor.h"
@@ -21,6 +22,13 @@ public:
     PendingParameters();
     // False for an index outside the parameter spaces.
     bool put(int index, float value);
+    // Calls see(index, value) for each waiting index; the slots stay as they are.
+    template <typename See>
+    void peek(See see) const {
+        for (int slot = 0; slot < kSlots; slot++)
+            if (waiting[slot].load(std::memory_order_acquire))
+                see(indexOf(slot), values[slot].load(std::memory_order_relaxed));
+    }
     // Calls take(index, value) for each waiting index and empties the slots.
     template <typename Take>
     void drain(Take take) {
@@ -67,6 +75,8 @@ public:
     GuiInterface* getGuiInterface() const { return guiBridge; }
     InstrumentInterface* getInstrumentInterface() const { return instrumentBridge; }
     int getIdleCounter() const { return idleCounter; }
+    // The parameter changes waiting for the next idle, index to value.
+    void copyPendingValues(std::map<int, float>& out) const;
     int getSavedLayout() const { return savedLayout; }
 
 private:

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/halvorn_edit.h"
 #include "editor/vexa_interface.h"
 #include "presets/file_io.h"
 #include "toolkit/aframe.h"
@@ -467,8 +468,13 @@ void VexaBar::parameterChanged(int index, float value) {
 
 // ---------------------------------------------------------------- marks, idle, drawing
 
-void VexaBar::setModified() {
-    if (modified || marksHeld) return;
+void VexaBar::setModified(int index, float value) {
+    if (modified) return;
+    if (marksHeld) {
+        // The value reported before the clear is the load's own; another is a later edit.
+        auto held = heldChanges.find(index);
+        if (held != heldChanges.end() && held->second == value) return;
+    }
     modified = true;
     refreshNames();
     setDirty(true);
@@ -478,6 +484,10 @@ void VexaBar::setModified() {
 // that clears the mark arrive after it and must not set it again.
 void VexaBar::clearModified() {
     marksHeld = true;
+    heldChanges.clear();
+    if (CFrame* parent = getFrame())
+        if (HalvornEdit* editor = dynamic_cast<HalvornEdit*>(parent->getEditor()))
+            editor->copyPendingValues(heldChanges);
     if (!modified) return;
     modified = false;
     refreshNames();

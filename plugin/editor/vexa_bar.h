@@ -67,7 +67,7 @@ public:
     void bankListChanged() override { rebuildMenus = true; }
     void subBankListChanged() override { rebuildMenus = true; }
     void presetListChanged() override { rebuildMenus = true; }
-    void setModified() override;
+    void setModified(int index, float value) override;
     void clearModified() override;
     // The preset was changed from outside the editor: the mark goes, names are read again.
     void presetChanged();
@@ -113,8 +113,10 @@ private:
     VexaInterface* instrument;
     VexaGuiInterface* gui;
     bool modified;
-    // Set by clearModified until the end of the next idle.
+    // Set by clearModified until the end of the next idle, with the changes that waited for
+    // the editor's idle at the clear (index to value): the load's or store's own.
     bool marksHeld;
+    std::map<int, float> heldChanges;
     bool rebuildNames;
     bool rebuildMenus;
     char bankName[kNameSize], subBankName[kNameSize], presetName[kNameSize];

@@ -67,7 +67,7 @@ void VexaGuiInterface::parameterChanged(int index, float value) {
         else if (kind == kPatchInternalParameter && local >= 0 && local < 20)
             lineChangeListener->lineChanged(local < 10 ? 0 : 1);
     }
-    if (presetModifListener) presetModifListener->setModified();
+    if (presetModifListener) presetModifListener->setModified(index, value);
 }
 
 void VexaGuiInterface::highlightParameter(int index, float colour) {

@@ -21,7 +21,8 @@ public:
 
 class VexaPresetModifListener {
 public:
-    virtual void setModified() = 0;
+    // The parameter of that index now holds the value.
+    virtual void setModified(int index, float value) = 0;
     virtual void clearModified() = 0;
 };
 

@@ -308,7 +308,8 @@ void AAnim::idle() {
     int whole = (int)frames;
     current = (current + whole) % frameCount;
     invalidate();
-    lastTick += (int64_t)(whole * 1000 / (frameCount * 5));
+    // In 64 bits: after ten hours between two idles whole * 1000 no longer fits an int.
+    lastTick += (int64_t)whole * 1000 / (frameCount * 5);
 }
 
 void AAnim::draw(CDrawContext* context, int px, int py) {

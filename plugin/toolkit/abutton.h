@@ -157,6 +157,7 @@ private:
     AAnimListener* listener;
     bool running;
     int64_t lastTick;  // -1: none yet
+    friend class AAnimTestAccess;
 };
 
 class AHitZone : public AComponent {

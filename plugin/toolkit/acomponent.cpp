@@ -192,13 +192,17 @@ void APanel::drawOpenWindow(CDrawContext* context, int px, int py, CRect& drawn)
 void APanel::draw(CDrawContext* context, int px, int py) {
     CRect rect(px, py, px + width, py + height);
     drawBackground(context, rect, CPoint(0, 0), 255);
+    drawChildren(context, px, py);
+    drawForeground(context, rect, CPoint(0, 0), 255);
+}
+
+void APanel::drawChildren(CDrawContext* context, int px, int py) {
     for (AComponent* child : list) {
         context->setClipRect(CRect(px + child->getX(), py + child->getY(), px + child->getX() + child->getWidth(),
                                    py + child->getY() + child->getHeight()));
         child->draw(context, px + child->getX(), py + child->getY());
         context->setClipRect(CRect(0, 0, width, height));
     }
-    drawForeground(context, rect, CPoint(0, 0), 255);
 }
 
 void APanel::drawClipped(CDrawContext* context, int px, int py, const CRect& clip) {

@@ -155,6 +155,8 @@ public:
 protected:
     // Makes target the mouse target, with mouseEnter / mouseLeave when it changes.
     void setMouseTarget(AComponent* target);
+    // Every child in full, in list order, each clipped to its rectangle.
+    void drawChildren(CDrawContext* context, int x, int y);
 
     AWindow* openedWindow;
     AComponent* mouseTarget;

@@ -209,10 +209,11 @@ void AMidiControlPanel::draw(CDrawContext* context, int px, int py) {
     box(context, px, py, width, height, kPanelColour);
     text(context, longName, CRect(px + 8, py + 8, px + 176, py + 24), kNormalFontSmall, 12, kNormalFace, kLeftText);
     text(context, "Active", CRect(px + 36, py + 28, px + 100, py + 44), kNormalFontSmall, 12, kNormalFace, kLeftText);
-    APanel::draw(context, px, py);
+    // Not the panel's draw, whose background would paint over the box and the texts.
+    drawChildren(context, px, py);
 }
 
-// Behind the children: the panel's own grey.
+// Behind a child that draws its parent's background: the panel's own grey.
 void AMidiControlPanel::drawBackground(CDrawContext* context, const CRect& rect, const CPoint&, int) {
     context->setFillColor(kPanelColour);
     context->fillRect(rect);

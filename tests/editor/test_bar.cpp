@@ -309,6 +309,39 @@ TEST_F(Bar, PreviousAndNextStepWithinTheSubBankWithoutWrapping) {
     EXPECT_FALSE(bar->isModified());
 }
 
+// A load's own parameter changes reach the bar at the idle after it; an edit made before
+// that idle, by the user or by the host, still marks the preset.
+TEST_F(Bar, AnEditJustAfterALoadMarksThePreset) {
+    choose(VexaBar::kBankMenu, {"Factory", "Keys", "Clavi_&_Harpsi"});
+    ASSERT_EQ(vexa->getPresetIndex(), 0);
+    // The other of two values, so that the edit changes what the load left.
+    auto other = [this](int index) { return synth->getParameter(index) > 0.5f ? 0.2f : 0.8f; };
+    struct Case {
+        const char* edit;
+        std::function<void()> change;
+        bool marked;
+    };
+    const Case cases[] = {
+        {"none", [] {}, false},
+        {"a knob of the face", [&] { vexa->setParameter(5, other(5)); }, true},
+        {"the host's automation", [&] { synth->setParameterAutomated(7, other(7)); }, true},
+    };
+    CControl* next = control(VexaBar::kNextPreset);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edit);
+        const int preset = vexa->getPresetIndex();
+        // The next button's press, then the edit before any idle.
+        next->setValue(1.f);
+        bar->valueChanged(nullptr, next);
+        next->setValue(0.f);
+        ASSERT_EQ(vexa->getPresetIndex(), preset + 1);
+        c.change();
+        settleIdle(50);
+        EXPECT_EQ(bar->isModified(), c.marked);
+        EXPECT_EQ(field(VexaBar::kPresetName), (c.marked ? "* " : "") + currentName());
+    }
+}
+
 TEST_F(Bar, AProgramChangeFromMidiShowsTheNewPresetAndDropsTheMark) {
     choose(VexaBar::kBankMenu, {"Factory", "Keys", "Clavichord"});
     edit();

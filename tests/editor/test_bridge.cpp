@@ -38,7 +38,7 @@ struct Listeners : VexaVoiceEditListener, VexaLineChangeListener, VexaPresetModi
     int modified = 0, cleared = 0;
     void voiceEditModeChanged(bool multiple) override { modes.push_back(multiple); }
     void lineChanged(int line) override { lines.push_back(line); }
-    void setModified() override { modified++; }
+    void setModified(int, float) override { modified++; }
     void clearModified() override { cleared++; }
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "editor/editor_window.h"
@@ -138,6 +139,61 @@ TEST_F(EditorDll, SurvivesEveryCloseOrder) {
         host.close();
         pumpMessages();
         EXPECT_EQ(countChildWindows(parent.handle()), 0);
+    }
+}
+
+// Some hosts open the editor again without closing it: on the window it is in the editor
+// stays as it is; on another window it moves there. Either way it then works and closes.
+TEST_F(EditorDll, ASecondOpenWithoutCloseLeavesAWorkingEditor) {
+    const struct {
+        const char* name;
+        bool sameWindow;
+    } cases[] = {{"the same window", true}, {"another window", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParentWindow first;
+        ASSERT_TRUE(open(first.handle()));
+        idle(2);
+        HWND firstFrame = GetWindow(first.handle(), GW_CHILD);
+        // A window of the host's lies over the earlier ones: made only when used.
+        std::unique_ptr<ParentWindow> second(c.sameWindow ? nullptr : new ParentWindow);
+        HWND parent = c.sameWindow ? first.handle() : second->handle();
+        ASSERT_TRUE(open(parent));
+        idle(2);
+        EXPECT_EQ(countChildWindows(first.handle()), c.sameWindow ? 1 : 0);
+        ASSERT_EQ(countChildWindows(parent), 1);
+        if (c.sameWindow) {
+            EXPECT_EQ(GetWindow(parent, GW_CHILD), firstFrame) << "nothing built anew";
+        } else {
+            first.destroy();
+        }
+
+        // Used: the chorus switch of the preset bar, clicked, sets its parameter.
+        const int kChorus = 2041;
+        AEffect* fx = host.effect();
+        fx->setParameter(fx, kChorus, 0.f);
+        idle(2);
+        playGesture(
+            [] {
+                mouseInputAt(816, 18);
+                mouseInputAt(816, 18, MOUSEEVENTF_LEFTDOWN);
+                mouseInputAt(816, 18, MOUSEEVENTF_LEFTUP);
+            },
+            [this] { idle(); });
+        EXPECT_TRUE(waitUntil([&] {
+            idle();
+            return fx->getParameter(fx, kChorus) > 0.5f;
+        })) << "the click reached the editor";
+        Picture face;
+        for (int look = 0; look < 20 && face.distinctColours(64) <= 16; look++) {
+            idle();
+            settle(100);
+            face = captureScreen(0, 0, 1008, 620);
+        }
+        EXPECT_GT(face.distinctColours(64), 16) << "the face shows";
+        close();
+        idle();
+        EXPECT_EQ(countChildWindows(parent), 0);
     }
 }
 

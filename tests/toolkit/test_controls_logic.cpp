@@ -90,6 +90,36 @@ TEST(Anim, CyclesFiveTimesASecondWhateverItsFrameCount) {
     EXPECT_EQ(anim.getCurrentFrame(), stopped);
 }
 
+}  // namespace
+
+// Reaches the animation's last tick, to stand for hours between two idles.
+class AAnimTestAccess {
+public:
+    static int64_t lastTick(const AAnim& anim) { return anim.lastTick; }
+    static void setLastTick(AAnim& anim, int64_t tick) { anim.lastTick = tick; }
+};
+
+namespace {
+
+// Ten hours between two idles, as the part strip's twelve-frame strip sees them when the
+// host stops idling a closed-over window: the strip catches up and goes on forwards.
+TEST(Anim, CatchesUpAfterTenHoursWithoutIdle) {
+    AAnim anim(nullptr, nullptr, 63, 63, 12);
+    anim.idle();  // first tick
+    AAnimTestAccess::setLastTick(anim, nowMilliseconds() - 36000000);
+    anim.idle();
+    int64_t caughtUp = AAnimTestAccess::lastTick(anim);
+    int64_t behind = nowMilliseconds() - caughtUp;
+    EXPECT_GE(behind, 0);
+    // Within a second of now (a frame lasts 1000 / 60 ms), not hours behind.
+    EXPECT_LT(behind, 1000) << "the last tick is brought up to the present";
+    for (int i = 0; i < 3; i++) {
+        anim.idle();
+        EXPECT_GE(AAnimTestAccess::lastTick(anim), caughtUp) << "never back in time";
+        caughtUp = AAnimTestAccess::lastTick(anim);
+    }
+}
+
 TEST(NoteNames, CountOctavesFromC0AtNote24AndFloorBelowIt) {
     const struct {
         int note;
@@ -247,6 +277,44 @@ TEST(MidiWindow, ClosedFromItsOwnButtonIsDeletedLaterNotInTheHandler) {
     panel.mouseUp(100 + close->getX() + 5, 100 + close->getY() + 5);
     deleteClosedWindows();
     EXPECT_EQ(pendingWindowDeletions(), 0);
+}
+
+// The panel's box and texts come first and its children over them; nothing paints the
+// panel's grey over the box afterwards.
+TEST(MidiWindow, ShowsItsFrameTheParametersNameAndActiveUnderTheControls) {
+    StoredInstrument instrument;
+    AMidiControlWindow window(&instrument, 2041);
+    COffscreenContext context(nullptr, window.getWidth(), window.getHeight(), kWhiteCColor);
+    window.draw(&context, 0, 0);
+    HDC dc = context.getSystemContext();
+    AMidiControlPanel* midi = window.getPanel(0);
+    const int left = midi->getX(), top = midi->getY();
+    // Dark pixels of text in a rectangle of the panel (left, top, right, bottom).
+    auto inkIn = [&](int l, int t, int r, int b) {
+        int ink = 0;
+        for (int y = top + t; y < top + b; y++)
+            for (int x = left + l; x < left + r; x++) {
+                COLORREF p = GetPixel(dc, x, y);
+                if (GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 100) ink++;
+            }
+        return ink;
+    };
+    const struct {
+        int x, y;
+        COLORREF colour;
+        const char* what;
+    } pixels[] = {
+        {0, 0, RGB(0, 0, 0), "the frame's top left corner"},
+        {100, 0, RGB(0, 0, 0), "its top edge"},
+        {0, 60, RGB(0, 0, 0), "its left edge"},
+        {150, 40, RGB(224, 224, 224), "the fill inside"},
+        {18, 30, RGB(0, 0, 0), "the check box's frame, drawn after"},
+    };
+    for (const auto& p : pixels)
+        EXPECT_EQ(GetPixel(dc, left + p.x, top + p.y), p.colour) << p.what;
+    EXPECT_GT(inkIn(8, 8, 176, 24), 20) << "the parameter's long name";
+    EXPECT_GT(inkIn(36, 28, 100, 44), 20) << "\"Active\"";
+    EXPECT_EQ(inkIn(120, 28, 176, 44), 0) << "nothing but the fill beside it";
 }
 
 TEST(Styles, AreBuiltAsTheirInitialisersSay) {
