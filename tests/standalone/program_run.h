@@ -81,7 +81,7 @@ public:
     // The program's visible frame with that title, or null after the timeout (a loaded
     // machine running many wine processes may take tens of seconds to start one).
     HWND waitFrame(const char* title, int seconds = 90) {
-        for (int i = 0; i < seconds * 50; i++) {
+        for (int i = 0; i < scaledLimit(seconds) * 50; i++) {
             if (HWND frame = findProgramWindow(title, info.dwProcessId)) return frame;
             if (WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT) return nullptr;
         }
@@ -90,7 +90,7 @@ public:
 
     // The exit code, or STILL_ACTIVE after the timeout.
     DWORD waitExit(int seconds = 30) {
-        if (WaitForSingleObject(info.hProcess, (DWORD)seconds * 1000) != WAIT_OBJECT_0) return STILL_ACTIVE;
+        if (WaitForSingleObject(info.hProcess, (DWORD)scaledLimit(seconds) * 1000) != WAIT_OBJECT_0) return STILL_ACTIVE;
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(info.hProcess, &code);
         return code;
@@ -108,7 +108,7 @@ public:
     };
     Dialog waitDialog(int seconds = 30) {
         Dialog found;
-        for (int i = 0; i < seconds * 50 && !found.window; i++) {
+        for (int i = 0; i < scaledLimit(seconds) * 50 && !found.window; i++) {
             EnumWindows(matchDialog, (LPARAM)&pending);
             if (pending.second) {
                 found.window = pending.second;

@@ -6,9 +6,18 @@
 #include <dsound.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+// A time limit for waiting on the program, stretched by HALVORN_TIME_SCALE where every
+// step runs many times slower (the emulated 32-bit machine sets it).
+inline int scaledLimit(int limit) {
+    const char* scale = std::getenv("HALVORN_TIME_SCALE");
+    int factor = scale ? std::atoi(scale) : 1;
+    return factor > 1 ? limit * factor : limit;
+}
 
 // The program's MIDI seam: WM_COPYDATA with this tag and packed short messages.
 const ULONG_PTR kRemoteMidiTag = 0x4D494449;
@@ -49,7 +58,7 @@ inline bool sendMidi(HWND window, std::initializer_list<unsigned int> messages) 
     std::vector<unsigned int> data(messages);
     COPYDATASTRUCT copy = {kRemoteMidiTag, (DWORD)(data.size() * sizeof(unsigned int)), data.data()};
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_COPYDATA, 0, (LPARAM)&copy, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    return SendMessageTimeoutA(window, WM_COPYDATA, 0, (LPARAM)&copy, SMTO_ABORTIFHUNG, scaledLimit(5000), &result) != 0;
 }
 
 inline BOOL CALLBACK firstDirectSoundDevice(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context) {
