@@ -1,3 +1,7 @@
+# Each test program's time limit: the lane that runs the 32-bit build in an emulated machine,
+# many times slower, doubles it.
+set(HALVORN_TEST_TIMEOUT 600 CACHE STRING "Time limit of each test program, in seconds")
+
 # halvorn_test(NAME SOURCES ... LIBS ... [WINDOWS_ONLY])
 # One GoogleTest program, run by ctest (under wine in the cross build).
 function(halvorn_test NAME)
@@ -9,7 +13,7 @@ function(halvorn_test NAME)
   target_link_libraries(${NAME} PRIVATE ${T_LIBS} gtest gtest_main)
   target_include_directories(${NAME} PRIVATE ${HALVORN_ROOT}/tests)
   add_test(NAME ${NAME} COMMAND ${NAME})
-  set_tests_properties(${NAME} PROPERTIES TIMEOUT 600)
+  set_tests_properties(${NAME} PROPERTIES TIMEOUT ${HALVORN_TEST_TIMEOUT})
 endfunction()
 
 # halvorn_host_tool(TARGET PROGRAM SOURCE_DIR): a generator that runs on the build machine

@@ -5,9 +5,10 @@ JOBS=$(nproc)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Extra arguments go to cmake's configuration.
 build_windows() {
   cmake -S "$ROOT" -B "$BUILD/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" "$@" >/dev/null
   cmake --build "$BUILD/win" -j "$JOBS"
 }
 
