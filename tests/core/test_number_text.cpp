@@ -27,7 +27,9 @@ void expectAsStrtod(const std::string& text) {
     const bool converts = end != text.c_str();
     double value = -12345.0;
     ASSERT_EQ(parseNumber(text.c_str(), &value), converts) << '"' << text << '"';
-    if (converts) EXPECT_EQ(bitsOf(value), bitsOf(expected)) << '"' << text << "\" read as " << value;
+    if (converts) {
+        EXPECT_EQ(bitsOf(value), bitsOf(expected)) << '"' << text << "\" read as " << value;
+    }
 }
 
 TEST(NumberText, ReadsAsStrtodDoes) {
